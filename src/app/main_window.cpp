@@ -1,0 +1,384 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QDockWidget>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProcess>
+#include <QStyle>
+#include <QTabBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/help_window.h"
+#include "editor/designer_form.h"
+#include "model/class_registry.h"
+#include "model/designer.h"
+#include "netfile/net_file.h"
+
+namespace {
+const QString kRelease = QStringLiteral(" Release v2.2");
+const QString kFileFilter = QStringLiteral("Petri Net v2 (*.pn2);;All files (*)");
+} // namespace
+
+TfmMain::TfmMain(TQRVDesigner& designer, QWidget* parent) : QMainWindow(parent), m_designer(designer)
+{
+    setObjectName(QStringLiteral("fmMain"));
+    m_surface = new TfmDesignerForm(m_designer, this);
+    setCentralWidget(m_surface);
+
+    m_inspectorDock = new QDockWidget(QStringLiteral("Object Inspector"), this);
+    m_inspectorDock->setObjectName(QStringLiteral("InspectorDock"));
+    m_inspectorDock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
+                                 QDockWidget::DockWidgetFloatable);
+    m_inspectorDock->setWidget(new QWidget(m_inspectorDock));
+    m_inspectorDock->setMinimumWidth(220);
+    addDockWidget(Qt::RightDockWidgetArea, m_inspectorDock);
+
+    buildMenus();
+    buildToolPanel();
+
+    connect(&m_designer, &TQRVDesigner::InspectorToggleRequested, this, &TfmMain::ToggleInspector);
+    connect(&m_designer, &TQRVDesigner::ChangedStateChanged, this, &TfmMain::updateCaption);
+
+    m_designer.ClearNet();
+    m_designer.SetChanged(false);
+    updateCaption();
+    resize(1100, 760);
+}
+
+TfmMain::~TfmMain()
+{
+    // The net belongs to the container, which outlives the window.
+    disconnect(&m_designer, nullptr, this, nullptr);
+}
+
+QString TfmMain::MainCaption()
+{
+    return QStringLiteral(" Quorvane ") + kRelease;
+}
+
+QString TfmMain::SurfaceCaption(const QString& fileName, bool fromFile)
+{
+    if (fromFile)
+        return fileName + QStringLiteral(" - Quorvane - ") + kRelease;
+    return fileName + QStringLiteral(" - Quorvane ") + kRelease;
+}
+
+void TfmMain::updateCaption()
+{
+    QString caption = SurfaceCaption();
+    if (m_designer.IsChanged())
+        caption += QLatin1Char('*');
+    setWindowTitle(caption);
+    m_surface->setWindowTitle(SurfaceCaption());
+}
+
+QAction* TfmMain::addCommand(QMenu* menu, const QString& caption, const char* name,
+                             const QKeySequence& key, bool enabled)
+{
+    QAction* a = menu->addAction(caption);
+    a->setObjectName(QString::fromLatin1(name));
+    if (!key.isEmpty())
+        a->setShortcut(key);
+    a->setEnabled(enabled);
+    return a;
+}
+
+QAction* TfmMain::Action(const QString& objectName) const
+{
+    return findChild<QAction*>(objectName);
+}
+
+void TfmMain::buildMenus()
+{
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("mnFile"));
+    connect(addCommand(file, QStringLiteral("New Window"), "actNewWindow", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N)),
+            &QAction::triggered, this, [] { QProcess::startDetached(QCoreApplication::applicationFilePath(), {}); });
+    connect(addCommand(file, QStringLiteral("&New"), "actNew", QKeySequence(Qt::CTRL | Qt::Key_N)),
+            &QAction::triggered, this, &TfmMain::NewNet);
+    connect(addCommand(file, QStringLiteral("&Open"), "actOpen", QKeySequence(Qt::CTRL | Qt::Key_O)),
+            &QAction::triggered, this, &TfmMain::Open);
+    connect(addCommand(file, QStringLiteral("&Save"), "actSave", QKeySequence(Qt::CTRL | Qt::Key_S)),
+            &QAction::triggered, this, &TfmMain::Save);
+    connect(addCommand(file, QStringLiteral("Save As..."), "actSaveAs"), &QAction::triggered, this,
+            &TfmMain::SaveAs);
+    QMenu* exportMenu = file->addMenu(QStringLiteral("Export"));
+    exportMenu->setObjectName(QStringLiteral("mnExport"));
+    addCommand(exportMenu, QStringLiteral("As Bitmap"), "actExportBitmap", QKeySequence(), false);
+    file->addSeparator();
+    connect(addCommand(file, QStringLiteral("&Exit"), "actExit", QKeySequence(Qt::ALT | Qt::Key_F4)),
+            &QAction::triggered, this, &QWidget::close);
+
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    edit->setObjectName(QStringLiteral("mnEdit"));
+    addCommand(edit, QStringLiteral("&Undo"), "actUndo", QKeySequence(Qt::CTRL | Qt::Key_Z), false);
+    addCommand(edit, QStringLiteral("&Repeat <command>"), "actRepeat", QKeySequence(), false);
+    edit->addSeparator();
+    addCommand(edit, QStringLiteral("Cu&t"), "actCut", QKeySequence(Qt::CTRL | Qt::Key_X), false);
+    addCommand(edit, QStringLiteral("&Copy"), "actCopy", QKeySequence(Qt::CTRL | Qt::Key_C), false);
+    addCommand(edit, QStringLiteral("&Paste"), "actPaste", QKeySequence(Qt::CTRL | Qt::Key_V), false);
+    addCommand(edit, QStringLiteral("Paste &Special..."), "actPasteSpecial", QKeySequence(), false);
+    edit->addSeparator();
+    addCommand(edit, QStringLiteral("Copy to Clipboard"), "actCopyToClipboard", QKeySequence(), false);
+    addCommand(edit, QStringLiteral("Object's Property"), "actObjectProperty", QKeySequence(), false);
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("View"));
+    view->setObjectName(QStringLiteral("mnView"));
+    QAction* inspector = addCommand(view, QStringLiteral("Object Inspector"), "actObjectInspector",
+                                    QKeySequence(Qt::Key_F11));
+    inspector->setShortcutContext(Qt::ApplicationShortcut);
+    connect(inspector, &QAction::triggered, this, &TfmMain::ToggleInspector);
+
+    QMenu* analysis = menuBar()->addMenu(QStringLiteral("Analysis"));
+    analysis->setObjectName(QStringLiteral("mnAnalysis"));
+    addCommand(analysis, QStringLiteral("Reachability graph"), "actReachability", QKeySequence(), false);
+    addCommand(analysis, QStringLiteral("Structural analysis"), "actStructural", QKeySequence(), false);
+    m_performanceMenu = analysis->addMenu(QStringLiteral("Performance analysis"));
+    m_performanceMenu->setObjectName(QStringLiteral("mnPerformance"));
+    m_performanceMenu->setEnabled(false);
+    addCommand(m_performanceMenu, QStringLiteral("Steady Analysis"), "actSteady", QKeySequence(), false);
+    addCommand(m_performanceMenu, QStringLiteral("Transient Analysis"), "actTransient", QKeySequence(), false);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
+    help->setObjectName(QStringLiteral("mnHelp"));
+    connect(addCommand(help, QStringLiteral("Help"), "actHelp", QKeySequence(Qt::Key_F1)), &QAction::triggered,
+            this, [this] { ShowHelp(100); });
+    connect(addCommand(help, QStringLiteral("About"), "actAbout"), &QAction::triggered, this, [this] {
+        QMessageBox::about(this, QStringLiteral("About Quorvane"),
+                           QStringLiteral("<h3>Quorvane</h3><p>Version %1</p>"
+                                          "<p>Draws, stores, analyses and simulates Petri nets: "
+                                          "discrete, stochastic and hybrid.</p>")
+                               .arg(QStringLiteral(QUORVANE_VERSION)));
+    });
+}
+
+void TfmMain::buildToolPanel()
+{
+    m_toolPanel = addToolBar(QStringLiteral("Tools"));
+    m_toolPanel->setObjectName(QStringLiteral("ToolPanel"));
+    m_toolPanel->setMovable(false);
+    m_toolPanel->setFloatable(false);
+
+    auto addButton = [this](const QString& hint, QStyle::StandardPixmap icon, const char* name) {
+        QAction* a = m_toolPanel->addAction(style()->standardIcon(icon), hint);
+        a->setToolTip(hint);
+        a->setObjectName(QString::fromLatin1(name));
+        return a;
+    };
+    connect(addButton(QStringLiteral("New Petri NET"), QStyle::SP_FileIcon, "btNew"), &QAction::triggered,
+            this, &TfmMain::NewNet);
+    connect(addButton(QStringLiteral("Open from file"), QStyle::SP_DialogOpenButton, "btOpen"),
+            &QAction::triggered, this, &TfmMain::Open);
+    connect(addButton(QStringLiteral("Save"), QStyle::SP_DialogSaveButton, "btSave"), &QAction::triggered, this,
+            &TfmMain::Save);
+    addButton(QStringLiteral("Simulate"), QStyle::SP_MediaPlay, "btSimulate")->setEnabled(false);
+    m_toolPanel->addSeparator();
+
+    auto* scaleLabel = new QLabel(QStringLiteral("Scale"), m_toolPanel);
+    scaleLabel->setContentsMargins(6, 0, 4, 0);
+    m_toolPanel->addWidget(scaleLabel);
+    m_scaleBox = new QComboBox(m_toolPanel);
+    m_scaleBox->setObjectName(QStringLiteral("cbScale"));
+    m_scaleBox->addItems({QStringLiteral("40%"), QStringLiteral("50%"), QStringLiteral("60%"),
+                          QStringLiteral("70%"), QStringLiteral("80%"), QStringLiteral("90%"),
+                          QStringLiteral("100%"), QStringLiteral("120%"), QStringLiteral("150%")});
+    m_scaleBox->setCurrentText(QStringLiteral("100%"));
+    connect(m_scaleBox, &QComboBox::textActivated, this, &TfmMain::SetScaleText);
+    connect(m_scaleBox, &QComboBox::currentTextChanged, this, &TfmMain::SetScaleText);
+    m_toolPanel->addWidget(m_scaleBox);
+    m_toolPanel->addSeparator();
+
+    m_paletteTabs = new QTabBar(m_toolPanel);
+    m_paletteTabs->setObjectName(QStringLiteral("tcPalette"));
+    m_paletteTabs->setDrawBase(false);
+    for (const QString& page : TQRVClassRegistry::Instance().Pages())
+        m_paletteTabs->addTab(page);
+    m_toolPanel->addWidget(m_paletteTabs);
+}
+
+void TfmMain::SetScaleText(const QString& text)
+{
+    const int percent = text.left(text.indexOf(QLatin1Char('%'))).trimmed().toInt();
+    if (percent > 0)
+        m_designer.SetScale(percent / 100.0);
+}
+
+void TfmMain::ToggleInspector()
+{
+    if (!m_inspectorDock->isVisible()) {
+        m_inspectorDock->show();
+        m_inspectorDock->raise();
+    } else if (m_inspectorDock->isFloating() && !m_inspectorDock->isActiveWindow()) {
+        m_inspectorDock->raise();
+        m_inspectorDock->activateWindow();
+    } else {
+        m_inspectorDock->hide();
+    }
+}
+
+void TfmMain::ShowHelp(int context)
+{
+    if (!m_help)
+        m_help = new THelpWindow(this);
+    m_help->ShowTopic(context);
+}
+
+int TfmMain::ask(const QString& text, int buttons)
+{
+    if (AutoAnswer != 0)
+        return AutoAnswer;
+    return QMessageBox::question(this, QStringLiteral("Confirm"), text,
+                                 static_cast<QMessageBox::StandardButtons>(buttons));
+}
+
+void TfmMain::showError(const QString& text)
+{
+    if (AutoAnswer != 0) {
+        m_designer.ShowError(text);
+        return;
+    }
+    QMessageBox::critical(this, QStringLiteral("Error"), text);
+}
+
+QString TfmMain::dialogFolder() const
+{
+    if (m_fromFile)
+        return QFileInfo(m_fileName).absolutePath();
+    return QDir::currentPath();
+}
+
+QString TfmMain::askFileName(bool save)
+{
+    if (!AutoFileName.isNull()) {
+        const QString name = AutoFileName;
+        AutoFileName.clear();
+        return name;
+    }
+    if (save) {
+        QFileDialog dialog(this, QStringLiteral("Save As"), dialogFolder(), kFileFilter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QStringLiteral("pn2"));
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return QString();
+        return dialog.selectedFiles().first();
+    }
+    return QFileDialog::getOpenFileName(this, QStringLiteral("Open"), dialogFolder(), kFileFilter);
+}
+
+bool TfmMain::confirmDiscard(bool always)
+{
+    if (!always && !m_designer.IsChanged())
+        return true;
+    const int answer = ask(QStringLiteral("Save the changes ?"),
+                           QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    if (answer == QMessageBox::Cancel)
+        return false;
+    if (answer == QMessageBox::Yes)
+        return Save();
+    return true;
+}
+
+void TfmMain::NewNet()
+{
+    if (!confirmDiscard(true))
+        return;
+    m_fileName = NoName;
+    m_fromFile = false;
+    m_designer.ClearNet();
+    m_designer.SetChanged(false);
+    updateCaption();
+    m_designer.Update();
+}
+
+bool TfmMain::OpenFile(const QString& fileName)
+{
+    QStringList warnings;
+    const QString error = LoadNetFile(m_designer, fileName, &warnings);
+    if (!error.isEmpty()) {
+        showError(error);
+        return false;
+    }
+    m_fileName = fileName;
+    m_fromFile = true;
+    m_designer.SetChanged(false);
+    updateCaption();
+    if (!warnings.isEmpty()) {
+        if (AutoAnswer != 0)
+            m_designer.ShowError(warnings.join(QLatin1Char('\n')));
+        else
+            QMessageBox::warning(this, QStringLiteral("Warning"), warnings.join(QLatin1Char('\n')));
+    }
+    return true;
+}
+
+void TfmMain::Open()
+{
+    if (!confirmDiscard(false))
+        return;
+    const QString name = askFileName(false);
+    if (name.isEmpty())
+        return;
+    OpenFile(name);
+}
+
+bool TfmMain::SaveTo(const QString& fileName)
+{
+    const QString error = SaveNetFile(m_designer, fileName);
+    if (!error.isEmpty()) {
+        showError(error);
+        return false;
+    }
+    m_fileName = fileName;
+    m_fromFile = true;
+    m_designer.SetChanged(false);
+    updateCaption();
+    return true;
+}
+
+bool TfmMain::Save()
+{
+    if (m_fileName == NoName)
+        return SaveAs();
+    return SaveTo(m_fileName);
+}
+
+bool TfmMain::SaveAs()
+{
+    const QString name = askFileName(true);
+    if (name.isEmpty())
+        return false;
+    return SaveTo(name);
+}
+
+void TfmMain::closeEvent(QCloseEvent* event)
+{
+    if (!confirmDiscard(false)) {
+        event->ignore();
+        return;
+    }
+    if (m_help)
+        m_help->close();
+    m_designer.DeleteAll();
+    event->accept();
+}
+
+void TfmMain::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_F11) {
+        ToggleInspector();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}

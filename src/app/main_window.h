@@ -1,0 +1,88 @@
+// The main window: menus, tool buttons, the scale box, the palette strip,
+// the drawing surface and the property inspector dock.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+
+class QAction;
+class QComboBox;
+class QDockWidget;
+class QMenu;
+class QTabBar;
+class QToolBar;
+class TQRVDesigner;
+class TfmDesignerForm;
+class THelpWindow;
+
+class TfmMain : public QMainWindow
+{
+    Q_OBJECT
+public:
+    // The file name of a net never saved or loaded.
+    static inline const QString NoName = QStringLiteral("noname.pn");
+
+    explicit TfmMain(TQRVDesigner& designer, QWidget* parent = nullptr);
+    ~TfmMain() override;
+
+    TQRVDesigner& Designer() const { return m_designer; }
+    QString FileName() const { return m_fileName; }
+
+    // The main window's own caption and the drawing surface's caption.
+    static QString MainCaption();
+    // For a new net: "noname.pn - Quorvane  Release v2.2"; after a file was
+    // read or written: the path, " - Quorvane - " and " Release v2.2".
+    static QString SurfaceCaption(const QString& fileName, bool fromFile);
+    QString SurfaceCaption() const { return SurfaceCaption(m_fileName, m_fromFile); }
+
+    // Commands (also reachable from tests).
+    void NewNet();
+    bool OpenFile(const QString& fileName);
+    bool SaveTo(const QString& fileName);
+    void Open();
+    bool Save();
+    bool SaveAs();
+    void ToggleInspector();
+    void ShowHelp(int context = 100);
+    void SetScaleText(const QString& text);
+
+    QComboBox* ScaleBox() const { return m_scaleBox; }
+    TfmDesignerForm* Surface() const { return m_surface; }
+    QDockWidget* InspectorDock() const { return m_inspectorDock; }
+    QTabBar* PaletteTabs() const { return m_paletteTabs; }
+    QToolBar* ToolPanel() const { return m_toolPanel; }
+    QAction* Action(const QString& objectName) const;
+    // Lets tests and scripts answer the questions the window would ask.
+    // 0: ask with a message box; otherwise the button to take.
+    int AutoAnswer = 0;
+    // The file the next save or open dialog would return (tests); empty: ask.
+    QString AutoFileName;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void buildMenus();
+    void buildToolPanel();
+    void updateCaption();
+    // "Save the changes ?": true when the caller may go on (saved or declined).
+    bool confirmDiscard(bool always);
+    int ask(const QString& text, int buttons);
+    QString askFileName(bool save);
+    void showError(const QString& text);
+    QString dialogFolder() const;
+    QAction* addCommand(QMenu* menu, const QString& caption, const char* name,
+                        const QKeySequence& key = QKeySequence(), bool enabled = true);
+
+    TQRVDesigner& m_designer;
+    QString m_fileName = NoName;
+    bool m_fromFile = false;
+    TfmDesignerForm* m_surface = nullptr;
+    QDockWidget* m_inspectorDock = nullptr;
+    QToolBar* m_toolPanel = nullptr;
+    QComboBox* m_scaleBox = nullptr;
+    QTabBar* m_paletteTabs = nullptr;
+    QMenu* m_performanceMenu = nullptr;
+    QPointer<THelpWindow> m_help;
+};

@@ -1,0 +1,34 @@
+// The drawing surface: shows the dot grid and the net, and hands mouse and
+// key input to the net container.
+#pragma once
+
+#include <QAbstractScrollArea>
+
+class TQRVDesigner;
+
+class TfmDesignerForm : public QAbstractScrollArea
+{
+    Q_OBJECT
+public:
+    // The size of the scrollable area in pixels.
+    static constexpr int VirtualSize = 5000;
+
+    explicit TfmDesignerForm(TQRVDesigner& designer, QWidget* parent = nullptr);
+    TQRVDesigner& Designer() const { return m_designer; }
+
+    // Paints the grid tile and the net as the surface shows them.
+    void PaintSurface(QPainter& painter, const QRect& area) const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    void updateScrollBars();
+    TQRVDesigner& m_designer;
+};

@@ -1,0 +1,367 @@
+#include "model/designer.h"
+
+#include <QPainter>
+#include <QTextStream>
+#include <algorithm>
+#include <cmath>
+
+#include "model/class_registry.h"
+#include "model/numbers.h"
+
+TQRVDesigner::TQRVDesigner() = default;
+
+TQRVDesigner::~TQRVDesigner()
+{
+    DeleteAll();
+}
+
+TQRVObject* TQRVDesigner::Objects(int index) const
+{
+    if (index < 0 || index >= ObjectCount())
+        return nullptr;
+    return m_objects[static_cast<size_t>(index)];
+}
+
+TQRVObject* TQRVDesigner::FindObject(const QString& name) const
+{
+    if (name.isEmpty())
+        return nullptr;
+    return m_byName.value(NameKey(name), nullptr);
+}
+
+TQRVObject* TQRVDesigner::ObjectAt(double x, double y) const
+{
+    const QPoint p(static_cast<int>(RoundHalfEven(x)), static_cast<int>(RoundHalfEven(y)));
+    for (auto it = m_objects.rbegin(); it != m_objects.rend(); ++it)
+        if ((*it)->GetRegion().contains(p))
+            return *it;
+    return nullptr;
+}
+
+int TQRVDesigner::IndexOf(const TQRVObject* object) const
+{
+    auto it = std::find(m_objects.begin(), m_objects.end(), object);
+    return it == m_objects.end() ? -1 : static_cast<int>(it - m_objects.begin());
+}
+
+void TQRVDesigner::InsertObject(TQRVObject* object)
+{
+    object->SetDesignerDirect(this);
+    QString name = object->Name();
+    if (name.isEmpty() || m_byName.contains(NameKey(name))) {
+        name = UniqueName(object->GetNamePrefix());
+        object->SetNameDirect(name);
+    }
+    m_objects.push_back(object);
+    m_byName.insert(NameKey(name), object);
+    ++m_namesGeneration;
+    Q_EMIT ObjectsChanged();
+}
+
+void TQRVDesigner::removeFromIndex(TQRVObject* object)
+{
+    auto it = m_byName.find(NameKey(object->Name()));
+    if (it != m_byName.end() && it.value() == object)
+        m_byName.erase(it);
+}
+
+void TQRVDesigner::DestroyObject(TQRVObject* object)
+{
+    if (!object)
+        return;
+    auto it = std::find(m_objects.begin(), m_objects.end(), object);
+    if (it == m_objects.end())
+        return;
+    // Take it out of the list first, so that what it destroys on its way
+    // (its name label) cannot reach it again.
+    m_objects.erase(it);
+    removeFromIndex(object);
+    m_selection.removeAll(object);
+    if (m_capture == object)
+        m_capture = nullptr;
+    object->Destroying();
+    for (size_t i = 0; i < m_objects.size(); ++i)
+        m_objects[i]->Notification(object);
+    delete object;
+    ++m_namesGeneration;
+    Q_EMIT ObjectsChanged();
+}
+
+void TQRVDesigner::TakeObjectsFrom(TQRVDesigner& other)
+{
+    for (TQRVObject* o : other.m_objects) {
+        o->SetDesignerDirect(this);
+        m_objects.push_back(o);
+        m_byName.insert(NameKey(o->Name()), o);
+    }
+    other.m_objects.clear();
+    other.m_byName.clear();
+    other.m_selection.clear();
+    other.m_capture = nullptr;
+    ++other.m_namesGeneration;
+    ++m_namesGeneration;
+    Q_EMIT ObjectsChanged();
+}
+
+QString TQRVDesigner::UniqueName(const QString& prefix) const
+{
+    if (prefix.isEmpty())
+        return QString();
+    QString stem = prefix;
+    if (stem.size() > 1 && stem.at(0) == u'T')
+        stem.remove(0, 1);
+    while (!stem.isEmpty() && stem.back().isDigit() && stem.back().unicode() < 128)
+        stem.chop(1);
+    for (int n = 1;; ++n) {
+        const QString candidate = stem + QString::number(n);
+        if (!m_byName.contains(NameKey(candidate)))
+            return candidate;
+    }
+}
+
+bool TQRVDesigner::IsValidName(const QString& name)
+{
+    if (name.isEmpty())
+        return false;
+    for (int i = 0; i < name.size(); ++i) {
+        const char16_t c = name.at(i).unicode();
+        const bool letter = (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c == u'_';
+        const bool digit = c >= u'0' && c <= u'9';
+        if (!(letter || (digit && i > 0)))
+            return false;
+    }
+    return true;
+}
+
+QString TQRVDesigner::RenameObject(TQRVObject* object, const QString& name)
+{
+    if (!object || name == object->Name())
+        return QString();
+    const QString message = QStringLiteral("''%1'' is not a valid component name").arg(name);
+    if (!IsValidName(name))
+        return message;
+    TQRVObject* other = FindObject(name);
+    if (other && other != object)
+        return message;
+    removeFromIndex(object);
+    object->SetNameDirect(name);
+    m_byName.insert(NameKey(name), object);
+    ++m_namesGeneration;
+    SetChanged(true);
+    Q_EMIT ObjectsChanged();
+    return QString();
+}
+
+TQRVObject* TQRVDesigner::CreateObject(const TQRVClassInfo* cls, double left, double top,
+                                       double width, double height)
+{
+    if (!cls || !cls->Create)
+        return nullptr;
+    ClearSelection();
+    TQRVObject* object = cls->Create(this);
+    // The scroll offset is in pixels; in model units it is divided by the scale.
+    object->SetBounds(left + m_scrollX / m_scale, top + m_scrollY / m_scale, width, height);
+    object->IncludeState(osPlacing);
+    object->SetNameDirect(UniqueName(object->GetNamePrefix()));
+    InsertObject(object);
+    object->FinishPlacement(true);
+    return object;
+}
+
+void TQRVDesigner::destroyDoomed()
+{
+    bool destroyed = true;
+    while (destroyed) {
+        destroyed = false;
+        for (int i = ObjectCount() - 1; i >= 0; --i) {
+            if (i >= ObjectCount())
+                continue;
+            TQRVObject* o = m_objects[static_cast<size_t>(i)];
+            if (o->HasState(osDoomed)) {
+                DestroyObject(o);
+                destroyed = true;
+            }
+        }
+    }
+}
+
+void TQRVDesigner::DeleteSelected()
+{
+    if (m_selection.isEmpty())
+        return;
+    for (TQRVObject* o : m_selection)
+        o->IncludeState(osDoomed);
+    m_selection.clear();
+    destroyDoomed();
+    SetChanged(true);
+    Modified();
+}
+
+void TQRVDesigner::DeleteAll()
+{
+    // Everything goes, so nobody needs to be told about anybody.
+    std::vector<TQRVObject*> objects;
+    objects.swap(m_objects);
+    m_byName.clear();
+    m_selection.clear();
+    m_capture = nullptr;
+    for (auto it = objects.rbegin(); it != objects.rend(); ++it)
+        delete *it;
+    ++m_namesGeneration;
+    if (!objects.empty())
+        Q_EMIT ObjectsChanged();
+}
+
+void TQRVDesigner::ClearNet()
+{
+    m_updating = true;
+    ClearSelection();
+    DeleteAll();
+    m_bandActive = false;
+    m_dragOrigin = QPointF(-1.0, -1.0);
+    m_updating = false;
+    Q_EMIT ObjectsChanged();
+    Modified();
+}
+
+bool TQRVDesigner::IsSelected(const TQRVObject* object) const
+{
+    return m_selection.contains(const_cast<TQRVObject*>(object));
+}
+
+void TQRVDesigner::SelectObject(TQRVObject* object)
+{
+    m_selection.clear();
+    if (!object)
+        return;
+    m_selection.append(object);
+    Q_EMIT SelectionHandedOver();
+    Update();
+}
+
+void TQRVDesigner::SetSelection(const QList<TQRVObject*>& objects)
+{
+    m_selection.clear();
+    for (TQRVObject* o : objects)
+        if (o && !m_selection.contains(o))
+            m_selection.append(o);
+}
+
+void TQRVDesigner::ClearSelection()
+{
+    if (m_selection.isEmpty())
+        return;
+    m_selection.clear();
+    Q_EMIT SelectionHandedOver();
+}
+
+void TQRVDesigner::Modified()
+{
+    Update();
+    Q_EMIT SelectionHandedOver();
+}
+
+void TQRVDesigner::SetScale(double value)
+{
+    if (!(value > 0))
+        return;
+    m_scale = value;
+    MarkAllDirty();
+    Update();
+}
+
+void TQRVDesigner::SetScroll(int x, int y)
+{
+    if (x == m_scrollX && y == m_scrollY)
+        return;
+    m_scrollX = x;
+    m_scrollY = y;
+    MarkAllDirty();
+    Update();
+}
+
+double TQRVDesigner::SnapX(double v) const
+{
+    const double g = 10.0 * m_scale;
+    return RoundHalfEven(v / g) * g;
+}
+
+double TQRVDesigner::SnapY(double v) const
+{
+    return SnapX(v);
+}
+
+void TQRVDesigner::MarkAllDirty()
+{
+    for (TQRVObject* o : m_objects)
+        o->IncludeState(osDirty);
+}
+
+void TQRVDesigner::Update()
+{
+    if (m_updating)
+        return;
+    for (size_t i = 0; i < m_objects.size(); ++i) {
+        TQRVObject* o = m_objects[i];
+        if (o->HasState(osDirty))
+            o->UpdateRegion();
+    }
+    Paint();
+}
+
+void TQRVDesigner::Paint()
+{
+    if (m_updating)
+        return;
+    Q_EMIT PaintRequested();
+}
+
+void TQRVDesigner::DrawObjects(QPainter& painter) const
+{
+    for (size_t i = 0; i < m_objects.size(); ++i) {
+        painter.save();
+        m_objects[i]->Draw(painter, dmNormal);
+        painter.restore();
+    }
+}
+
+QSize TQRVDesigner::NetExtent() const
+{
+    double w = 0, h = 0;
+    for (TQRVObject* o : m_objects) {
+        w = std::max(w, o->Left() + o->Width());
+        h = std::max(h, o->Top() + o->Height());
+    }
+    return QSize(static_cast<int>(RoundHalfEven(w)), static_cast<int>(RoundHalfEven(h)));
+}
+
+void TQRVDesigner::SetChanged(bool value)
+{
+    if (m_changed == value)
+        return;
+    m_changed = value;
+    Q_EMIT ChangedStateChanged(value);
+}
+
+QRect TQRVDesigner::RubberBandRect() const
+{
+    return QRect(m_bandStart, m_bandEnd).normalized();
+}
+
+void TQRVDesigner::ShowError(const QString& text) const
+{
+    if (m_reporter) {
+        m_reporter(text);
+        return;
+    }
+    QTextStream(stderr) << text << Qt::endl;
+}
+
+QStringList TQRVDesigner::GetComponentNames(const QMetaObject* cls) const
+{
+    QStringList names;
+    for (TQRVObject* o : m_objects)
+        if (!cls || o->metaObject()->inherits(cls))
+            names << o->Name();
+    return names;
+}

@@ -1,0 +1,177 @@
+// The net container: owns the objects of the one open net, names them, finds
+// them by name and by position, keeps the selection and the view (scale and
+// scroll), and turns mouse and key input into editing. It never sees a widget:
+// the drawing surface and the inspector listen to its signals.
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPointF>
+#include <QRect>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+#include "model/qrv_object.h"
+
+struct TQRVClassInfo;
+
+class TQRVDesigner : public QObject
+{
+    Q_OBJECT
+
+public:
+    TQRVDesigner();
+    ~TQRVDesigner() override;
+
+    // ---- the object list ---------------------------------------------------
+    int ObjectCount() const { return static_cast<int>(m_objects.size()); }
+    TQRVObject* Objects(int index) const;
+    const std::vector<TQRVObject*>& ObjectList() const { return m_objects; }
+    // Case-insensitive lookup through the name index; none if absent.
+    TQRVObject* FindObject(const QString& name) const;
+    // The last object in list order whose hit region holds the screen point.
+    TQRVObject* ObjectAt(double x, double y) const;
+    int IndexOf(const TQRVObject* object) const;
+
+    // Appends an object to the list (it takes ownership). The name must be unique.
+    void InsertObject(TQRVObject* object);
+    // Destroys one object now, telling the others first.
+    void DestroyObject(TQRVObject* object);
+    // Moves every object of `other` to the end of this list, emptying `other`.
+    void TakeObjectsFrom(TQRVDesigner& other);
+
+    // ---- naming --------------------------------------------------------------
+    QString UniqueName(const QString& prefix) const;
+    // Renames an object; returns the message for an unusable name, empty on success.
+    QString RenameObject(TQRVObject* object, const QString& name);
+    static bool IsValidName(const QString& name);
+    // Counts renames, creations and deletions: formulas re-resolve names when it moves.
+    quint64 NamesGeneration() const { return m_namesGeneration; }
+
+    // ---- creation and deletion ---------------------------------------------
+    TQRVObject* CreateObject(const TQRVClassInfo* cls, double left, double top, double width,
+                             double height);
+    void DeleteSelected();
+    void DeleteAll();
+    void ClearNet();
+
+    // ---- selection -----------------------------------------------------------
+    const QList<TQRVObject*>& Selection() const { return m_selection; }
+    bool IsSelected(const TQRVObject* object) const;
+    void SelectObject(TQRVObject* object);
+    void SetSelection(const QList<TQRVObject*>& objects);
+    void ClearSelection();
+    // Updates, then hands the current selection to the inspector.
+    void Modified();
+
+    // ---- view ----------------------------------------------------------------
+    double Scale() const { return m_scale; }
+    int ScrollX() const { return m_scrollX; }
+    int ScrollY() const { return m_scrollY; }
+    void SetScale(double value);
+    void SetScroll(int x, int y);
+    double SnapX(double v) const;
+    double SnapY(double v) const;
+    double ToScreenX(double modelX) const { return modelX * m_scale - m_scrollX; }
+    double ToScreenY(double modelY) const { return modelY * m_scale - m_scrollY; }
+    double ToModelX(double screenX) const { return (screenX + m_scrollX) / m_scale; }
+    double ToModelY(double screenY) const { return (screenY + m_scrollY) / m_scale; }
+    void MarkAllDirty();
+    // Rebuilds the regions of dirty objects, then repaints (not while Updating).
+    void Update();
+    // Asks the drawing surface to repaint.
+    void Paint();
+    // Draws every object in list order (what the surface, exports and the clipboard show).
+    void DrawObjects(QPainter& painter) const;
+    // Width and height of the net: the largest right and bottom edges, rounded.
+    QSize NetExtent() const;
+
+    // ---- flags -----------------------------------------------------------------
+    bool Updating() const { return m_updating; }
+    void SetUpdating(bool value) { m_updating = value; }
+    bool Simulating() const { return m_simulating; }
+    void SetSimulating(bool value) { m_simulating = value; }
+    QStringList Graphs;
+
+    // Unsaved edits of the user (shown as "*" in the caption).
+    bool IsChanged() const { return m_changed; }
+    void SetChanged(bool value);
+
+    // ---- mouse and keys (screen pixels) -------------------------------------
+    TQRVObject* Capture() const { return m_capture; }
+    void SetCapture(TQRVObject* object) { m_capture = object; }
+    // The rubber band as pressed and dragged (corners in that order), screen pixels.
+    QPoint RubberBandStart() const { return m_bandStart; }
+    QPoint RubberBandEnd() const { return m_bandEnd; }
+    bool RubberBandActive() const { return m_bandActive; }
+    // The band normalised (a band dragged leftwards or upwards selects too).
+    QRect RubberBandRect() const;
+    QPointF DragOrigin() const { return m_dragOrigin; }
+    // The class a click creates (chosen in the palette), or none for selection mode.
+    const TQRVClassInfo* CreationClass() const { return m_creationClass; }
+    void SetCreationClass(const TQRVClassInfo* cls) { m_creationClass = cls; }
+    // Modifier keys held during the current mouse event (the marker reads Ctrl).
+    Qt::KeyboardModifiers Modifiers() const { return m_modifiers; }
+    void SetModifiers(Qt::KeyboardModifiers m) { m_modifiers = m; }
+
+    void LeftButtonDown(double x, double y);
+    void MouseMoveTo(double x, double y);
+    void LeftButtonUp(double x, double y);
+    void RightButtonDown(double x, double y);
+    // Returns true when the key was handled (Delete, F11).
+    bool KeyDown(int key);
+
+    // ---- messages --------------------------------------------------------------
+    using Reporter = std::function<void(const QString&)>;
+    // Messages to the user go through the reporter: a message box in the
+    // program, a line on stderr in the command line, a list in tests.
+    void SetErrorReporter(Reporter reporter) { m_reporter = std::move(reporter); }
+    void ShowError(const QString& text) const;
+
+    // Name services for the inspector.
+    QStringList GetComponentNames(const QMetaObject* cls = nullptr) const;
+
+Q_SIGNALS:
+    // The drawing surface should repaint.
+    void PaintRequested();
+    // The inspector should show the current selection.
+    void SelectionHandedOver();
+    // Objects were added, deleted or renamed.
+    void ObjectsChanged();
+    // The palette should return to the pointer.
+    void PaletteResetRequested();
+    // F11: show or hide the inspector.
+    void InspectorToggleRequested();
+    void ChangedStateChanged(bool changed);
+
+private:
+    void destroyDoomed();
+    void removeFromIndex(TQRVObject* object);
+
+    std::vector<TQRVObject*> m_objects;
+    QHash<QString, TQRVObject*> m_byName; // keyed by the case-folded name
+    QList<TQRVObject*> m_selection;
+    TQRVObject* m_capture = nullptr;
+    QPoint m_bandStart;
+    QPoint m_bandEnd;
+    bool m_bandActive = false;
+    QPointF m_dragOrigin{-1.0, -1.0};
+    bool m_updating = false;
+    bool m_simulating = false;
+    bool m_changed = false;
+    double m_scale = 1.0;
+    int m_scrollX = 0;
+    int m_scrollY = 0;
+    quint64 m_namesGeneration = 0;
+    const TQRVClassInfo* m_creationClass = nullptr;
+    Qt::KeyboardModifiers m_modifiers;
+    Reporter m_reporter;
+};
+
+// Case folding used by every name comparison of the net.
+inline QString NameKey(const QString& name)
+{
+    return name.toUpper();
+}

@@ -1,0 +1,108 @@
+// A small tree of elements with attributes and text values, written and read
+// in the simple XML form of net files: tags, attributes in double quotes, text
+// and CDATA sections; no declarations, comments, entities or namespaces, and
+// closing tags are not matched against their opening tags.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <stdexcept>
+
+// A malformed number or another value that cannot be converted.
+class TConvertError : public std::runtime_error
+{
+public:
+    explicit TConvertError(const QString& message)
+        : std::runtime_error(message.toStdString()), Message(message)
+    {
+    }
+    QString Message;
+};
+
+class TqibXMLAttribute
+{
+public:
+    TqibXMLAttribute(const QString& name, const QString& value) : Name(name), Value(value) {}
+    QString Name;
+    QString Value;
+
+    QString AsString() const { return Value; }
+    // "," is read as "."; a malformed number throws TConvertError.
+    double AsFloat() const;
+    int AsInteger() const;
+    bool AsBoolean() const;
+    QString AsXml() const;
+};
+
+class TqibXMLNode
+{
+public:
+    explicit TqibXMLNode(const QString& name = QString(), TqibXMLNode* parent = nullptr);
+    virtual ~TqibXMLNode();
+    TqibXMLNode(const TqibXMLNode&) = delete;
+    TqibXMLNode& operator=(const TqibXMLNode&) = delete;
+
+    QString Name;
+    QString Value;
+    quint8 ValueType = 0; // 0 text, 1 CDATA
+    TqibXMLNode* Parent = nullptr;
+    int Line = 0; // line of the opening tag in the file read, 0 when unknown
+
+    const QList<TqibXMLNode*>& Nodes() const { return m_nodes; }
+    const QList<TqibXMLAttribute*>& Attributes() const { return m_attributes; }
+
+    TqibXMLNode* AddNode(const QString& name, const QString& value = QString());
+    TqibXMLAttribute* AddAttribute(const QString& name, const QString& value);
+    // The first attribute of that exact name, or none.
+    TqibXMLAttribute* GetAttribute(const QString& name) const;
+    TqibXMLNode* GetNamedNode(const QString& name) const;
+    TqibXMLNode* FindNamedNode(const QString& name) const;
+    void FindNamedNodes(const QString& name, QList<TqibXMLNode*>& list) const;
+    void ClearNodes();
+    void ClearAttributes();
+
+    QString AsXml(int level) const;
+    void AppendXml(QString& out, int level) const;
+
+private:
+    QList<TqibXMLNode*> m_nodes;
+    QList<TqibXMLAttribute*> m_attributes;
+};
+
+// A file that cannot be read as a tree.
+class TXmlReadError : public std::runtime_error
+{
+public:
+    explicit TXmlReadError(const QString& message)
+        : std::runtime_error(message.toStdString()), Message(message)
+    {
+    }
+    QString Message;
+};
+
+class TqibXMLTree : public TqibXMLNode
+{
+public:
+    TqibXMLTree();
+
+    // The text of every top-level element (the root itself is not written).
+    QString Text() const;
+    // Replaces the tree by what `text` holds. Throws TXmlReadError for a text
+    // without any token or with a closing tag beyond the top level.
+    void SetText(const QString& text);
+
+    // File forms. The text is stored in Latin-1 when every character fits,
+    // in UTF-8 otherwise; reading takes UTF-8 when the bytes are valid UTF-8.
+    // SaveToFile writes a temporary file beside the target and renames it over
+    // the target only when it is complete. Both throw TXmlReadError on failure.
+    void SaveToFile(const QString& fileName) const;
+    void LoadFromFile(const QString& fileName);
+    static QByteArray Encode(const QString& text);
+    static QString Decode(const QByteArray& bytes);
+
+    int OpeningTags() const { return m_openingTags; }
+
+private:
+    int m_openingTags = 0;
+};

@@ -1,0 +1,27 @@
+// The one test main: a Qt application on the offscreen platform, then GoogleTest.
+#include <gtest/gtest.h>
+
+#include <QLocale>
+#include <clocale>
+
+#ifdef QUORVANE_TEST_WIDGETS
+#include <QApplication>
+using TTestApplication = QApplication;
+#else
+#include <QGuiApplication>
+using TTestApplication = QGuiApplication;
+#endif
+
+#include "model/class_registry.h"
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::setlocale(LC_NUMERIC, "C");
+    QLocale::setDefault(QLocale::c());
+    ::testing::InitGoogleTest(&argc, argv);
+    TTestApplication app(argc, argv);
+    RegisterStandardClasses();
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,39 @@
+// Helpers shared by the tests.
+#pragma once
+
+#include <QDir>
+#include <QString>
+#include <QStringList>
+
+#include "model/designer.h"
+
+// A net container whose messages are collected instead of shown.
+class TTestDesigner : public TQRVDesigner
+{
+public:
+    TTestDesigner()
+    {
+        SetErrorReporter([this](const QString& m) { Errors << m; });
+    }
+    QStringList Errors;
+};
+
+// The folder of test data inside the project.
+inline QString TestDataDir()
+{
+    return QStringLiteral(QUORVANE_TEST_DATA);
+}
+
+// The bundled example nets.
+inline QString ExamplesDir()
+{
+    return QStringLiteral(QUORVANE_EXAMPLES_DIR);
+}
+
+// The folder of nets written by other tools; empty when it is not there
+// (a user's clone has none), and tests that need it skip.
+inline QString SharedPnmlDir()
+{
+    const QString dir = QStringLiteral(QUORVANE_SHARED_DIR) + QStringLiteral("/testdata/pnml");
+    return QDir(dir).exists() ? dir : QString();
+}
