@@ -1,0 +1,208 @@
+// Annotation objects: free text (also the name labels of places and
+// transitions), frames, ellipses, rounded rectangles, lines, connectors
+// between shapes, and the token marker tool.
+#pragma once
+
+#include "model/arcs.h"
+#include "model/interfaces.h"
+#include "model/qrv_object.h"
+#include "model/text.h"
+#include "model/types.h"
+
+class TQRVBrush;
+class TQRVFont;
+class TQRVPen;
+
+// How a shape is being dragged by its handles.
+enum TShapeDrag : quint8 { sdNone, sdResize, sdStart, sdEnd };
+
+class TclsFrame : public TQRVObject, public IQRVStorable
+{
+    Q_OBJECT
+    Q_PROPERTY(QString Text READ Text WRITE SetText)
+    Q_PROPERTY(TQRVFont* Font READ Font WRITE SetFont)
+    Q_PROPERTY(Qrv::TPenStyle Style READ Style WRITE SetStyle)
+
+public:
+    Q_INVOKABLE explicit TclsFrame(TQRVDesigner* designer);
+
+    QString Text() const { return m_text; }
+    void SetText(const QString& text);
+    TQRVFont* Font() const { return m_font; }
+    void SetFont(TQRVFont* font);
+    Qrv::TPenStyle Style() const { return m_style; }
+    void SetStyle(Qrv::TPenStyle style);
+
+    QString GetTypeCaption() const override { return QStringLiteral("Text"); }
+    QString GetNamePrefix() const override { return QStringLiteral("TFrame"); }
+    void FinishPlacement(bool placed) override;
+    void Loaded() override;
+    void UpdateRegion() override;
+    void Draw(QPainter& painter, int mode) override;
+    void MouseDown(Qt::MouseButton button, double x, double y) override;
+    void MouseMove(double x, double y) override;
+    void MouseUp(Qt::MouseButton button, double x, double y) override;
+
+    void SaveToXml(TqibXMLNode& element) const override;
+    void LoadFromXml(const TqibXMLNode& element) override;
+
+private:
+    QString m_text = QStringLiteral("Text");
+    TQRVFont* m_font;
+    QRegion m_handle;
+    TShapeDrag m_drag = sdNone;
+    double m_dragDX = 0;
+    double m_dragDY = 0;
+    Qrv::TPenStyle m_style = Qrv::psSolid;
+};
+
+// The filled shapes: ellipses and rounded rectangles.
+class TclsShape : public TQRVDesign, public IQRVStorable
+{
+    Q_OBJECT
+    Q_PROPERTY(TQRVBrush* Fill READ Fill WRITE SetFill)
+    Q_PROPERTY(Qrv::TPenStyle Style READ Style WRITE SetStyle)
+    Q_PROPERTY(QString Text READ Text WRITE SetText)
+
+public:
+    explicit TclsShape(TQRVDesigner* designer);
+
+    QString Text() const { return m_text; }
+    void SetText(const QString& text);
+    TQRVBrush* Fill() const { return m_fill; }
+    void SetFill(TQRVBrush* brush);
+    Qrv::TPenStyle Style() const { return m_style; }
+    void SetStyle(Qrv::TPenStyle style);
+
+    QString GetTypeCaption() const override { return QStringLiteral("Text"); }
+    QString GetNamePrefix() const override { return QStringLiteral("ellipse"); }
+    void FinishPlacement(bool placed) override;
+    void Loaded() override;
+    void UpdateRegion() override;
+    void Draw(QPainter& painter, int mode) override;
+    void MouseDown(Qt::MouseButton button, double x, double y) override;
+    void MouseMove(double x, double y) override;
+    void MouseUp(Qt::MouseButton button, double x, double y) override;
+
+    void SaveToXml(TqibXMLNode& element) const override;
+    void LoadFromXml(const TqibXMLNode& element) override;
+
+protected:
+    virtual bool isRounded() const = 0;
+
+    QString m_text = QStringLiteral("Text");
+    TQRVBrush* m_fill;
+    QRegion m_handle;
+    TShapeDrag m_drag = sdNone;
+    double m_dragDX = 0;
+    double m_dragDY = 0;
+    Qrv::TPenStyle m_style = Qrv::psSolid;
+};
+
+class TclsEllipse : public TclsShape
+{
+    Q_OBJECT
+public:
+    Q_INVOKABLE explicit TclsEllipse(TQRVDesigner* designer) : TclsShape(designer) {}
+
+protected:
+    bool isRounded() const override { return false; }
+};
+
+class TclsRoundRect : public TclsShape
+{
+    Q_OBJECT
+public:
+    Q_INVOKABLE explicit TclsRoundRect(TQRVDesigner* designer) : TclsShape(designer) {}
+
+protected:
+    bool isRounded() const override { return true; }
+};
+
+class TclsLine : public TQRVObject, public IQRVStorable
+{
+    Q_OBJECT
+    Q_PROPERTY(TQRVPen* Pen READ Pen WRITE SetPen)
+
+public:
+    Q_INVOKABLE explicit TclsLine(TQRVDesigner* designer);
+
+    TQRVPen* Pen() const { return m_pen; }
+    void SetPen(TQRVPen* pen);
+
+    QString GetTypeCaption() const override { return QStringLiteral("Text"); }
+    QString GetNamePrefix() const override { return QStringLiteral("line"); }
+    void FinishPlacement(bool placed) override;
+    void Loaded() override;
+    void UpdateRegion() override;
+    void Draw(QPainter& painter, int mode) override;
+    void MouseDown(Qt::MouseButton button, double x, double y) override;
+    void MouseMove(double x, double y) override;
+    void MouseUp(Qt::MouseButton button, double x, double y) override;
+
+    void SaveToXml(TqibXMLNode& element) const override;
+    void LoadFromXml(const TqibXMLNode& element) override;
+
+private:
+    QRegion m_startHandle;
+    QRegion m_endHandle;
+    TShapeDrag m_drag = sdNone;
+    double m_endX = 0;
+    double m_endY = 0;
+    TQRVPen* m_pen;
+};
+
+// A connector between two filled shapes, drawn and edited like an arc.
+class TclsDesignerLink : public TQRVObject, public IQRVStorable
+{
+    Q_OBJECT
+
+public:
+    Q_INVOKABLE explicit TclsDesignerLink(TQRVDesigner* designer);
+    ~TclsDesignerLink() override;
+
+    TQRVDesign* Source() const { return m_source; }
+    TQRVDesign* Target() const { return m_target; }
+    void SetSource(TQRVDesign* shape);
+    void SetTarget(TQRVDesign* shape);
+    QString SourceName;
+    QString TargetName;
+    TQRVFormula* Weight() const { return m_weight; }
+
+    TLinkGeometry Geometry{this};
+
+    QString GetTypeCaption() const override { return QStringLiteral("Link"); }
+    QString GetNamePrefix() const override { return QStringLiteral("L"); }
+    bool RejectPlacement(double x, double y) override;
+    void FinishPlacement(bool placed) override;
+    void MouseDown(Qt::MouseButton button, double x, double y) override;
+    void MouseUp(Qt::MouseButton button, double x, double y) override;
+    void MouseMove(double x, double y) override;
+    void UpdateRegion() override;
+    void MoveBy(double dx, double dy) override;
+    void SavePosition() override;
+    void RestorePosition() override;
+    void Draw(QPainter& painter, int mode) override;
+    void Loaded() override;
+    void Notification(TQRVObject* object) override;
+    void Destroying() override;
+
+    void SaveToXml(TqibXMLNode& element) const override;
+    void LoadFromXml(const TqibXMLNode& element) override;
+
+private:
+    TQRVFormula* m_weight;
+    TQRVDesign* m_source = nullptr;
+    TQRVDesign* m_target = nullptr;
+};
+
+// The token marker: a click tool that adds a token to a discrete place (or
+// takes one away with Ctrl) and never stays in the net.
+class TclsMarker : public TQRVObject
+{
+    Q_OBJECT
+public:
+    Q_INVOKABLE explicit TclsMarker(TQRVDesigner* designer) : TQRVObject(designer) {}
+    QString GetTypeCaption() const override { return QStringLiteral("Marker"); }
+    bool RejectPlacement(double x, double y) override;
+};

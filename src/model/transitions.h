@@ -1,0 +1,160 @@
+// Transitions: immediate, exponentially timed and continuous.
+#pragma once
+
+#include <QList>
+
+#include "model/interfaces.h"
+#include "model/qrv_object.h"
+#include "model/types.h"
+
+class TQRVFormula;
+class TclsLink;
+class TclsText;
+
+class TclsTrans : public TQRVNode, public IQRVStorable
+{
+    Q_OBJECT
+    Q_PROPERTY(bool Open READ Open)
+    Q_PROPERTY(Qrv::TObjSize Size READ Size WRITE SetSize)
+    Q_PROPERTY(double Angle READ Angle WRITE SetAngle)
+    Q_PROPERTY(TQRVFormula* Priority READ Priority WRITE SetPriority)
+    Q_PROPERTY(TQRVFormula* Guard READ Guard WRITE SetGuard)
+    Q_PROPERTY(bool ShowText READ ShowText WRITE SetShowText)
+
+public:
+    explicit TclsTrans(TQRVDesigner* designer);
+    ~TclsTrans() override;
+
+    // Whether the transition is enabled under the marking the places hold now.
+    // Needs current arc lists. Formula errors propagate to the caller.
+    bool Open() const;
+    // One firing: nothing unless Open. Increments FireCount.
+    void Fire();
+    // The two halves of Fire (the simulation animates between them).
+    void FireInputs();
+    void FireOutputs();
+
+    Qrv::TObjSize Size() const { return m_size; }
+    void SetSize(Qrv::TObjSize size);
+    double Angle() const { return m_angle; }
+    void SetAngle(double angle);
+    void SetAngleDirect(double angle) { m_angle = angle; }
+    TQRVFormula* Priority() const { return m_priority; }
+    void SetPriority(TQRVFormula* formula);
+    TQRVFormula* Guard() const { return m_guard; }
+    void SetGuard(TQRVFormula* formula);
+    bool ShowText() const;
+    void SetShowText(bool show);
+    TclsText* Label() const;
+
+    // The bar size of a size class, model units.
+    static QSizeF BarSize(Qrv::TObjSize size);
+
+    int FireCount = 0;
+    QList<TclsLink*> InArcs;
+    QList<TclsLink*> OutArcs;
+    bool IsContinuous = false;
+    double LabelSavedLeft = 0;
+    double LabelSavedTop = 0;
+    // Sets FireCount to 0 and rebuilds the arc lists (`accept` filters arcs).
+    void RebuildArcLists(bool (*accept)(const TclsLink*, void*) = nullptr, void* context = nullptr);
+    void MarkArcsDirty();
+
+    // Ordering used by the reachability analysis: 0 when B's priority is
+    // smaller than A's, 1 when larger, 2 when equal (same class); for different
+    // classes 0 when A is immediate, else 1.
+    static int ComparePriority(const TclsTrans* a, const TclsTrans* b);
+
+    QString GetTypeCaption() const override { return QStringLiteral("Transition"); }
+    QString GetNamePrefix() const override { return QStringLiteral("t"); }
+    void FinishPlacement(bool placed) override;
+    void SizeChanged() override;
+    void UpdateRegion() override;
+    void SetBounds(double left, double top, double width, double height) override;
+    void MoveBy(double dx, double dy) override;
+    void SavePosition() override;
+    void RestorePosition() override;
+    void Draw(QPainter& painter, int mode) override;
+    void Destroying() override;
+
+    void SaveToXml(TqibXMLNode& element) const override;
+    void LoadFromXml(const TqibXMLNode& element) override;
+
+protected:
+    void applySize();
+
+    Qrv::TObjSize m_size = Qrv::osNormal;
+    double m_angle = 0;
+    TQRVFormula* m_priority;
+    TQRVFormula* m_guard;
+};
+
+class TclsTransInstant : public TclsTrans
+{
+    Q_OBJECT
+    Q_PROPERTY(TQRVFormula* WeightSpeed READ WeightSpeed WRITE SetWeightSpeed)
+
+public:
+    Q_INVOKABLE explicit TclsTransInstant(TQRVDesigner* designer);
+    TQRVFormula* WeightSpeed() const { return m_weightSpeed; }
+    void SetWeightSpeed(TQRVFormula* formula);
+
+    void SaveToXml(TqibXMLNode& element) const override;
+    void LoadFromXml(const TqibXMLNode& element) override;
+
+private:
+    TQRVFormula* m_weightSpeed;
+};
+
+class TclsTransTimed : public TclsTrans, public IQRVVariables
+{
+    Q_OBJECT
+    Q_PROPERTY(TQRVFormula* Rate READ Rate WRITE SetRate)
+
+public:
+    Q_INVOKABLE explicit TclsTransTimed(TQRVDesigner* designer);
+    TQRVFormula* Rate() const { return m_rate; }
+    void SetRate(TQRVFormula* formula);
+
+    int VariableCount() const override { return 1; }
+    QString VariableName(int index) const override;
+    double VariableValueAt(int index) const override;
+
+    void SaveToXml(TqibXMLNode& element) const override;
+    void LoadFromXml(const TqibXMLNode& element) override;
+
+private:
+    TQRVFormula* m_rate;
+};
+
+class TclsTransContinuous : public TclsTrans, public IQRVVariables
+{
+    Q_OBJECT
+    Q_PROPERTY(TQRVFormula* Expectance READ Expectance WRITE SetExpectance)
+    Q_PROPERTY(TQRVFormula* Dispersion READ Dispersion WRITE SetDispersion)
+
+public:
+    Q_INVOKABLE explicit TclsTransContinuous(TQRVDesigner* designer);
+    TQRVFormula* Expectance() const { return m_expectance; }
+    void SetExpectance(TQRVFormula* formula);
+    TQRVFormula* Dispersion() const { return m_dispersion; }
+    void SetDispersion(TQRVFormula* formula);
+
+    // Moves the continuous amount of a time step out of the input places,
+    // and into the output places.
+    void FlowOut(double dt);
+    void FlowIn(double dt);
+
+    QString GetNamePrefix() const override { return QStringLiteral("q"); }
+
+    int VariableCount() const override { return 0; }
+    QString VariableName(int) const override { return QString(); }
+    double VariableValueAt(int) const override { return 0.0; }
+
+    void SaveToXml(TqibXMLNode& element) const override;
+    void LoadFromXml(const TqibXMLNode& element) override;
+
+private:
+    TQRVFormula* m_expectance;
+    TQRVFormula* m_dispersion;
+};
