@@ -63,8 +63,9 @@ public:
 
     long double Run(const IRxVariables& variables) const;
 
-    // A binary operator or MIN/MAX step applied to two values.
-    static long double Operate(TRxOp op, long double a, long double b)
+    // A binary operator or MIN/MAX step applied to two values (inlined into
+    // the evaluation loop).
+    [[gnu::always_inline]] static inline long double Operate(TRxOp op, long double a, long double b)
     {
         using namespace RxMath;
         switch (op) {

@@ -164,19 +164,6 @@ Real ApplyFunction(int function, Real x)
     return r;
 }
 
-bool FitsDouble(Real x)
-{
-    // Values from the largest double plus half its spacing on round to infinity.
-    return std::fabs(x) < 0x1.fffffffffffff8p+1023L;
-}
-
-Real ToDouble(Real x)
-{
-    if (!FitsDouble(x))
-        RaiseRxError(TRxError::FlOp);
-    return static_cast<double>(x);
-}
-
 bool ConvertDecimal(const char* text, int length, Real& value)
 {
     // The form is checked here: strtold would also take hexadecimal,

@@ -87,12 +87,21 @@ inline Real Truth(bool v)
 // any other failure.
 Real ApplyFunction(int function, Real x);
 
-// Whether a value stays finite when it is rounded to a 64-bit float.
-bool FitsDouble(Real x);
+// Whether a value stays finite when it is rounded to a 64-bit float: values
+// from the largest double plus half its spacing on round to infinity.
+inline bool FitsDouble(Real x)
+{
+    return std::fabs(x) < 0x1.fffffffffffff8p+1023L;
+}
 
 // An argument of MIN or MAX, rounded to a 64-bit float ("FlOp Error" when
 // it does not fit).
-Real ToDouble(Real x);
+inline Real ToDouble(Real x)
+{
+    if (!FitsDouble(x))
+        RaiseRxError(TRxError::FlOp);
+    return static_cast<double>(x);
+}
 
 // Converts the complete text as a decimal number: [+-]digits[.digits][E[+-]digits].
 // False when the text has another form or the value is beyond the extended range.
