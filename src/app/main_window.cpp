@@ -84,8 +84,8 @@ void TfmMain::updateCaption()
     m_surface->setWindowTitle(SurfaceCaption());
 }
 
-QAction* TfmMain::addCommand(QMenu* menu, const QString& caption, const char* name,
-                             const QKeySequence& key, bool enabled)
+QAction* TfmMain::addCommand(QMenu* menu, const QString& caption, const char* name, const QKeySequence& key,
+                             bool enabled)
 {
     QAction* a = menu->addAction(caption);
     a->setObjectName(QString::fromLatin1(name));
@@ -104,8 +104,10 @@ void TfmMain::buildMenus()
 {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnFile"));
-    connect(addCommand(file, QStringLiteral("New Window"), "actNewWindow", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N)),
-            &QAction::triggered, this, [] { QProcess::startDetached(QCoreApplication::applicationFilePath(), {}); });
+    connect(addCommand(file, QStringLiteral("New Window"), "actNewWindow",
+                       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N)),
+            &QAction::triggered, this,
+            [] { QProcess::startDetached(QCoreApplication::applicationFilePath(), {}); });
     connect(addCommand(file, QStringLiteral("&New"), "actNew", QKeySequence(Qt::CTRL | Qt::Key_N)),
             &QAction::triggered, this, &TfmMain::NewNet);
     connect(addCommand(file, QStringLiteral("&Open"), "actOpen", QKeySequence(Qt::CTRL | Qt::Key_O)),
@@ -136,8 +138,8 @@ void TfmMain::buildMenus()
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("View"));
     view->setObjectName(QStringLiteral("mnView"));
-    QAction* inspector = addCommand(view, QStringLiteral("Object Inspector"), "actObjectInspector",
-                                    QKeySequence(Qt::Key_F11));
+    QAction* inspector =
+        addCommand(view, QStringLiteral("Object Inspector"), "actObjectInspector", QKeySequence(Qt::Key_F11));
     inspector->setShortcutContext(Qt::ApplicationShortcut);
     connect(inspector, &QAction::triggered, this, &TfmMain::ToggleInspector);
 
@@ -149,12 +151,13 @@ void TfmMain::buildMenus()
     m_performanceMenu->setObjectName(QStringLiteral("mnPerformance"));
     m_performanceMenu->setEnabled(false);
     addCommand(m_performanceMenu, QStringLiteral("Steady Analysis"), "actSteady", QKeySequence(), false);
-    addCommand(m_performanceMenu, QStringLiteral("Transient Analysis"), "actTransient", QKeySequence(), false);
+    addCommand(m_performanceMenu, QStringLiteral("Transient Analysis"), "actTransient", QKeySequence(),
+               false);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
     help->setObjectName(QStringLiteral("mnHelp"));
-    connect(addCommand(help, QStringLiteral("Help"), "actHelp", QKeySequence(Qt::Key_F1)), &QAction::triggered,
-            this, [this] { ShowHelp(100); });
+    connect(addCommand(help, QStringLiteral("Help"), "actHelp", QKeySequence(Qt::Key_F1)),
+            &QAction::triggered, this, [this] { ShowHelp(100); });
     connect(addCommand(help, QStringLiteral("About"), "actAbout"), &QAction::triggered, this, [this] {
         QMessageBox::about(this, QStringLiteral("About Quorvane"),
                            QStringLiteral("<h3>Quorvane</h3><p>Version %1</p>"
@@ -181,8 +184,8 @@ void TfmMain::buildToolPanel()
             this, &TfmMain::NewNet);
     connect(addButton(QStringLiteral("Open from file"), QStyle::SP_DialogOpenButton, "btOpen"),
             &QAction::triggered, this, &TfmMain::Open);
-    connect(addButton(QStringLiteral("Save"), QStyle::SP_DialogSaveButton, "btSave"), &QAction::triggered, this,
-            &TfmMain::Save);
+    connect(addButton(QStringLiteral("Save"), QStyle::SP_DialogSaveButton, "btSave"), &QAction::triggered,
+            this, &TfmMain::Save);
     addButton(QStringLiteral("Simulate"), QStyle::SP_MediaPlay, "btSimulate")->setEnabled(false);
     m_toolPanel->addSeparator();
 
@@ -281,8 +284,8 @@ bool TfmMain::confirmDiscard(bool always)
 {
     if (!always && !m_designer.IsChanged())
         return true;
-    const int answer = ask(QStringLiteral("Save the changes ?"),
-                           QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    const int answer =
+        ask(QStringLiteral("Save the changes ?"), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (answer == QMessageBox::Cancel)
         return false;
     if (answer == QMessageBox::Yes)

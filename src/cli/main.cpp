@@ -2,6 +2,7 @@
 // without a display.
 #include <QGuiApplication>
 #include <QTextStream>
+
 #include <clocale>
 
 #include "cli/cli_command.h"
@@ -44,8 +45,7 @@ int main(int argc, char** argv)
         return exitUsage;
     }
     const QString first = args.takeFirst();
-    if (first == QLatin1String("--help") || first == QLatin1String("-h") ||
-        first == QLatin1String("help")) {
+    if (first == QLatin1String("--help") || first == QLatin1String("-h") || first == QLatin1String("help")) {
         printHelp(out);
         return exitOk;
     }
