@@ -24,8 +24,8 @@
 
 #include "app/help_window.h"
 #include "editor/component_palette.h"
-#include "editor/net_picture.h"
 #include "editor/designer_form.h"
+#include "editor/net_picture.h"
 #include "model/class_registry.h"
 #include "model/designer.h"
 #include "netfile/net_file.h"
@@ -130,12 +130,13 @@ void TfmMain::buildMenus()
                 if (!name.isEmpty())
                     ExportPicture(name);
             });
-    connect(addCommand(exportMenu, QStringLiteral("As SVG"), "actExportSvg"), &QAction::triggered, this, [this] {
-        const QString name =
-            askPictureName(QStringLiteral("SVG Image (*.svg);;All files (*)"), QStringLiteral("svg"));
-        if (!name.isEmpty())
-            ExportPicture(name);
-    });
+    connect(addCommand(exportMenu, QStringLiteral("As SVG"), "actExportSvg"), &QAction::triggered, this,
+            [this] {
+                const QString name =
+                    askPictureName(QStringLiteral("SVG Image (*.svg);;All files (*)"), QStringLiteral("svg"));
+                if (!name.isEmpty())
+                    ExportPicture(name);
+            });
     file->addSeparator();
     connect(addCommand(file, QStringLiteral("&Exit"), "actExit", QKeySequence(Qt::ALT | Qt::Key_F4)),
             &QAction::triggered, this, &QWidget::close);
@@ -150,8 +151,8 @@ void TfmMain::buildMenus()
     addCommand(edit, QStringLiteral("&Paste"), "actPaste", QKeySequence(Qt::CTRL | Qt::Key_V), false);
     addCommand(edit, QStringLiteral("Paste &Special..."), "actPasteSpecial", QKeySequence(), false);
     edit->addSeparator();
-    connect(addCommand(edit, QStringLiteral("Copy to Clipboard"), "actCopyToClipboard"), &QAction::triggered, this,
-            &TfmMain::CopyToClipboard);
+    connect(addCommand(edit, QStringLiteral("Copy to Clipboard"), "actCopyToClipboard"), &QAction::triggered,
+            this, &TfmMain::CopyToClipboard);
     addCommand(edit, QStringLiteral("Object's Property"), "actObjectProperty", QKeySequence(), false);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("View"));

@@ -13,7 +13,8 @@ int runExport(const QStringList& args, TCliContext& ctx)
     if (error.isEmpty())
         a.TakeOption(QStringLiteral("--scale"), scaleText, error);
     if (!error.isEmpty() || !a.UnknownOption().isEmpty() || a.Positional().size() != 1 || output.isEmpty()) {
-        ctx.err << (error.isEmpty() ? QStringLiteral("usage: quorvane-cli export NET -o FILE [--scale S]") : error)
+        ctx.err << (error.isEmpty() ? QStringLiteral("usage: quorvane-cli export NET -o FILE [--scale S]")
+                                    : error)
                 << "\n";
         return exitUsage;
     }
@@ -37,11 +38,11 @@ int runExport(const QStringList& args, TCliContext& ctx)
     return exitOk;
 }
 
-const bool registered = RegisterCliCommand(
-    {"export", "draw a net into an .svg, .png or .bmp picture",
-     "Usage: quorvane-cli export NET -o FILE [--scale S]\n"
-     "Draws the net as the drawing surface shows it, into a picture chosen by the\n"
-     "extension of FILE: .svg (vector), .png or .bmp. S is the scale (default 1).\n",
-     runExport});
+const bool registered =
+    RegisterCliCommand({"export", "draw a net into an .svg, .png or .bmp picture",
+                        "Usage: quorvane-cli export NET -o FILE [--scale S]\n"
+                        "Draws the net as the drawing surface shows it, into a picture chosen by the\n"
+                        "extension of FILE: .svg (vector), .png or .bmp. S is the scale (default 1).\n",
+                        runExport});
 
 } // namespace

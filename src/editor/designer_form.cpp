@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QWheelEvent>
+
 #include <cmath>
 
 #include "model/designer.h"

@@ -6,6 +6,7 @@
 #include <QSaveFile>
 #include <QSignalBlocker>
 #include <QSvgGenerator>
+
 #include <cmath>
 
 #include "model/designer.h"
@@ -17,7 +18,8 @@ class TViewOverride
 {
 public:
     TViewOverride(TQRVDesigner& d, double scale)
-        : m_d(d), m_block(&d), m_scale(d.Scale()), m_x(d.ScrollX()), m_y(d.ScrollY()), m_updating(d.Updating())
+        : m_d(d), m_block(&d), m_scale(d.Scale()), m_x(d.ScrollX()), m_y(d.ScrollY()),
+          m_updating(d.Updating())
     {
         m_d.SetUpdating(false);
         m_d.SetScroll(0, 0);
