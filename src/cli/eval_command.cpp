@@ -8,7 +8,6 @@
 #include "formula/parser.h"
 #include "model/designer.h"
 #include "model/numbers.h"
-#include "netfile/net_file.h"
 
 namespace {
 
@@ -91,13 +90,8 @@ int runEval(const QStringList& args, TCliContext& ctx)
 
     TQRVDesigner designer;
     designer.SetErrorReporter([&ctx](const QString& m) { ctx.err << m << "\n"; });
-    if (!netFile.isEmpty()) {
-        const QString error = LoadNetFile(designer, netFile);
-        if (!error.isEmpty()) {
-            ctx.err << error << "\n";
-            return exitBadInput;
-        }
-    }
+    if (!netFile.isEmpty() && !ReadCliNet(designer, netFile, ctx))
+        return exitBadInput;
     TQRVFormula formula(nullptr, &designer);
     formula.Parser().SetExpression(words.join(QLatin1Char(' ')));
     try {

@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
+#include <QTemporaryDir>
+
+#include "model/designer.h"
+#include "netfile/net_file.h"
 
 namespace {
 
@@ -66,6 +70,20 @@ TEST(CliEval, ReportsExpressionErrorsWithStatusOne)
     EXPECT_EQ(r.Status, 1);
     EXPECT_EQ(r.Out, "");
     EXPECT_FALSE(r.Err.trimmed().isEmpty());
+}
+
+TEST(CliEval, ReadsNamesFromTheGivenNet)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("empty.pn2");
+    TQRVDesigner net;
+    ASSERT_EQ(SaveNetFile(net, file), "");
+    TRun r = runCli({"eval", "MAX(1, 2) + PI * 0", "--net", file});
+    EXPECT_EQ(r.Status, 0) << r.Err.toStdString();
+    EXPECT_EQ(r.Out, "2\n2\n");
+    r = runCli({"eval", "--net", file, "P1_TOKENS"});
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_TRUE(r.Err.contains("Unknown Variable"));
 }
 
 TEST(CliEval, RejectsBadUsage)
