@@ -1,5 +1,11 @@
 // Formula-valued attributes: a text in the expression language, a reference
 // value and a value kind. Reading Value_Actual evaluates the text now.
+//
+// The text is compiled once; names of other elements are resolved once and
+// again only when the net's names change (NamesGeneration). Evaluating keeps
+// that cache, so one formula must not be evaluated from several threads at
+// once. Value_Actual throws: generic readers of the published properties
+// (the inspector) should read formulas through TryValue.
 #pragma once
 
 #include <QObject>

@@ -84,7 +84,7 @@ void expectError(const QString& text, const QString& message)
 {
     SCOPED_TRACE(text.left(60).toStdString());
     for (const TOutcome& o : {compiled(text), reference(text)}) {
-        EXPECT_TRUE(o.Failed) << static_cast<double>(o.Value);
+        EXPECT_TRUE(o.Failed) << o.Value;
         EXPECT_EQ(o.Message, message);
     }
 }
