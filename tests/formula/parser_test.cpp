@@ -353,6 +353,8 @@ TEST(Parser, BoundsTheNesting)
     expectError(QString(deep, '(') + "1" + QString(deep, ')'), "Bracketing Error");
     expectError(QString("abs(").repeated(deep) + "1" + QString(deep, ')'), "Bracketing Error");
     expectError(QString(deep, '(') + "1", "Bracketing Error");
+    // Pending operands of every level (a variable keeps them from being folded).
+    expectValue(QString("1+(").repeated(200) + "X" + QString(200, ')'), 200.5L);
     // Long chains are read without nesting.
     expectValue(QString("1+").repeated(deep) + "1", deep + 1);
     expectValue("MAX(" + QString("1,").repeated(deep) + "2)", 2);
