@@ -10,7 +10,6 @@
 #include <cmath>
 
 #include "model/designer.h"
-#include "model/designer_link.h"
 #include "model/graphics_objects.h"
 #include "model/numbers.h"
 #include "netfile/element_xml.h"
@@ -324,14 +323,11 @@ void TclsShape::markLinksDirty()
 {
     if (!Designer())
         return;
-    for (TQRVObject* o : Designer()->ObjectList()) {
-        // Tested by class name: connectors are optional for the shapes.
-        if (!o->inherits("TclsDesignerLink"))
-            continue;
-        const auto* link = static_cast<const TclsDesignerLink*>(o);
-        if (link->Source() == this || link->Target() == this)
+    // Every connector is rebuilt, not only those at this shape: there are
+    // few of them, and the shapes need not know the connector class.
+    for (TQRVObject* o : Designer()->ObjectList())
+        if (o->inherits("TclsDesignerLink"))
             o->IncludeState(osDirty);
-    }
 }
 
 QFont TclsShape::TextFont(double scale)

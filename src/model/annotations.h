@@ -76,7 +76,7 @@ public:
     void MouseDown(Qt::MouseButton button, double x, double y) override;
     void MouseMove(double x, double y) override;
     void MouseUp(Qt::MouseButton button, double x, double y) override;
-    // Connectors attached to the shape follow it.
+    // Connectors follow the shapes they are attached to.
     void MoveBy(double dx, double dy) override;
 
     void SaveToXml(TqibXMLNode& element) const override;
