@@ -119,7 +119,6 @@ class ArcPlacing : public ::testing::Test
 protected:
     void SetUp() override
     {
-        RegisterStandardClasses();
         p1 = AddNode<TclsNodeDiscrete>(d, 40, 40);  // centre (55, 55)
         t1 = AddNode<TclsTransTimed>(d, 205, 55);   // centre (220, 60)
         p2 = AddNode<TclsNodeDiscrete>(d, 40, 240); // centre (55, 255)
@@ -462,7 +461,6 @@ TTestShape* addShape(TQRVDesigner& d, double left, double top)
 
 TEST(DesignerLinks, ArePlacedBetweenShapesLikeArcs)
 {
-    RegisterStandardClasses();
     TTestDesigner d;
     TTestShape* a = addShape(d, 0, 0);     // centre (50, 25)
     TTestShape* b = addShape(d, 300, 200); // centre (350, 225)

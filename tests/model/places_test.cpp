@@ -99,7 +99,6 @@ class PlaceLabels : public ::testing::Test
 protected:
     void SetUp() override
     {
-        RegisterStandardClasses();
         d.SetCreationClass(TQRVClassRegistry::Instance().Find<TclsNodeDiscrete>());
         d.LeftButtonDown(104, 57);
         d.LeftButtonUp(104, 57);
