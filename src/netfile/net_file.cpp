@@ -154,11 +154,11 @@ QString LoadNetFile(TQRVDesigner& designer, const QString& fileName, QStringList
     return QStringLiteral("Cannot read %1:\n%2").arg(QFileInfo(fileName).fileName(), error);
 }
 
-QString SaveNetFile(const TQRVDesigner& designer, const QString& fileName)
+QString SaveNetFile(const TQRVDesigner& designer, const QString& fileName, QStringList* warnings)
 {
     try {
         if (IsPnmlFileName(fileName)) {
-            ExportPnml(designer, fileName);
+            ExportPnml(designer, fileName, warnings);
             return QString();
         }
         TqibXMLTree tree;

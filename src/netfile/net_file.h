@@ -19,7 +19,9 @@ QString LoadNetFile(TQRVDesigner& designer, const QString& fileName, QStringList
 // other: the program's own format). The file is written beside the target and
 // renamed over it when complete, so a failed write leaves any previous file
 // untouched. Returns an empty text on success, otherwise the message.
-QString SaveNetFile(const TQRVDesigner& designer, const QString& fileName);
+// Warnings (what other programs will read differently in a PNML file) go to
+// `warnings`.
+QString SaveNetFile(const TQRVDesigner& designer, const QString& fileName, QStringList* warnings = nullptr);
 
 // The program's own format as text, and back (the file operations use these).
 QString NetToText(const TQRVDesigner& designer);

@@ -1,23 +1,26 @@
 #include "netfile/pnml.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
 #include "netfile/element_xml.h"
 
-void ImportPnml(TQRVDesigner&, const QString& fileName, QStringList*)
+void ImportPnml(TQRVDesigner& designer, const QString& fileName, QStringList* warnings)
 {
-    throw TNetFileError(QStringLiteral("Cannot read %1: PNML import is not available yet.").arg(fileName));
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw TNetFileError(QStringLiteral("Cannot read %1: %2").arg(fileName, file.errorString()));
+    const QByteArray text = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw TNetFileError(QStringLiteral("Cannot read %1: %2").arg(fileName, file.errorString()));
+    ImportPnmlText(designer, text, warnings);
 }
 
-void ImportPnmlText(TQRVDesigner&, const QByteArray&, QStringList*)
+void ExportPnml(const TQRVDesigner& designer, const QString& fileName, QStringList* warnings)
 {
-    throw TNetFileError(QStringLiteral("PNML import is not available yet."));
-}
-
-void ExportPnml(const TQRVDesigner&, const QString& fileName)
-{
-    throw TNetFileError(QStringLiteral("Cannot write %1: PNML export is not available yet.").arg(fileName));
-}
-
-QByteArray ExportPnmlText(const TQRVDesigner&)
-{
-    return QByteArray();
+    const QByteArray bytes = ExportPnmlText(designer, QFileInfo(fileName).completeBaseName(), warnings);
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        throw TNetFileError(QStringLiteral("Cannot write %1: %2").arg(fileName, file.errorString()));
 }

@@ -53,6 +53,12 @@ TqibXMLNode* TqibXMLNode::AddNode(const QString& name, const QString& value)
     return node;
 }
 
+void TqibXMLNode::AppendNode(TqibXMLNode* node)
+{
+    node->Parent = this;
+    m_nodes.append(node);
+}
+
 TqibXMLAttribute* TqibXMLNode::AddAttribute(const QString& name, const QString& value)
 {
     auto* a = new TqibXMLAttribute(name, value);

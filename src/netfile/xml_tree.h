@@ -54,6 +54,8 @@ public:
     const QList<TqibXMLAttribute*>& Attributes() const { return m_attributes; }
 
     TqibXMLNode* AddNode(const QString& name, const QString& value = QString());
+    // Appends an element built elsewhere; this node takes ownership.
+    void AppendNode(TqibXMLNode* node);
     TqibXMLAttribute* AddAttribute(const QString& name, const QString& value);
     // The first attribute of that exact name, or none.
     TqibXMLAttribute* GetAttribute(const QString& name) const;
