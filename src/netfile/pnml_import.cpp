@@ -1189,6 +1189,8 @@ void TPnmlImport::applyFileChanges(TQRVDesigner& designer)
 
 void ImportPnmlText(TQRVDesigner& designer, const QByteArray& text, QStringList* warnings)
 {
+    if (text.trimmed().isEmpty())
+        throw TNetFileError(QStringLiteral("The file is empty."));
     TWarnings collected;
     TPnmlReader reader(text, collected);
     reader.Read();

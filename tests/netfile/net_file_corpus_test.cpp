@@ -1,0 +1,274 @@
+// Whole files of every class: the example nets and a file that uses every
+// class and attribute come back byte for byte; broken elements of each class
+// are refused with their message; random damage never crashes the reader.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
+#include <random>
+
+#include "formula/formula.h"
+#include "model/annotations.h"
+#include "model/arcs.h"
+#include "model/designer_link.h"
+#include "model/graphics_objects.h"
+#include "model/places.h"
+#include "model/text.h"
+#include "model/transitions.h"
+#include "netfile/net_file.h"
+#include "netfile/xml_tree.h"
+#include "test_support.h"
+
+namespace {
+
+QByteArray readBytes(const QString& fileName)
+{
+    QFile f(fileName);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString everyClassFile()
+{
+    return TestDataDir() + QStringLiteral("/every-class.pn2");
+}
+
+// The text of the first object element of a class in a net file.
+QString objectOf(const QString& text, const QString& className)
+{
+    const QString start = QStringLiteral("<object class=\"%1\"").arg(className);
+    const qsizetype from = text.indexOf(start);
+    if (from < 0)
+        return QString();
+    const qsizetype lineEnd = text.indexOf(QLatin1String("\r\n"), from);
+    if (text.mid(lineEnd - 2, 2) == QLatin1String("/>"))
+        return text.mid(from, lineEnd + 2 - from);
+    const QString close = QStringLiteral("</object>\r\n");
+    const qsizetype to = text.indexOf(close, from);
+    return text.mid(from, to + close.size() - from);
+}
+
+} // namespace
+
+TEST(NetFileCorpus, EveryExampleIsReadAndWrittenByteForByte)
+{
+    const QStringList files = QDir(ExamplesDir()).entryList({QStringLiteral("*.pn2")}, QDir::Files);
+    ASSERT_GE(files.size(), 6);
+    for (const QString& name : files) {
+        const QString file = QDir(ExamplesDir()).filePath(name);
+        TTestDesigner d;
+        ASSERT_EQ(LoadNetFile(d, file), "") << name.toStdString();
+        EXPECT_EQ(TqibXMLTree::Encode(NetToText(d)), readBytes(file)) << name.toStdString();
+        EXPECT_TRUE(d.Errors.isEmpty()) << name.toStdString();
+        // Names carry their number where the analyses look for it.
+        for (const TQRVObject* o : d.ObjectList()) {
+            if (qobject_cast<const TclsNode*>(o)) {
+                EXPECT_TRUE(
+                    QRegularExpression(QStringLiteral("^[pb][0-9]{1,5}$")).match(o->Name()).hasMatch())
+                    << o->Name().toStdString();
+            }
+        }
+    }
+    const QByteArray start = readBytes(QDir(ExamplesDir()).filePath(QStringLiteral("producer-consumer.pn2")));
+    EXPECT_FALSE(start.isEmpty()) << "the start script opens producer-consumer.pn2";
+}
+
+TEST(NetFileCorpus, AFileOfEveryClassAndAttributeIsReadIntoTheElements)
+{
+    TTestDesigner d;
+    ASSERT_EQ(LoadNetFile(d, everyClassFile()), "");
+    EXPECT_EQ(TqibXMLTree::Encode(NetToText(d)), readBytes(everyClassFile()));
+    EXPECT_EQ(d.Graphs, QStringList({"p1 - TOKENS", "b1 - LEVEL"}));
+
+    auto* p1 = qobject_cast<TclsNodeDiscrete*>(d.FindObject("p1"));
+    ASSERT_NE(p1, nullptr);
+    EXPECT_EQ(p1->Group(), "inputs");
+    EXPECT_EQ(p1->Size(), Qrv::osSmall);
+    EXPECT_EQ(p1->Tokens(), 3);
+    EXPECT_EQ(p1->Cost()->Formula(), "p1_TOKENS * 2");
+    EXPECT_EQ(p1->Cost()->Value_Reference(), 0.5);
+    EXPECT_EQ(p1->Cost()->Value_Actual(), 6);
+
+    auto* label = qobject_cast<TclsText*>(d.FindObject("Textp1"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->Text(), "first & only");
+    EXPECT_EQ(label->Font()->Name(), "Courier New");
+    EXPECT_EQ(label->Font()->Size(), 12);
+    EXPECT_EQ(label->Font()->ColorValue(), -2147483640);
+    EXPECT_EQ(label->Font()->Style(), Qrv::TFontStyles(0x0F));
+
+    auto* b1 = qobject_cast<TclsNodeContinuous*>(d.FindObject("b1"));
+    ASSERT_NE(b1, nullptr);
+    EXPECT_EQ(b1->Size(), Qrv::osLarge);
+    EXPECT_EQ(b1->BoundMin(), 1.5);
+    EXPECT_EQ(b1->BoundMax(), 250);
+    EXPECT_EQ(b1->Level(), 12.5);
+    EXPECT_EQ(b1->Cost()->Value_Reference(), 1e-6);
+
+    auto* t1 = qobject_cast<TclsTransInstant*>(d.FindObject("t1"));
+    ASSERT_NE(t1, nullptr);
+    EXPECT_EQ(t1->Angle(), 45);
+    EXPECT_EQ(t1->Guard()->Formula(), "p1_TOKENS > 2");
+    EXPECT_EQ(t1->Priority()->Value_Reference(), 2);
+    EXPECT_EQ(t1->WeightSpeed()->Value_Reference(), 30);
+    auto* t2 = qobject_cast<TclsTransTimed*>(d.FindObject("t2"));
+    ASSERT_NE(t2, nullptr);
+    EXPECT_EQ(t2->Size(), Qrv::osVeryLarge);
+    EXPECT_EQ(t2->Rate()->Formula(), "RefV + p1_COST");
+    EXPECT_EQ(t2->Rate()->Value_Actual(), 8.5);
+    auto* q1 = qobject_cast<TclsTransContinuous*>(d.FindObject("q1"));
+    ASSERT_NE(q1, nullptr);
+    EXPECT_EQ(q1->Expectance()->Value_Reference(), 3);
+    EXPECT_EQ(q1->Dispersion()->Value_Reference(), 0.25);
+
+    // Nine kinds of arcs, all connected; bends are kept.
+    int arcs = 0;
+    for (const TQRVObject* o : d.ObjectList())
+        if (const auto* arc = qobject_cast<const TclsLink*>(o)) {
+            ++arcs;
+            EXPECT_TRUE(arc->IsConnected()) << arc->Name().toStdString();
+        }
+    EXPECT_EQ(arcs, 11);
+    auto* counter = qobject_cast<TclsLinkIngibitorCounter*>(d.FindObject("L3"));
+    ASSERT_NE(counter, nullptr);
+    EXPECT_EQ(counter->Points().size(), 7);
+    EXPECT_EQ(counter->WeightValue(), 3);
+
+    auto* ellipse = qobject_cast<TclsEllipse*>(d.FindObject("ellipse1"));
+    ASSERT_NE(ellipse, nullptr);
+    EXPECT_EQ(ellipse->Text(), "an ellipse");
+    EXPECT_EQ(ellipse->Style(), Qrv::psDash);
+    EXPECT_EQ(ellipse->Fill()->Style(), Qrv::bsCross);
+    EXPECT_EQ(ellipse->Fill()->ColorValue(), 255);
+    auto* box = qobject_cast<TclsRoundRect*>(d.FindObject("ellipse2"));
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->Fill()->Style(), Qrv::bsClear);
+    auto* link = qobject_cast<TclsDesignerLink*>(d.FindObject("L12"));
+    ASSERT_NE(link, nullptr);
+    EXPECT_EQ(link->Source(), ellipse);
+    EXPECT_EQ(link->Target(), box);
+    auto* frame = qobject_cast<TclsFrame*>(d.FindObject("Frame1"));
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->Style(), Qrv::psDashDot);
+    EXPECT_EQ(frame->Font()->Name(), "Times New Roman");
+    auto* line = qobject_cast<TclsLine*>(d.FindObject("line1"));
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line->Pen()->Style(), Qrv::psDot);
+    EXPECT_EQ(line->Pen()->ColorValue(), 16711680);
+}
+
+TEST(NetFileCorpus, BrokenElementsOfEveryClassAreRefusedAndTheNetStays)
+{
+    const QString valid = QString::fromLatin1(readBytes(everyClassFile()));
+    ASSERT_FALSE(valid.isEmpty());
+    TTestDesigner d;
+    ASSERT_EQ(NetFromText(d, valid), "");
+    const QString before = NetToText(d);
+
+    const struct
+    {
+        const char* className;
+        const char* pattern; // a regular expression on the class's first element
+        const char* replacement;
+        const char* message; // a part of the expected message
+    } cases[] = {
+        {"TclsNodeDiscrete", R"( size="[^"]*")", "", "\"size\" is missing"},
+        {"TclsNodeDiscrete", R"(size="osSmall")", "size=\"osHuge\"", "\"size\""},
+        {"TclsNodeDiscrete", R"( markers="3")", "", "\"markers\" is missing"},
+        {"TclsNodeDiscrete", R"(markers="3")", "markers=\"three\"", "\"markers\""},
+        {"TclsNodeDiscrete", R"(\s*<cost [^>]*>)", "", "<cost> is missing"},
+        {"TclsNodeDiscrete", R"(Value_Reference="0.5")", "Value_Reference=\"1.2.3\"", "<cost>"},
+        {"TclsNodeContinuous", R"(level="12.5")", "level=\"12..5\"", "\"level\""},
+        {"TclsNodeContinuous", R"(boundmax="250")", "boundmax=\"\"", "\"boundmax\""},
+        {"TclsTransInstant", R"(\s*<speed [^>]*>)", "", "<speed> is missing"},
+        {"TclsTransInstant", R"(angle="45")", "angle=\"4 5\"", "\"angle\""},
+        {"TclsTransTimed", R"( size="[^"]*")", "", "\"size\" is missing"},
+        {"TclsTransContinuous", R"(size="osVerySmall")", "size=\"7\"", "\"size\""},
+        {"TclsLinkNormal", R"( src="[^"]*")", "", "\"src\" is missing"},
+        {"TclsLinkFlow", R"( dst="[^"]*")", "", "\"dst\" is missing"},
+        {"TclsLinkTest", R"(\s*<weight [^>]*>)", "", "<weight> is missing"},
+        {"TclsLinkNormal", R"( big="1")", "", "\"big\" is missing"},
+        {"TclsLinkIngibitorCounter", R"(<point x="[^"]*")", "<point x=\"left\"", "\"x\""},
+        {"TclsDesignerLink", R"( dst="[^"]*")", "", "\"dst\" is missing"},
+        {"TclsText", R"( text="[^"]*")", "", "\"text\" is missing"},
+        {"TclsText", R"( style="15")", "", "\"style\" is missing"},
+        {"TclsText", R"(\s*<font [^>]*>)", "", "<font> is missing"},
+        {"TclsFrame", R"( penstyle="3")", "", "\"penstyle\" is missing"},
+        {"TclsFrame", R"(size="9")", "size=\"9pt\"", "\"size\""},
+        {"TclsEllipse", R"(\s*<brush [^>]*>)", "", "<brush> is missing"},
+        {"TclsEllipse", R"(style="6")", "style=\"9\"", "not a brush style"},
+        {"TclsRoundRect", R"( color="16777215")", "", "\"color\" is missing"},
+        {"TclsRoundRect", R"( text="[^"]*")", "", "\"text\" is missing"},
+        {"TclsLine", R"(style="2")", "style=\"dotted\"", "\"style\""},
+    };
+    for (const auto& c : cases) {
+        const QString className = QString::fromLatin1(c.className);
+        const QString element = objectOf(valid, className);
+        ASSERT_FALSE(element.isEmpty()) << c.className;
+        QString broken = element;
+        broken.replace(QRegularExpression(QString::fromLatin1(c.pattern)),
+                       QString::fromLatin1(c.replacement));
+        ASSERT_NE(broken, element) << c.className << " " << c.pattern;
+        QString text = valid;
+        text.replace(element, broken);
+        const QString error = NetFromText(d, text);
+        EXPECT_TRUE(error.contains(QString::fromLatin1(c.message)))
+            << c.className << " " << c.pattern << ": " << error.toStdString();
+        EXPECT_TRUE(error.contains(QStringLiteral("(%1)").arg(className))) << error.toStdString();
+        EXPECT_TRUE(error.startsWith(QLatin1String("Line "))) << error.toStdString();
+        EXPECT_EQ(NetToText(d), before) << c.className << " " << c.pattern;
+    }
+}
+
+TEST(NetFileCorpus, RandomDamageNeverCrashesAndFailuresKeepTheNet)
+{
+    const QByteArray valid = readBytes(everyClassFile());
+    ASSERT_FALSE(valid.isEmpty());
+    std::mt19937 random(20240601);
+    auto below = [&](qsizetype n) {
+        return static_cast<qsizetype>(random() % static_cast<quint32>(std::max<qsizetype>(n, 1)));
+    };
+    const QByteArray alphabet = "<>/=\" \r\n\t!-[]?x0.,%";
+
+    TTestDesigner d;
+    ASSERT_EQ(NetFromText(d, QString::fromLatin1(valid)), "");
+    const QString before = NetToText(d);
+    int failures = 0;
+    for (int round = 0; round < 600; ++round) {
+        QByteArray text = valid;
+        const int edits = 1 + static_cast<int>(below(4));
+        for (int e = 0; e < edits; ++e) {
+            const qsizetype at = below(text.size());
+            switch (below(5)) {
+            case 0: // delete a span
+                text.remove(at, 1 + below(40));
+                break;
+            case 1: // insert a character that matters to the reader
+                text.insert(at, alphabet.at(below(alphabet.size())));
+                break;
+            case 2: // overwrite with a random byte
+                text[at] = static_cast<char>(below(256));
+                break;
+            case 3: // repeat a span elsewhere
+                text.insert(below(text.size()), text.mid(at, 1 + below(200)));
+                break;
+            default: // cut the file short
+                text.truncate(at);
+                break;
+            }
+        }
+        TTestDesigner attempt;
+        ASSERT_EQ(NetFromText(attempt, before), "");
+        const QString error = NetFromText(attempt, TqibXMLTree::Decode(text));
+        if (!error.isEmpty()) {
+            ++failures;
+            EXPECT_EQ(NetToText(attempt), before) << round;
+        } else {
+            // What was read can be written and read again.
+            TTestDesigner again;
+            EXPECT_EQ(NetFromText(again, NetToText(attempt)), "") << round;
+        }
+    }
+    EXPECT_GT(failures, 100);
+}
