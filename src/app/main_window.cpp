@@ -32,7 +32,9 @@
 
 namespace {
 const QString kRelease = QStringLiteral(" Release v2.2");
-const QString kFileFilter = QStringLiteral("Petri Net v2 (*.pn2);;All files (*)");
+const QString kPn2Filter = QStringLiteral("Petri Net v2 (*.pn2)");
+const QString kPnmlFilter = QStringLiteral("PNML (*.pnml)");
+const QString kFileFilter = kPn2Filter + QStringLiteral(";;") + kPnmlFilter + QStringLiteral(";;All files (*)");
 } // namespace
 
 TfmMain::TfmMain(TQRVDesigner& designer, QWidget* parent) : QMainWindow(parent), m_designer(designer)
@@ -306,6 +308,17 @@ void TfmMain::showError(const QString& text)
     QMessageBox::critical(this, QStringLiteral("Error"), text);
 }
 
+void TfmMain::showWarnings(const QStringList& warnings)
+{
+    if (warnings.isEmpty())
+        return;
+    const QString text = warnings.join(QLatin1Char('\n'));
+    if (AutoAnswer != 0)
+        m_designer.ShowError(text);
+    else
+        QMessageBox::warning(this, QStringLiteral("Warning"), text);
+}
+
 QString TfmMain::dialogFolder() const
 {
     if (m_fromFile)
@@ -324,6 +337,10 @@ QString TfmMain::askFileName(bool save)
         QFileDialog dialog(this, QStringLiteral("Save As"), dialogFolder(), kFileFilter);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setDefaultSuffix(QStringLiteral("pn2"));
+        // A name typed without extension takes that of the chosen format.
+        connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+            dialog.setDefaultSuffix(filter == kPnmlFilter ? QStringLiteral("pnml") : QStringLiteral("pn2"));
+        });
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return QString();
         return dialog.selectedFiles().first();
@@ -402,12 +419,7 @@ bool TfmMain::OpenFile(const QString& fileName)
     m_fromFile = true;
     m_designer.SetChanged(false);
     updateCaption();
-    if (!warnings.isEmpty()) {
-        if (AutoAnswer != 0)
-            m_designer.ShowError(warnings.join(QLatin1Char('\n')));
-        else
-            QMessageBox::warning(this, QStringLiteral("Warning"), warnings.join(QLatin1Char('\n')));
-    }
+    showWarnings(warnings);
     return true;
 }
 
@@ -423,7 +435,8 @@ void TfmMain::Open()
 
 bool TfmMain::SaveTo(const QString& fileName)
 {
-    const QString error = SaveNetFile(m_designer, fileName);
+    QStringList warnings;
+    const QString error = SaveNetFile(m_designer, fileName, &warnings);
     if (!error.isEmpty()) {
         showError(error);
         return false;
@@ -432,6 +445,7 @@ bool TfmMain::SaveTo(const QString& fileName)
     m_fromFile = true;
     m_designer.SetChanged(false);
     updateCaption();
+    showWarnings(warnings);
     return true;
 }
 

@@ -79,6 +79,8 @@ private:
     QString askFileName(bool save);
     QString askPictureName(const QString& filter, const QString& suffix);
     void showError(const QString& text);
+    // What a file could not hold, after it was read or written.
+    void showWarnings(const QStringList& warnings);
     QString dialogFolder() const;
     QAction* addCommand(QMenu* menu, const QString& caption, const char* name,
                         const QKeySequence& key = QKeySequence(), bool enabled = true);

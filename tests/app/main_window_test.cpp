@@ -4,11 +4,14 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QDockWidget>
+#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QTabBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
 
@@ -202,4 +205,34 @@ TEST(MainWindow, HelpShowsTheManualAtTopic100)
     // An unknown topic falls back to the first page.
     EXPECT_EQ(THelpWindow::TopicPage(12345), THelpWindow::TopicPage(100));
     help->close();
+}
+
+TEST(MainWindow, OpensAndSavesPnmlAndSaysWhatOtherProgramsLose)
+{
+    QTemporaryDir dir;
+    TTestDesigner d;
+    TfmMain w(d);
+    w.AutoAnswer = QMessageBox::Ok;
+    ASSERT_TRUE(w.OpenFile(QDir(ExamplesDir()).filePath("hybrid-tank.pn2")));
+    const int objects = d.ObjectCount();
+    const QString pnml = dir.filePath("tank.pnml");
+    ASSERT_TRUE(w.SaveTo(pnml));
+    EXPECT_EQ(w.FileName(), pnml);
+    ASSERT_EQ(d.Errors.size(), 1);
+    EXPECT_TRUE(d.Errors.first().contains("ordinary arcs")) << d.Errors.first().toStdString();
+
+    w.AutoAnswer = QMessageBox::No;
+    w.NewNet();
+    EXPECT_EQ(d.ObjectCount(), 0);
+    ASSERT_TRUE(w.OpenFile(pnml));
+    EXPECT_EQ(d.ObjectCount(), objects);
+    EXPECT_FALSE(d.IsChanged());
+    EXPECT_EQ(d.Errors.size(), 1); // our own file: nothing to warn about
+
+    // The manual explains the exchange, linked from its first page.
+    EXPECT_TRUE(QFile::exists(THelpWindow::TopicPage(120)));
+    EXPECT_NE(THelpWindow::TopicPage(120), THelpWindow::TopicPage(100));
+    QFile first(THelpWindow::TopicPage(100));
+    ASSERT_TRUE(first.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(first.readAll().contains("href=\"topic-120.html\""));
 }
