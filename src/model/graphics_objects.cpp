@@ -2,6 +2,9 @@
 
 #include <cmath>
 
+#include "model/designer.h"
+#include "model/qrv_object.h"
+
 Qt::PenStyle ToQtPenStyle(Qrv::TPenStyle style)
 {
     switch (style) {
@@ -81,9 +84,22 @@ void TQRVFont::SetColorValue(qint32 value)
     Q_EMIT Changed();
 }
 
+namespace {
+// Whether a font name may be stored; reports the refusal to the owner's container.
+bool acceptFontName(const QObject* font, const QString& name)
+{
+    if (IsStorableText(name))
+        return true;
+    const auto* owner = qobject_cast<const TQRVObject*>(font->parent());
+    if (owner && owner->Designer())
+        owner->Designer()->ShowError(UnstorableTextMessage(QStringLiteral("A font name")));
+    return false;
+}
+} // namespace
+
 void TQRVFont::SetName(const QString& n)
 {
-    if (n == m_name || n.isEmpty())
+    if (n == m_name || n.isEmpty() || !acceptFontName(this, n))
         return;
     m_name = n;
     Q_EMIT Changed();
@@ -132,7 +148,11 @@ QFont TQRVFont::ToQFont(double scale) const
 
 void TQRVFont::FromQFont(const QFont& font)
 {
-    m_name = font.family();
+    // A family the file cannot hold refuses the whole font.
+    if (!acceptFontName(this, font.family()))
+        return;
+    if (!font.family().isEmpty())
+        m_name = font.family();
     if (font.pointSize() > 0)
         m_size = font.pointSize();
     Qrv::TFontStyles s;

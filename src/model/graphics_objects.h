@@ -31,7 +31,11 @@ public:
     qint32 ColorValue() const { return m_colorValue; }
     void SetColorValue(qint32 value);
     QString Name() const { return m_name; }
+    // A name holding '"', '<' or '>' would break the net file: refused with
+    // a message (through the container of the element that owns the font).
     void SetName(const QString& n);
+    // Stores the name as it is (file reading).
+    void SetNameDirect(const QString& n) { m_name = n; }
     int Size() const { return m_size; }
     void SetSize(int s);
     Qrv::TFontStyles Style() const { return m_style; }

@@ -174,7 +174,7 @@ void LoadFont(const TqibXMLNode& element, TQRVFont& font)
     const int size = ReadInteger(f, QStringLiteral("size"));
     const int color = ReadInteger(f, QStringLiteral("color"));
     const int style = ReadInteger(f, QStringLiteral("style"));
-    font.SetName(name);
+    font.SetNameDirect(name);
     font.SetSize(size);
     font.SetColorValue(color);
     font.SetStyle(Qrv::TFontStyles(style & 0x0F));

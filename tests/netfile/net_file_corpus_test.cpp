@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFont>
 #include <QRegularExpression>
 
 #include <random>
@@ -271,4 +272,41 @@ TEST(NetFileCorpus, RandomDamageNeverCrashesAndFailuresKeepTheNet)
         }
     }
     EXPECT_GT(failures, 100);
+}
+
+// A '"', '<' or '>' written into the file would make it unreadable: every way
+// of setting a name, group label, text or font name refuses them.
+TEST(NetFileCorpus, ValuesThatWouldBreakTheFileAreRefusedWhereTheyAreSet)
+{
+    TTestDesigner d;
+    ASSERT_EQ(LoadNetFile(d, everyClassFile()), "");
+    const QString before = NetToText(d);
+    const QStringList bad = {"a\"b", "x<y", "x>y"};
+    int expectedErrors = 0;
+    for (TQRVObject* o : d.ObjectList()) {
+        for (const QString& value : bad) {
+            o->SetName(value);
+            o->SetGroup(value);
+            o->setProperty("Name", value); // as the inspector writes
+            o->setProperty("Group", value);
+            expectedErrors += 4;
+            if (o->metaObject()->indexOfProperty("Text") >= 0) {
+                o->setProperty("Text", value);
+                ++expectedErrors;
+            }
+            if (auto* font = o->property("Font").value<TQRVFont*>()) {
+                font->SetName(value);
+                font->setProperty("Name", value);
+                QFont qfont(QStringLiteral("Arial"), 30);
+                qfont.setFamily(value);
+                font->FromQFont(qfont);
+                expectedErrors += 3;
+                EXPECT_NE(font->Name(), value);
+            }
+        }
+    }
+    EXPECT_EQ(d.Errors.size(), expectedErrors);
+    EXPECT_TRUE(d.Errors.contains("A font name may not contain the characters \" < >"));
+    EXPECT_TRUE(d.Errors.contains("A group label may not contain the characters \" < >"));
+    EXPECT_EQ(NetToText(d).toStdString(), before.toStdString());
 }
