@@ -497,7 +497,17 @@ private:
 
 } // namespace
 
-TRxMathParser::TRxMathParser() : m_program(Compile(QString())), m_serial(1) {}
+namespace {
+// The program of the empty text, compiled once: compiling it raises (and
+// catches) an error, which would cost every new formula that much.
+const TRxProgram& emptyProgram()
+{
+    static const std::unique_ptr<TRxProgram> program = TRxMathParser::Compile(QString());
+    return *program;
+}
+} // namespace
+
+TRxMathParser::TRxMathParser() : m_program(std::make_unique<TRxProgram>(emptyProgram())), m_serial(1) {}
 
 TRxMathParser::~TRxMathParser() = default;
 

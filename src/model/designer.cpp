@@ -49,12 +49,14 @@ void TQRVDesigner::InsertObject(TQRVObject* object)
 {
     object->SetDesignerDirect(this);
     QString name = object->Name();
-    if (name.isEmpty() || m_byName.contains(NameKey(name))) {
+    QString key = NameKey(name);
+    if (name.isEmpty() || m_byName.contains(key)) {
         name = UniqueName(object->GetNamePrefix());
         object->SetNameDirect(name);
+        key = NameKey(name);
     }
     m_objects.push_back(object);
-    m_byName.insert(NameKey(name), object);
+    m_byName.insert(key, object);
     ++m_namesGeneration;
     Q_EMIT ObjectsChanged();
 }

@@ -127,11 +127,11 @@ void TPnmlWriter::writeStored(const TqibXMLNode& element)
 {
     start(element.Name);
     QSet<QString> written;
-    for (const TqibXMLAttribute* a : element.Attributes()) {
-        if (written.contains(a->Name))
+    for (const TqibXMLAttribute& a : element.Attributes()) {
+        if (written.contains(a.Name))
             continue;
-        written.insert(a->Name);
-        m_xml.writeAttribute(a->Name, safe(a->Value));
+        written.insert(a.Name);
+        m_xml.writeAttribute(a.Name, safe(a.Value));
     }
     if (!element.Value.isEmpty())
         m_xml.writeCharacters(safe(element.Value));

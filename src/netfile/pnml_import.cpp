@@ -200,8 +200,7 @@ std::unique_ptr<TqibXMLNode> cloneNode(const TqibXMLNode& source)
     node->Value = source.Value;
     node->ValueType = source.ValueType;
     node->Line = source.Line;
-    for (const TqibXMLAttribute* a : source.Attributes())
-        node->AddAttribute(a->Name, a->Value);
+    node->Attributes() = source.Attributes();
     for (const TqibXMLNode* child : source.Nodes())
         node->AppendNode(cloneNode(*child).release());
     return node;
@@ -211,9 +210,9 @@ std::unique_ptr<TqibXMLNode> cloneNode(const TqibXMLNode& source)
 void setAttribute(TqibXMLNode& node, const QString& name, const QString& value)
 {
     bool found = false;
-    for (TqibXMLAttribute* a : node.Attributes())
-        if (a->Name == name) {
-            a->Value = value;
+    for (TqibXMLAttribute& a : node.Attributes())
+        if (a.Name == name) {
+            a.Value = value;
             found = true;
         }
     if (!found)

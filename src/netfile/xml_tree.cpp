@@ -42,7 +42,6 @@ TqibXMLNode::TqibXMLNode(const QString& name, TqibXMLNode* parent) : Name(name),
 TqibXMLNode::~TqibXMLNode()
 {
     ClearNodes();
-    ClearAttributes();
 }
 
 TqibXMLNode* TqibXMLNode::AddNode(const QString& name, const QString& value)
@@ -59,18 +58,16 @@ void TqibXMLNode::AppendNode(TqibXMLNode* node)
     m_nodes.append(node);
 }
 
-TqibXMLAttribute* TqibXMLNode::AddAttribute(const QString& name, const QString& value)
+void TqibXMLNode::AddAttribute(const QString& name, const QString& value)
 {
-    auto* a = new TqibXMLAttribute(name, value);
-    m_attributes.append(a);
-    return a;
+    m_attributes.emplace_back(name, value);
 }
 
 TqibXMLAttribute* TqibXMLNode::GetAttribute(const QString& name) const
 {
-    for (TqibXMLAttribute* a : m_attributes)
-        if (a->Name == name)
-            return a;
+    for (const TqibXMLAttribute& a : m_attributes)
+        if (a.Name == name)
+            return const_cast<TqibXMLAttribute*>(&a);
     return nullptr;
 }
 
@@ -110,7 +107,6 @@ void TqibXMLNode::ClearNodes()
 
 void TqibXMLNode::ClearAttributes()
 {
-    qDeleteAll(m_attributes);
     m_attributes.clear();
 }
 
@@ -128,11 +124,11 @@ void TqibXMLNode::AppendXml(QString& out, int level) const
     out += indent;
     out += QLatin1Char('<');
     out += Name;
-    for (const TqibXMLAttribute* a : m_attributes) {
+    for (const TqibXMLAttribute& a : m_attributes) {
         out += QLatin1Char(' ');
-        out += a->Name;
+        out += a.Name;
         out += QLatin1String("=\"");
-        out += a->Value;
+        out += a.Value;
         out += QLatin1Char('"');
     }
     if (m_nodes.isEmpty() && Value.isEmpty()) {
@@ -181,15 +177,28 @@ QString TqibXMLTree::Text() const
 
 namespace {
 
-enum TTokenKind { tkText, tkCData, tkOpen, tkEmpty, tkClose };
-
-struct TToken
+// Names of elements and attributes repeat throughout a file: one shared
+// string per name saves an allocation for each use.
+class TNamePool
 {
-    TTokenKind Kind;
-    QString Text;
-    int Line;
+public:
+    QString Get(QStringView name)
+    {
+        for (const QString& s : m_names)
+            if (s.size() == name.size() && QStringView(s) == name)
+                return s;
+        QString s = name.toString();
+        if (m_names.size() < 64)
+            m_names.append(s);
+        return s;
+    }
+
+private:
+    QList<QString> m_names;
 };
 
+// A text as the reader sees it: every CR LF and tab a blank, blanks at both
+// ends removed.
 QString normalised(QStringView text)
 {
     QString s = text.toString();
@@ -198,28 +207,39 @@ QString normalised(QStringView text)
     return s.trimmed();
 }
 
-// Parses the text of a tag into a new element.
-void parseTag(TqibXMLNode* node, const QString& tag)
+// The same, without a copy when the text holds no CR LF and no tab (the view
+// then points into `text`, otherwise into `buffer`).
+QStringView normalisedView(QStringView text, QString& buffer)
 {
-    const int blank = tag.indexOf(QLatin1Char(' '));
+    if (!text.contains(QLatin1Char('\t')) && !text.contains(QLatin1String("\r\n")))
+        return text.trimmed();
+    buffer = normalised(text);
+    return QStringView(buffer);
+}
+
+// Parses the text of a tag into a new element.
+void parseTag(TqibXMLNode* node, QStringView tag, TNamePool& names)
+{
+    const qsizetype blank = tag.indexOf(QLatin1Char(' '));
     if (blank < 0) {
-        node->Name = tag;
+        node->Name = names.Get(tag);
         return;
     }
-    node->Name = tag.left(blank);
-    int p = blank;
-    const int n = tag.size();
+    node->Name = names.Get(tag.left(blank));
+    node->Attributes().reserve(tag.count(QLatin1Char('=')));
+    qsizetype p = blank;
+    const qsizetype n = tag.size();
     while (p < n) {
-        const int eq = tag.indexOf(QLatin1Char('='), p);
+        const qsizetype eq = tag.indexOf(QLatin1Char('='), p);
         if (eq < 0)
             break;
-        const int q1 = tag.indexOf(QLatin1Char('"'), eq + 1);
+        const qsizetype q1 = tag.indexOf(QLatin1Char('"'), eq + 1);
         if (q1 < 0)
             break;
-        const int q2 = tag.indexOf(QLatin1Char('"'), q1 + 1);
+        const qsizetype q2 = tag.indexOf(QLatin1Char('"'), q1 + 1);
         if (q2 < 0)
             break;
-        node->AddAttribute(tag.mid(p, eq - p).trimmed(), tag.mid(q1 + 1, q2 - q1 - 1));
+        node->AddAttribute(names.Get(tag.mid(p, eq - p).trimmed()), tag.mid(q1 + 1, q2 - q1 - 1).toString());
         p = q2 + 1;
     }
 }
@@ -235,52 +255,73 @@ void TqibXMLTree::SetText(const QString& text)
     m_openingTags = 0;
     m_unclosed = nullptr;
 
-    // Tokenizing.
-    QList<TToken> tokens;
-    const int n = text.size();
-    int p = 0;
+    // One pass: each token is taken into the tree as soon as it is found.
+    const QStringView all(text);
+    const qsizetype n = all.size();
+    TNamePool names;
+    QString buffer;
+    TqibXMLNode* current = this;
+    bool anyToken = false;
+    qsizetype p = 0;
     int line = 1;
-    int lineCountedTo = 0; // text before this index has been counted
-    auto lineAt = [&](int pos) {
+    qsizetype lineCountedTo = 0; // text before this index has been counted
+    auto lineAt = [&](qsizetype pos) {
         for (; lineCountedTo < pos && lineCountedTo < n; ++lineCountedTo)
-            if (text.at(lineCountedTo) == QLatin1Char('\n'))
+            if (all[lineCountedTo] == QLatin1Char('\n'))
                 ++line;
         return line;
     };
+    auto takeText = [&](QStringView segment) {
+        if (segment.trimmed().isEmpty())
+            return;
+        anyToken = true;
+        current->Value = normalised(segment);
+        current->ValueType = 0;
+    };
+
     while (p < n) {
-        const int lt = text.indexOf(QLatin1Char('<'), p);
+        const qsizetype lt = all.indexOf(QLatin1Char('<'), p);
         if (lt < 0) {
-            const QString rest = normalised(QStringView(text).mid(p));
-            if (!rest.isEmpty())
-                tokens.append({tkText, rest, lineAt(p)});
+            takeText(all.mid(p));
             break;
         }
-        const QString before = normalised(QStringView(text).mid(p, lt - p));
-        if (!before.isEmpty())
-            tokens.append({tkText, before, lineAt(p)});
+        takeText(all.mid(p, lt - p));
         p = lt;
-        if (QStringView(text).mid(p, 9).compare(QLatin1String("<![CDATA["), Qt::CaseInsensitive) == 0) {
-            int end = text.indexOf(QLatin1String("]]>"), p + 1);
+        if (all.mid(p, 9).compare(QLatin1String("<![CDATA["), Qt::CaseInsensitive) == 0) {
+            qsizetype end = all.indexOf(QLatin1String("]]>"), p + 1);
             const bool closed = end >= 0;
             if (!closed)
                 end = n;
-            QString data = text.mid(p + 9, end - (p + 9));
+            QString data = all.mid(p + 9, end - (p + 9)).toString();
             data.replace(QLatin1String("\r\n"), QLatin1String("\\n "));
             data.replace(QLatin1Char('\t'), QLatin1String("\\t "));
-            tokens.append({tkCData, data, lineAt(p)});
+            anyToken = true;
+            current->Value = data;
+            current->ValueType = 1;
             p = closed ? end + 2 : n;
         } else {
-            const int gt = text.indexOf(QLatin1Char('>'), p + 1);
+            const qsizetype gt = all.indexOf(QLatin1Char('>'), p + 1);
             if (gt >= 0) {
-                QString tag = text.mid(p + 1, gt - p - 1);
+                const QStringView tag = all.mid(p + 1, gt - p - 1);
                 const int tagLine = lineAt(p);
+                anyToken = true;
                 if (tag.startsWith(QLatin1Char('/'))) {
-                    tokens.append({tkClose, normalised(QStringView(tag).mid(1)), tagLine});
-                } else if (tag.endsWith(QLatin1Char('/'))) {
-                    tokens.append({tkEmpty, normalised(tag), tagLine});
+                    if (current == this)
+                        throw TXmlReadError(
+                            QStringLiteral("Line %1: the closing tag </%2> has no element to close.")
+                                .arg(tagLine)
+                                .arg(normalised(tag.mid(1))));
+                    current = current->Parent;
                 } else {
-                    tokens.append({tkOpen, normalised(tag), tagLine});
-                    ++m_openingTags;
+                    const bool empty = tag.endsWith(QLatin1Char('/'));
+                    auto* node = new TqibXMLNode;
+                    current->AppendNode(node);
+                    node->Line = tagLine;
+                    parseTag(node, normalisedView(tag, buffer), names);
+                    if (!empty) {
+                        ++m_openingTags;
+                        current = node;
+                    }
                 }
                 p = gt;
             }
@@ -288,39 +329,8 @@ void TqibXMLTree::SetText(const QString& text)
         ++p;
     }
 
-    if (tokens.isEmpty())
+    if (!anyToken)
         throw TXmlReadError(QStringLiteral("The file holds no elements."));
-
-    // Building the tree.
-    TqibXMLNode* current = this;
-    for (const TToken& t : tokens) {
-        switch (t.Kind) {
-        case tkOpen:
-        case tkEmpty: {
-            TqibXMLNode* node = current->AddNode(QString());
-            node->Line = t.Line;
-            parseTag(node, t.Text);
-            if (t.Kind == tkOpen)
-                current = node;
-            break;
-        }
-        case tkClose:
-            if (current == this)
-                throw TXmlReadError(QStringLiteral("Line %1: the closing tag </%2> has no element to close.")
-                                        .arg(t.Line)
-                                        .arg(t.Text));
-            current = current->Parent;
-            break;
-        case tkText:
-            current->Value = t.Text;
-            current->ValueType = 0;
-            break;
-        case tkCData:
-            current->Value = t.Text;
-            current->ValueType = 1;
-            break;
-        }
-    }
     if (current != this)
         m_unclosed = current;
 }

@@ -24,6 +24,7 @@ public:
 class TqibXMLAttribute
 {
 public:
+    TqibXMLAttribute() = default;
     TqibXMLAttribute(const QString& name, const QString& value) : Name(name), Value(value) {}
     QString Name;
     QString Value;
@@ -51,12 +52,15 @@ public:
     int Line = 0; // line of the opening tag in the file read, 0 when unknown
 
     const QList<TqibXMLNode*>& Nodes() const { return m_nodes; }
-    const QList<TqibXMLAttribute*>& Attributes() const { return m_attributes; }
+    // The attributes in document order. Pointers to them (GetAttribute) stay
+    // valid until the next attribute is added.
+    const QList<TqibXMLAttribute>& Attributes() const { return m_attributes; }
+    QList<TqibXMLAttribute>& Attributes() { return m_attributes; }
 
     TqibXMLNode* AddNode(const QString& name, const QString& value = QString());
     // Appends an element built elsewhere; this node takes ownership.
     void AppendNode(TqibXMLNode* node);
-    TqibXMLAttribute* AddAttribute(const QString& name, const QString& value);
+    void AddAttribute(const QString& name, const QString& value);
     // The first attribute of that exact name, or none.
     TqibXMLAttribute* GetAttribute(const QString& name) const;
     TqibXMLNode* GetNamedNode(const QString& name) const;
@@ -70,7 +74,7 @@ public:
 
 private:
     QList<TqibXMLNode*> m_nodes;
-    QList<TqibXMLAttribute*> m_attributes;
+    QList<TqibXMLAttribute> m_attributes;
 };
 
 // A file that cannot be read as a tree.

@@ -320,12 +320,12 @@ TEST(FormulaFile, WritesAndReadsTheAttributes)
     TqibXMLNode saved("weight");
     f.SaveToXml(saved);
     ASSERT_EQ(saved.Attributes().size(), 3);
-    EXPECT_EQ(saved.Attributes()[0]->Name, "formula");
-    EXPECT_EQ(saved.Attributes()[0]->Value, "2%2A3%20%3C%207");
-    EXPECT_EQ(saved.Attributes()[1]->Name, "Value_Reference");
-    EXPECT_EQ(saved.Attributes()[1]->Value, "0.25");
-    EXPECT_EQ(saved.Attributes()[2]->Name, "Value_Actual");
-    EXPECT_EQ(saved.Attributes()[2]->Value, "1");
+    EXPECT_EQ(saved.Attributes()[0].Name, "formula");
+    EXPECT_EQ(saved.Attributes()[0].Value, "2%2A3%20%3C%207");
+    EXPECT_EQ(saved.Attributes()[1].Name, "Value_Reference");
+    EXPECT_EQ(saved.Attributes()[1].Value, "0.25");
+    EXPECT_EQ(saved.Attributes()[2].Name, "Value_Actual");
+    EXPECT_EQ(saved.Attributes()[2].Value, "1");
 
     TQRVFormula g(nullptr, &d);
     g.LoadFromXml(saved);
