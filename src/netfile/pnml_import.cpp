@@ -245,7 +245,6 @@ public:
 
     std::vector<TItem> Items;
     QStringList Graphs;
-    bool HasGraphs = false;
     int Pages = 0;
 
 private:
@@ -651,7 +650,6 @@ std::unique_ptr<TqibXMLNode> TPnmlReader::readStored()
 void TPnmlReader::readGraphs()
 {
     enter();
-    HasGraphs = true;
     while (m_xml.readNextStartElement()) {
         if (m_xml.name() == QLatin1String("graph"))
             Graphs << m_xml.readElementText(QXmlStreamReader::IncludeChildElements).simplified();

@@ -608,3 +608,22 @@ TEST(PnmlImport, NetsOfOtherProgramsAreReadCompletely)
         }
     }
 }
+
+TEST(PnmlExchange, AFailedExportKeepsThePreviousFile)
+{
+    QTemporaryDir dir;
+    TTestDesigner d;
+    ASSERT_EQ(LoadNetFile(d, QDir(ExamplesDir()).filePath("unbounded.pn2")), "");
+    const QString file = dir.filePath("net.pnml");
+    ASSERT_EQ(SaveNetFile(d, file), "");
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray first = f.readAll();
+    f.close();
+    EXPECT_TRUE(SaveNetFile(d, dir.filePath("no/such/folder/net.pnml")).startsWith("Cannot write"));
+    // A folder where the file should be: nothing is written, nothing lost.
+    ASSERT_TRUE(QDir(dir.path()).mkdir("taken.pnml"));
+    EXPECT_FALSE(SaveNetFile(d, dir.filePath("taken.pnml")).isEmpty());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), first);
+}
