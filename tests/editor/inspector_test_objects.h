@@ -7,6 +7,7 @@
 
 #include "formula/formula.h"
 #include "model/graphics_objects.h"
+#include "model/interfaces.h"
 #include "model/qrv_object.h"
 #include "model/types.h"
 
@@ -108,4 +109,27 @@ private:
     Qrv::TObjSize m_size = Qrv::osNormal;
     TQRVFormula* m_weight;
     short m_small = 0;
+};
+
+// An element that offers formula variables.
+class TTestCounter : public TQRVObject, public IQRVVariables
+{
+    Q_OBJECT
+    Q_PROPERTY(double Tokens READ Tokens WRITE SetTokens)
+
+public:
+    explicit TTestCounter(TQRVDesigner* designer) : TQRVObject(designer) {}
+    QString GetNamePrefix() const override { return QStringLiteral("c"); }
+    double Tokens() const { return m_tokens; }
+    void SetTokens(double v) { m_tokens = v; }
+
+    int VariableCount() const override { return 2; }
+    QString VariableName(int index) const override
+    {
+        return index == 0 ? QStringLiteral("TOKENS") : index == 1 ? QStringLiteral("COST") : QString();
+    }
+    double VariableValueAt(int index) const override { return index == 0 ? m_tokens : 0; }
+
+private:
+    double m_tokens = 0;
 };

@@ -71,6 +71,7 @@ protected:
     {
         Click(path);
         QTest::mouseDClick(list->Edit(), Qt::LeftButton, {}, list->Edit()->rect().center());
+        QTest::mouseRelease(list->Edit(), Qt::LeftButton, {}, list->Edit()->rect().center());
     }
     void ClickMark(const QString& path)
     {

@@ -1,8 +1,11 @@
 // The inspector over element classes of the tests' own: which rows appear,
 // how each kind of property shows and takes its value.
+#include <QAction>
 #include <QComboBox>
+#include <QDockWidget>
 #include <QMenu>
 
+#include "app/main_window.h"
 #include "editor/inspector_test_objects.h"
 #include "editor/inspector_test_support.h"
 #include "model/designer.h"
@@ -450,4 +453,27 @@ TEST_F(InspectorTest, FormulaRowExpandsIntoTextValueAndReference)
     Type("Weight.Value_Actual", "9");
     EXPECT_EQ(Value("Weight.Value_Actual"), "4");
     EXPECT_EQ(designer.Errors.size(), 1);
+}
+
+TEST(InspectorInMainWindowTest, DockHoldsTheInspector)
+{
+    TTestDesigner designer;
+    TfmMain window(designer);
+    window.show();
+    QDockWidget* dock = window.InspectorDock();
+    ASSERT_EQ(dock->widget(), window.Inspector());
+    EXPECT_EQ(dock->windowTitle(), "Object Inspector");
+    EXPECT_TRUE(window.Action("actObjectProperty")->isEnabled());
+
+    ASSERT_TRUE(dock->isVisible());
+    window.Inspector()->MenuAction("actHide")->trigger();
+    EXPECT_FALSE(dock->isVisible());
+    window.ToggleInspector();
+    EXPECT_TRUE(dock->isVisible());
+
+    window.Inspector()->MenuAction("actStayOnTop")->trigger();
+    EXPECT_TRUE(dock->isFloating());
+    EXPECT_TRUE(dock->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    window.Inspector()->MenuAction("actStayOnTop")->trigger();
+    EXPECT_FALSE(dock->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 }
