@@ -6,16 +6,9 @@
 #include <QTest>
 
 #include <memory>
-#include <ostream>
 
 #include "editor/property_inspector.h"
 #include "test_support.h"
-
-// Readable failure messages for Qt strings.
-inline void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 class InspectorFixture : public ::testing::Test
 {
