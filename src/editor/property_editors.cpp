@@ -713,20 +713,32 @@ bool TQRVFormulaEditor::Edit()
     return true;
 }
 
+namespace {
+
+// The rows of formulas: the text typed directly, the value evaluated when
+// shown (never read through the generic path, whose errors would escape),
+// and the reference value.
+TPropertyEditors FormulaRows(const TPropertyContext& context, const QList<QObject*>& formulas)
+{
+    TPropertyEditors list;
+    if (formulas.isEmpty())
+        return list;
+    list.push_back(std::make_unique<TFormulaTextProperty>(context, formulas, FormulaProperty("Formula")));
+    list.push_back(
+        std::make_unique<TFormulaValueProperty>(context, formulas, FormulaProperty("Value_Actual")));
+    list.push_back(std::make_unique<TFloatProperty>(context, formulas, FormulaProperty("Value_Reference")));
+    return list;
+}
+
+} // namespace
+
 TPropertyEditors TQRVFormulaEditor::GetProperties() const
 {
     QList<QObject*> formulas;
     for (QObject* o : Objects())
         if (TQRVFormula* f = FormulaOf(Read(o)))
             formulas.append(f);
-    TPropertyEditors list;
-    if (formulas.isEmpty())
-        return list;
-    list.push_back(std::make_unique<TFormulaTextProperty>(m_context, formulas, FormulaProperty("Formula")));
-    list.push_back(
-        std::make_unique<TFormulaValueProperty>(m_context, formulas, FormulaProperty("Value_Actual")));
-    list.push_back(std::make_unique<TFloatProperty>(m_context, formulas, FormulaProperty("Value_Reference")));
-    return list;
+    return FormulaRows(m_context, formulas);
 }
 
 // ---- registration ----------------------------------------------------------------------------
@@ -771,6 +783,12 @@ TPropertyEditors CollectPropertyEditors(const TPropertyContext& context, const Q
     TPropertyEditors list;
     if (objects.isEmpty())
         return list;
+    if (qobject_cast<TQRVFormula*>(objects.first())) {
+        const bool allFormulas = std::all_of(objects.begin(), objects.end(), [](QObject* o) {
+            return qobject_cast<TQRVFormula*>(o) != nullptr;
+        });
+        return allFormulas ? FormulaRows(context, objects) : TPropertyEditors();
+    }
     const QMetaObject* first = objects.first()->metaObject();
     // QObject's own properties (objectName) are never shown.
     for (int i = QObject::staticMetaObject.propertyCount(); i < first->propertyCount(); ++i) {

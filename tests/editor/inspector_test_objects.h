@@ -76,6 +76,20 @@ private:
     QStringList m_lines;
 };
 
+// A plain sub-object that publishes a formula.
+class TTestSettings : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(TQRVFormula* Limit READ Limit)
+
+public:
+    explicit TTestSettings(TQRVObject* owner) : QObject(owner), m_limit(new TQRVFormula(owner)) {}
+    TQRVFormula* Limit() const { return m_limit; }
+
+private:
+    TQRVFormula* m_limit;
+};
+
 // Shares some properties with TTestElement; `Caption` has another type.
 class TTestOther : public TQRVObject
 {
@@ -86,9 +100,13 @@ class TTestOther : public TQRVObject
     Q_PROPERTY(Qrv::TObjSize Size READ Size WRITE SetSize)
     Q_PROPERTY(TQRVFormula* Weight READ Weight)
     Q_PROPERTY(short Small READ Small WRITE SetSmall)
+    Q_PROPERTY(TTestSettings* Settings READ Settings)
 
 public:
-    explicit TTestOther(TQRVDesigner* designer) : TQRVObject(designer), m_weight(new TQRVFormula(this)) {}
+    explicit TTestOther(TQRVDesigner* designer)
+        : TQRVObject(designer), m_weight(new TQRVFormula(this)), m_settings(new TTestSettings(this))
+    {
+    }
     QString GetNamePrefix() const override { return QStringLiteral("o"); }
 
     int Count() const { return m_count; }
@@ -102,12 +120,14 @@ public:
     TQRVFormula* Weight() const { return m_weight; }
     short Small() const { return m_small; }
     void SetSmall(short v) { m_small = v; }
+    TTestSettings* Settings() const { return m_settings; }
 
 private:
     int m_count = 0;
     double m_ratio = 0.5;
     Qrv::TObjSize m_size = Qrv::osNormal;
     TQRVFormula* m_weight;
+    TTestSettings* m_settings;
     short m_small = 0;
 };
 

@@ -455,6 +455,38 @@ TEST_F(InspectorTest, FormulaRowExpandsIntoTextValueAndReference)
     EXPECT_EQ(designer.Errors.size(), 1);
 }
 
+TEST_F(InspectorTest, FormulaValueThatNoLongerEvaluatesShowsTheReason)
+{
+    TTestElement* e = Add<TTestElement>(QStringLiteral("e1"));
+    TTestCounter* c = Add<TTestCounter>(QStringLiteral("c1"));
+    c->SetTokens(3);
+    e->Weight()->SetFormula(QStringLiteral("c1_TOKENS"));
+    designer.SelectObject(e);
+    ClickMark("Weight");
+    EXPECT_EQ(Value("Weight.Value_Actual"), "3");
+    designer.DestroyObject(c);
+    EXPECT_EQ(Value("Weight.Value_Actual"), "Unknown Variable");
+    EXPECT_EQ(Value("Weight.Formula"), "c1_TOKENS");
+}
+
+TEST_F(InspectorTest, FormulaOfAPlainSubObjectShowsTheFormulaRows)
+{
+    TTestOther* o = Add<TTestOther>(QStringLiteral("o1"));
+    TTestCounter* c = Add<TTestCounter>(QStringLiteral("c1"));
+    o->Settings()->Limit()->SetFormula(QStringLiteral("c1_TOKENS"));
+    designer.DestroyObject(c);
+    designer.SelectObject(o);
+    ClickMark("Settings");
+    EXPECT_EQ(Value("Settings.Limit"), "(TQRVFormula)");
+    ClickMark("Settings.Limit");
+    EXPECT_EQ(Names().mid(RowOf("Settings.Limit") + 1, 3),
+              QStringList({"Settings.Limit.Formula", "Settings.Limit.Value_Actual",
+                           "Settings.Limit.Value_Reference"}));
+    EXPECT_EQ(Value("Settings.Limit.Value_Actual"), "Unknown Variable");
+    Type("Settings.Limit.Formula", "2");
+    EXPECT_EQ(Value("Settings.Limit.Value_Actual"), "2");
+}
+
 TEST(InspectorInMainWindowTest, DockHoldsTheInspector)
 {
     TTestDesigner designer;
