@@ -152,6 +152,9 @@ TfmFormulaEditor::TfmFormulaEditor(TQRVFormula* formula, TQRVDesigner* designer,
             InsertText(m_objects->currentText() + QLatin1Char('_') + item->text());
     });
     connect(m_objects, &QComboBox::currentIndexChanged, this, &TfmFormulaEditor::objectChosen);
+    // The box is the window's focus widget before it is shown, so that it
+    // gets the caret without having its text selected.
+    m_formulaBox->setFocus();
 }
 
 TfmFormulaEditor::~TfmFormulaEditor() = default;
@@ -189,7 +192,15 @@ void TfmFormulaEditor::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     fillObjects();
-    m_formulaBox->setFocus();
+}
+
+void TfmFormulaEditor::setVisible(bool visible)
+{
+    QDialog::setVisible(visible);
+    if (!visible)
+        return;
+    // Showing a dialog gives its focus widget a Tab-like focus, which would
+    // select the whole text: the caret goes to the end instead.
     m_formulaBox->deselect();
     m_formulaBox->setCursorPosition(static_cast<int>(m_formulaBox->text().size()));
 }

@@ -46,6 +46,7 @@ public:
     QListWidget* Variables() const { return m_variables; }
     // The pad button with that caption (the AND button is "&").
     QPushButton* PadButton(const QString& caption) const;
+    void setVisible(bool visible) override;
 
 protected:
     void showEvent(QShowEvent* event) override;

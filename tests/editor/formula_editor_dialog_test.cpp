@@ -64,6 +64,7 @@ TEST_F(FormulaEditorTest, OpensOnTheFormulaTextWithTheCaretAtItsEnd)
     EXPECT_EQ(d->windowTitle(), "Formula Editor");
     EXPECT_EQ(d->FormulaBox()->text(), "RefV");
     EXPECT_EQ(d->FormulaBox()->cursorPosition(), 4);
+    EXPECT_FALSE(d->FormulaBox()->hasSelectedText());
     EXPECT_EQ(d->ResultBox()->text(), QString());
     EXPECT_EQ(d->Functions()->count(), 22);
     EXPECT_EQ(d->Functions()->item(19)->text(), "COS ");
