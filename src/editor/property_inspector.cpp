@@ -453,7 +453,8 @@ void TPropListBox::paintEvent(QPaintEvent*)
     const QPalette& pal = palette();
     const int h = RowHeight();
     const int first = verticalScrollBar()->value();
-    const int last = std::min(RowCount(), first + visibleRows() + 1);
+    // Whole rows only.
+    const int last = std::min(RowCount(), first + visibleRows());
     const QColor grid = pal.mid().color();
     for (int i = first; i < last; ++i) {
         const QRect r = RowRect(i);

@@ -335,6 +335,10 @@ TEST_F(InspectorTest, ObjectListSelectsOnTheSurface)
     EXPECT_EQ(objects->itemText(1), "mid");
     EXPECT_EQ(objects->itemText(2), "zeta");
     EXPECT_EQ(objects->currentIndex(), -1);
+    // A click on the strip drops the list down.
+    QTest::mouseClick(inspector->SelectionStrip(), Qt::LeftButton);
+    EXPECT_TRUE(objects->view()->isVisible());
+    objects->hidePopup();
 
     objects->setCurrentIndex(0);
     Q_EMIT objects->textActivated(QStringLiteral("Alpha"));
@@ -508,4 +512,25 @@ TEST(InspectorInMainWindowTest, DockHoldsTheInspector)
     EXPECT_TRUE(dock->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     window.Inspector()->MenuAction("actStayOnTop")->trigger();
     EXPECT_FALSE(dock->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+}
+
+TEST_F(InspectorTest, KeysMoveThroughRowsAndKeepTheCurrentOneInView)
+{
+    TTestElement* e = Add<TTestElement>(QStringLiteral("e1"));
+    inspector->resize(320, 120);
+    designer.SelectObject(e);
+    const int visible = list->viewport()->height() / list->RowHeight();
+    ASSERT_LT(visible, list->RowCount());
+    Click("Brush");
+    for (int i = 0; i < list->RowCount() + 2; ++i)
+        QTest::keyClick(list->Edit(), Qt::Key_Down);
+    EXPECT_EQ(list->CurrentPath(), "Weight");
+    EXPECT_TRUE(list->viewport()->rect().contains(list->RowRect(list->CurrentRow())));
+    EXPECT_TRUE(list->Edit()->geometry().intersects(list->RowRect(list->CurrentRow())));
+    QTest::keyClick(list->Edit(), Qt::Key_PageUp);
+    QTest::keyClick(list->Edit(), Qt::Key_PageUp);
+    QTest::keyClick(list->Edit(), Qt::Key_PageUp);
+    QTest::keyClick(list->Edit(), Qt::Key_PageUp);
+    EXPECT_EQ(list->CurrentPath(), "Brush");
+    EXPECT_EQ(list->RowRect(0).top(), 0);
 }
