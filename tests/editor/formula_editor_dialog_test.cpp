@@ -131,6 +131,22 @@ TEST_F(FormulaEditorTest, InvalidTextShowsTheMessageAndThePreviousValue)
     EXPECT_EQ(designer.Errors, QStringList({"Unknown Variable"}));
     EXPECT_EQ(d->ResultBox()->text(), "6");
     EXPECT_EQ(d->FormulaBox()->text(), "NoSuchName");
+
+    // After a valid text, a failing one shows the value of the valid one.
+    d->FormulaBox()->setText("2*(3+4)");
+    Evaluate(*d);
+    EXPECT_EQ(d->ResultBox()->text(), "14");
+    d->FormulaBox()->setText("2*(3");
+    Evaluate(*d);
+    d->FormulaBox()->setText("1/0");
+    Evaluate(*d);
+    EXPECT_EQ(designer.Errors.mid(1), QStringList({"Bracketing Error", "Division by Zero"}));
+    EXPECT_EQ(d->ResultBox()->text(), "14");
+    // Negative values show as 0, as the formula gives them.
+    d->FormulaBox()->setText("2-5");
+    Evaluate(*d);
+    EXPECT_EQ(d->ResultBox()->text(), "0");
+    EXPECT_EQ(formula->Formula(), "RefV");
 }
 
 TEST_F(FormulaEditorTest, ObjectsAndVariables)
