@@ -1,7 +1,11 @@
 // The inspector and the class property window on the net's own places and
 // transitions.
+#include <QAction>
+#include <QApplication>
 #include <QComboBox>
+#include <QTimer>
 
+#include "app/main_window.h"
 #include "editor/group_properties_window.h"
 #include "editor/inspector_test_support.h"
 #include "formula/formula.h"
@@ -132,4 +136,33 @@ TEST(GroupPropertiesPlacesTest, ClassesOfTheNetAndTheTokensOfDiscretePlaces)
     window.ChooseClass(QStringLiteral("TclsNodeDiscrete"));
     ASSERT_EQ(window.PropertyList()->count(), 1);
     EXPECT_TRUE(window.PropertyList()->itemText(0).endsWith(QStringLiteral(".Tokens")));
+}
+
+TEST(InspectorInMainWindowTest, EditsMarkTheNetChangedAndObjectsPropertyOpensTheClassWindow)
+{
+    TTestDesigner designer;
+    TfmMain window(designer);
+    window.show();
+    auto* p = CreateAt<TclsNodeDiscrete>(designer, 20, 20);
+    designer.SetChanged(false);
+    designer.SelectObject(p);
+    TPropListBox* list = window.Inspector()->List();
+    const int row = list->FindRow(QStringLiteral("Tokens"));
+    ASSERT_GE(row, 0);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->NameRect(row).center());
+    list->Edit()->selectAll();
+    QTest::keyClicks(list->Edit(), "5");
+    QTest::keyClick(list->Edit(), Qt::Key_Return);
+    EXPECT_EQ(p->Tokens(), 5);
+    EXPECT_TRUE(window.windowTitle().endsWith(QLatin1Char('*')));
+
+    QString opened;
+    QTimer::singleShot(0, [&opened] {
+        QWidget* w = QApplication::activeModalWidget();
+        ASSERT_NE(w, nullptr);
+        opened = w->windowTitle();
+        w->close();
+    });
+    window.Action(QStringLiteral("actObjectProperty"))->trigger();
+    EXPECT_EQ(opened, "Edit object properties");
 }
