@@ -1,4 +1,5 @@
 // The element classes of the program, in palette order.
+#include "model/annotations.h"
 #include "model/arcs.h"
 #include "model/class_registry.h"
 #include "model/designer_link.h"
@@ -16,7 +17,7 @@ void RegisterStandardClasses()
     r.Register<TclsLinkIngibitor>(net);
     r.Register<TclsLinkIngibitorCounter>(net);
     r.Register<TclsLinkTest>(net);
-    // GAP (annotations not landed yet): TclsMarker registers here, on "Net".
+    r.Register<TclsMarker>(net);
     r.Register<TclsNodeDiscrete>(net);
 
     const QString continuous = QStringLiteral("Continuous");
@@ -29,8 +30,10 @@ void RegisterStandardClasses()
     r.Register<TclsLinkIngibitorCounterContinuous>(continuous);
 
     const QString design = QStringLiteral("Design");
-    // GAP (annotations not landed yet): TclsLine, TclsRoundRect, TclsEllipse register here.
+    r.Register<TclsLine>(design);
+    r.Register<TclsRoundRect>(design);
+    r.Register<TclsEllipse>(design);
     r.Register<TclsDesignerLink>(design);
     r.Register<TclsText>(design);
-    // GAP (annotations not landed yet): TclsFrame registers here.
+    r.Register<TclsFrame>(design);
 }
