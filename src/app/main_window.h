@@ -45,6 +45,8 @@ public:
     void ToggleInspector();
     void ShowHelp(int context = 100);
     void SetScaleText(const QString& text);
+    // Analysis, Structural analysis: the invariant window, modal.
+    void StructuralAnalysis();
 
     QComboBox* ScaleBox() const { return m_scaleBox; }
     TfmDesignerForm* Surface() const { return m_surface; }

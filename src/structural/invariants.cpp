@@ -6,9 +6,13 @@
 #include <cmath>
 #include <unordered_map>
 
+#include "formula/formula.h"
+#include "model/arcs.h"
 #include "model/designer.h"
 #include "model/numbers.h"
+#include "model/places.h"
 #include "model/progress.h"
+#include "model/transitions.h"
 
 namespace {
 
@@ -100,6 +104,34 @@ void removeDuplicates(T2DMatrix& w, T2DMatrix& x)
 }
 
 } // namespace
+
+TNetStructure ReadNetStructure(const TQRVDesigner& net)
+{
+    TNetStructure s;
+    for (TQRVObject* o : net.ObjectList()) {
+        if (o->inherits("TclsNode")) {
+            s.Places.append({o->Name(), static_cast<const TclsNode*>(o)->Value()});
+        } else if (o->inherits("TclsTrans")) {
+            s.Transitions << o->Name();
+        } else if (o->inherits("TclsLink")) {
+            const auto* link = static_cast<const TclsLink*>(o);
+            const TQRVNode* source = link->Source();
+            const TQRVNode* dest = link->Dest();
+            if (!source || !dest)
+                continue;
+            TNetStructure::Arc a;
+            a.ToPlace = source->inherits("TclsTrans") && dest->inherits("TclsNode");
+            if (!a.ToPlace && !(source->inherits("TclsNode") && dest->inherits("TclsTrans")))
+                continue;
+            a.Place = a.ToPlace ? dest->Name() : source->Name();
+            a.Transition = a.ToPlace ? source->Name() : dest->Name();
+            a.Kind = link->Kind();
+            a.Weight = link->Weight() ? link->Weight()->Value_Reference() : 1.0;
+            s.Arcs.append(a);
+        }
+    }
+    return s;
+}
 
 void NormaliseRow(std::vector<double>& a, std::vector<double>& b)
 {
