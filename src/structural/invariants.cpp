@@ -194,8 +194,8 @@ bool TQRVInvariants::BuildIncidence(const TNetStructure& net)
     for (const TNetStructure::Arc& a : net.Arcs) {
         if (a.Kind == lkIngibitor)
             continue;
-        const int p = placeIndex.value(NameKey(a.Place), -1);
-        const int t = transIndex.value(NameKey(a.Transition), -1);
+        const int p = placeIndex.value(NameKey(a.Place.trimmed()), -1);
+        const int t = transIndex.value(NameKey(a.Transition.trimmed()), -1);
         if (p < 0 || t < 0)
             continue;
         c.Put(p, t, c.Get(p, t) + (a.ToPlace ? a.Weight : -a.Weight) + 0.0);
@@ -203,7 +203,7 @@ bool TQRVInvariants::BuildIncidence(const TNetStructure& net)
 
     InitialTokens.assign(static_cast<size_t>(np), 0.0);
     for (const TNetStructure::Place& p : net.Places) {
-        const int i = placeIndex.value(NameKey(p.Name), -1);
+        const int i = placeIndex.value(NameKey(p.Name.trimmed()), -1);
         if (i >= 0)
             InitialTokens[static_cast<size_t>(i)] = RoundHalfEven(p.Value);
     }
