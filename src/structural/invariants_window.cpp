@@ -90,7 +90,7 @@ TfmInvar::TfmInvar(TQRVDesigner& designer, QWidget* parent) : QDialog(parent), m
     setObjectName(QStringLiteral("fmInvar"));
     setWindowTitle(QStringLiteral("Structural Analysis"));
     setMinimumWidth(540);
-    resize(640, 480);
+    resize(780, 480); // wide enough for all six tabs
 
     m_tabs = new QTabBar(this);
     m_tabs->setObjectName(QStringLiteral("tcMatrices"));
@@ -126,7 +126,7 @@ TfmInvar::TfmInvar(TQRVDesigner& designer, QWidget* parent) : QDialog(parent), m
     m_memo = new QPlainTextEdit(this);
     m_memo->setObjectName(QStringLiteral("meVerdicts"));
     m_memo->setReadOnly(true);
-    m_memo->setMaximumHeight(80);
+    m_memo->setMaximumHeight(64);
     m_memo->hide();
 
     m_status = new QLabel(this);
