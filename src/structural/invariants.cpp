@@ -105,28 +105,46 @@ void removeDuplicates(T2DMatrix& w, T2DMatrix& x)
 
 } // namespace
 
+namespace {
+
+// The weight an arc has when its transition fires: a text that names no
+// element of the net is evaluated; a text that follows the marking has no
+// single value, and the stored reference value stands for it.
+double weightOf(const TQRVFormula* weight)
+{
+    if (!weight)
+        return 1.0;
+    if (weight->IsStatic()) {
+        try {
+            return weight->Value_Actual();
+        } catch (...) {
+        }
+    }
+    return weight->Value_Reference();
+}
+
+} // namespace
+
 TNetStructure ReadNetStructure(const TQRVDesigner& net)
 {
     TNetStructure s;
-    for (TQRVObject* o : net.ObjectList()) {
-        if (o->inherits("TclsNode")) {
-            s.Places.append({o->Name(), static_cast<const TclsNode*>(o)->Value()});
-        } else if (o->inherits("TclsTrans")) {
+    for (const TQRVObject* o : net.ObjectList()) {
+        if (const auto* place = qobject_cast<const TclsNode*>(o)) {
+            s.Places.append({place->Name(), place->Value()});
+        } else if (qobject_cast<const TclsTrans*>(o)) {
             s.Transitions << o->Name();
-        } else if (o->inherits("TclsLink")) {
-            const auto* link = static_cast<const TclsLink*>(o);
+        } else if (const auto* link = qobject_cast<const TclsLink*>(o)) {
             const TQRVNode* source = link->Source();
             const TQRVNode* dest = link->Dest();
-            if (!source || !dest)
-                continue;
             TNetStructure::Arc a;
-            a.ToPlace = source->inherits("TclsTrans") && dest->inherits("TclsNode");
-            if (!a.ToPlace && !(source->inherits("TclsNode") && dest->inherits("TclsTrans")))
-                continue;
+            a.ToPlace = qobject_cast<const TclsTrans*>(source) && qobject_cast<const TclsNode*>(dest);
+            if (!a.ToPlace &&
+                !(qobject_cast<const TclsNode*>(source) && qobject_cast<const TclsTrans*>(dest)))
+                continue; // an end is missing
             a.Place = a.ToPlace ? dest->Name() : source->Name();
             a.Transition = a.ToPlace ? source->Name() : dest->Name();
             a.Kind = link->Kind();
-            a.Weight = link->Weight() ? link->Weight()->Value_Reference() : 1.0;
+            a.Weight = weightOf(link->Weight());
             s.Arcs.append(a);
         }
     }

@@ -29,14 +29,16 @@ struct TNetStructure
         QString Transition;
         bool ToPlace = false; // leads from the transition to the place
         TLinkKind Kind = lkNormal;
-        double Weight = 1; // the reference value of the weight formula
+        double Weight = 1;
     };
     QList<Place> Places;
     QStringList Transitions;
     QList<Arc> Arcs;
 };
 
-// Reads the places, transitions and arcs of a net (arcs missing an end are left out).
+// Reads the places, transitions and arcs of a net in list order (arcs missing
+// an end are left out). An arc's weight is the value of its weight formula
+// when the text names no element of the net, its reference value otherwise.
 TNetStructure ReadNetStructure(const TQRVDesigner& net);
 
 // Divides a row (the cells of `a` followed by those of `b`) by the primes up

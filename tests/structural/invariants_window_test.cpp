@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
@@ -16,6 +17,7 @@
 #include <QTimer>
 
 #include "app/main_window.h"
+#include "model/element_builders.h"
 #include "structural/imf_file.h"
 #include "structural/invariants_window.h"
 #include "structural_nets.h"
@@ -203,5 +205,27 @@ TEST(InvariantsWindow, MainWindowRefusesANetWithoutStructure)
     EXPECT_TRUE(action->isEnabled());
     action->trigger();
     EXPECT_EQ(d.Errors, QStringList{"Not structure !"});
+    EXPECT_EQ(w.findChild<TfmInvar*>(), nullptr);
+}
+
+TEST(InvariantsWindow, MainWindowOpensItModallyOnTheNet)
+{
+    TTestDesigner d;
+    TfmMain w(d);
+    w.AutoAnswer = QMessageBox::Ok;
+    auto* p1 = AddNode<TclsNodeDiscrete>(d, 0, 0, "p1");
+    auto* t1 = AddNode<TclsTransTimed>(d, 50, 0, "t1");
+    AddArc<TclsLinkNormal>(d, p1, t1);
+
+    QString seen;
+    QTimer::singleShot(0, &w, [&] {
+        auto* invar = qobject_cast<TfmInvar*>(QApplication::activeModalWidget());
+        ASSERT_NE(invar, nullptr);
+        seen = invar->windowTitle() + ":" + invar->Grid()->model()->index(0, 0).data().toString();
+        invar->close();
+    });
+    w.Action("actStructural")->trigger();
+    EXPECT_EQ(seen, "Structural Analysis:-1");
+    EXPECT_TRUE(d.Errors.isEmpty());
     EXPECT_EQ(w.findChild<TfmInvar*>(), nullptr);
 }
