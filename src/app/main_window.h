@@ -13,6 +13,7 @@ class QTabBar;
 class QToolBar;
 class TQRVDesigner;
 class TfmDesignerForm;
+class TfmPropertyInspector;
 class THelpWindow;
 class TComponentPalette;
 
@@ -49,12 +50,15 @@ public:
     void CopyToClipboard();
     void ShowHelp(int context = 100);
     void SetScaleText(const QString& text);
+    // Analysis, Structural analysis: the invariant window, modal.
+    void StructuralAnalysis();
     // Moves the scale box `steps` entries, keeping the point under `anchor`.
     void ZoomAt(int steps, const QPointF& anchor);
 
     QComboBox* ScaleBox() const { return m_scaleBox; }
     TfmDesignerForm* Surface() const { return m_surface; }
     QDockWidget* InspectorDock() const { return m_inspectorDock; }
+    TfmPropertyInspector* Inspector() const { return m_inspector; }
     QTabBar* PaletteTabs() const { return m_paletteTabs; }
     TComponentPalette* Palette() const { return m_palette; }
     QToolBar* ToolPanel() const { return m_toolPanel; }
@@ -90,6 +94,7 @@ private:
     bool m_fromFile = false;
     TfmDesignerForm* m_surface = nullptr;
     QDockWidget* m_inspectorDock = nullptr;
+    TfmPropertyInspector* m_inspector = nullptr;
     QToolBar* m_toolPanel = nullptr;
     QComboBox* m_scaleBox = nullptr;
     QTabBar* m_paletteTabs = nullptr;
