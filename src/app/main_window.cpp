@@ -37,7 +37,8 @@ namespace {
 const QString kRelease = QStringLiteral(" Release v2.2");
 const QString kPn2Filter = QStringLiteral("Petri Net v2 (*.pn2)");
 const QString kPnmlFilter = QStringLiteral("PNML (*.pnml)");
-const QString kFileFilter = kPn2Filter + QStringLiteral(";;") + kPnmlFilter + QStringLiteral(";;All files (*)");
+const QString kFileFilter =
+    kPn2Filter + QStringLiteral(";;") + kPnmlFilter + QStringLiteral(";;All files (*)");
 } // namespace
 
 TfmMain::TfmMain(TQRVDesigner& designer, QWidget* parent) : QMainWindow(parent), m_designer(designer)
