@@ -248,16 +248,15 @@ QString TQRVFormula::DecodeText(const QString& text)
 
 void TQRVFormula::SaveToXml(TqibXMLNode& element) const
 {
+    // A text that cannot be evaluated now (it names an element that was
+    // deleted, say) is still the user's text: it is kept, and the value
+    // written beside it is the reference value.
     double actual = 0;
-    if (TryValue(actual)) {
-        element.AddAttribute(QStringLiteral("formula"), EncodeText(Formula()));
-        element.AddAttribute(QStringLiteral("Value_Reference"), FormatGeneral(m_reference));
-        element.AddAttribute(QStringLiteral("Value_Actual"), FormatGeneral(actual));
-    } else {
-        element.AddAttribute(QStringLiteral("formula"), QStringLiteral("RefV"));
-        element.AddAttribute(QStringLiteral("Value_Reference"), QStringLiteral("1"));
-        element.AddAttribute(QStringLiteral("Value_Actual"), QStringLiteral("1"));
-    }
+    if (!TryValue(actual))
+        actual = m_reference;
+    element.AddAttribute(QStringLiteral("formula"), EncodeText(Formula()));
+    element.AddAttribute(QStringLiteral("Value_Reference"), FormatGeneral(m_reference));
+    element.AddAttribute(QStringLiteral("Value_Actual"), FormatGeneral(actual));
 }
 
 void TQRVFormula::LoadFromXml(const TqibXMLNode& element)

@@ -332,15 +332,16 @@ TEST(FormulaFile, WritesAndReadsTheAttributes)
     EXPECT_EQ(g.Formula(), "2*3 < 7");
     EXPECT_EQ(g.Value_Reference(), 0.25);
 
-    // A text that cannot be evaluated now is stored as RefV with reference value 1.
+    // A text that cannot be evaluated now keeps its text; the value beside it
+    // is the reference value. Reading it back restores the text.
     auto* p1 = new TTestPlace(&d, "p1");
     f.SetFormula("P1_TOKENS");
     d.DestroyObject(p1);
     TqibXMLNode fallback("weight");
     f.SaveToXml(fallback);
-    EXPECT_EQ(fallback.GetAttribute("formula")->Value, "RefV");
-    EXPECT_EQ(fallback.GetAttribute("Value_Reference")->Value, "1");
-    EXPECT_EQ(fallback.GetAttribute("Value_Actual")->Value, "1");
+    EXPECT_EQ(fallback.GetAttribute("formula")->Value, "P1_TOKENS");
+    EXPECT_EQ(fallback.GetAttribute("Value_Reference")->Value, "0.25");
+    EXPECT_EQ(fallback.GetAttribute("Value_Actual")->Value, "0.25");
     EXPECT_TRUE(d.Errors.isEmpty());
 
     // A malformed number is the caller's to report.
