@@ -8,6 +8,7 @@
 
 #include "model/formula_reader.h"
 #include "model/interfaces.h"
+#include "model/node.h"
 #include "model/qrv_object.h"
 
 Q_MOC_INCLUDE("formula/formula.h")

@@ -24,14 +24,6 @@ TclsNode::TclsNode(TQRVDesigner* designer) : TQRVNode(designer), m_cost(new TQRV
     applyDiameter();
 }
 
-TclsNode::~TclsNode()
-{
-    // Arcs still attached (the whole net is going) drop their reference.
-    const QList<TclsLink*> arcs = std::exchange(AttachedArcs, {});
-    for (TclsLink* arc : arcs)
-        arc->ForgetEnd(this);
-}
-
 double TclsNode::Diameter(Qrv::TObjSize size)
 {
     switch (size) {
@@ -72,32 +64,6 @@ void TclsNode::SetCost(TQRVFormula* formula)
         m_cost->Assign(*formula);
 }
 
-TQRVObject* TclsNode::Label() const
-{
-    return NameLabel::Find(*this);
-}
-
-bool TclsNode::ShowText() const
-{
-    return Label() != nullptr;
-}
-
-void TclsNode::SetShowText(bool show)
-{
-    if (show)
-        NameLabel::Create(*this);
-    else
-        NameLabel::Destroy(*this);
-    if (Designer())
-        Designer()->SelectObject(this);
-}
-
-void TclsNode::MarkArcsDirty()
-{
-    for (TclsLink* arc : AttachedArcs)
-        arc->IncludeState(osDirty);
-}
-
 void TclsNode::FinishPlacement(bool placed)
 {
     TQRVObject::FinishPlacement(placed);
@@ -114,44 +80,6 @@ void TclsNode::UpdateRegion()
     const int x1 = qRound(sx), y1 = qRound(sy);
     const int x2 = qRound(sx + ScreenWidth()), y2 = qRound(sy + ScreenHeight());
     m_region = QRegion(QRect(x1, y1, x2 - x1, y2 - y1), QRegion::Ellipse);
-}
-
-void TclsNode::SetBounds(double left, double top, double width, double height)
-{
-    TQRVObject::SetBounds(left, top, width, height);
-    MarkArcsDirty();
-    if (!Designer() || !Designer()->Updating())
-        UpdateRegion();
-}
-
-void TclsNode::MoveBy(double dx, double dy)
-{
-    TQRVObject::MoveBy(dx, dy);
-    NameLabel::MoveWith(*this, dx, dy);
-    MarkArcsDirty();
-}
-
-void TclsNode::SavePosition()
-{
-    TQRVObject::SavePosition();
-    NameLabel::Save(*this, LabelSavedLeft, LabelSavedTop);
-}
-
-void TclsNode::RestorePosition()
-{
-    TQRVObject::RestorePosition();
-    NameLabel::Restore(*this, LabelSavedLeft, LabelSavedTop);
-    MarkArcsDirty();
-}
-
-void TclsNode::Destroying()
-{
-    NameLabel::Destroy(*this);
-}
-
-bool TclsNode::highlighted(int mode) const
-{
-    return (mode & dmHighlight) || (Designer() && Designer()->IsSelected(this));
 }
 
 void TclsNode::SaveToXml(TqibXMLNode& element) const
@@ -210,7 +138,7 @@ void TclsNodeDiscrete::Draw(QPainter& painter, int mode)
     const double sx = ScreenX(), sy = ScreenY(), sw = ScreenWidth(), sh = ScreenHeight();
     const int x1 = qRound(sx), y1 = qRound(sy);
     const QRect box(x1, y1, qRound(sx + sw) - x1, qRound(sy + sh) - y1);
-    painter.setPen(QPen(highlighted(mode) ? HighlightColor() : QColor(Qt::black), 2));
+    painter.setPen(QPen(IsHighlighted(mode) ? HighlightColor() : QColor(Qt::black), 2));
     painter.setBrush(Qt::white);
     painter.drawEllipse(box);
     if (m_tokens <= 0)
@@ -348,7 +276,7 @@ void TclsNodeContinuous::Draw(QPainter& painter, int mode)
     TQRVObject::Draw(painter, mode);
     const int sx = qRound(ScreenX()), sy = qRound(ScreenY());
     const int sw = qRound(ScreenWidth()), sh = qRound(ScreenHeight());
-    const bool hl = highlighted(mode);
+    const bool hl = IsHighlighted(mode);
     painter.setPen(QPen(hl ? HighlightColor() : BgrColor(ContinuousColor), 1));
     painter.setBrush(Qt::white);
     painter.drawEllipse(QRect(sx, sy, sw, sh));

@@ -4,6 +4,7 @@
 #include <QList>
 
 #include "model/interfaces.h"
+#include "model/node.h"
 #include "model/qrv_object.h"
 #include "model/types.h"
 
@@ -24,7 +25,6 @@ class TclsNode : public TQRVNode, public IQRVStorable, public IQRVVariables
 
 public:
     explicit TclsNode(TQRVDesigner* designer);
-    ~TclsNode() override;
 
     Qrv::TObjSize Size() const { return m_size; }
     void SetSize(Qrv::TObjSize size);
@@ -32,10 +32,6 @@ public:
     // Copies the text of `formula` into the place's own cost formula.
     void SetCost(TQRVFormula* formula);
     // True exactly when an object named "Text" + the place's name exists.
-    bool ShowText() const;
-    void SetShowText(bool show);
-    // The name label, found by its name ("Text" + name), or none.
-    TQRVObject* Label() const;
 
     // The diameter of a size class in model units.
     static double Diameter(Qrv::TObjSize size);
@@ -53,23 +49,13 @@ public:
     QList<TclsLink*> InArcs;
     QList<TclsLink*> OutArcs;
     void RebuildArcLists(bool (*accept)(const TclsLink*, void*) = nullptr, void* context = nullptr);
-    void MarkArcsDirty();
-    // Every arc that has this place as an end, kept current by the arcs.
-    QList<TclsLink*> AttachedArcs;
 
     bool IsContinuous = false;
-    double LabelSavedLeft = 0;
-    double LabelSavedTop = 0;
 
     // Element operations.
     QString GetTypeCaption() const override { return QStringLiteral("Position"); }
     void FinishPlacement(bool placed) override;
     void UpdateRegion() override;
-    void SetBounds(double left, double top, double width, double height) override;
-    void MoveBy(double dx, double dy) override;
-    void SavePosition() override;
-    void RestorePosition() override;
-    void Destroying() override;
 
     // Common file attributes of places; the subclasses add theirs.
     void SaveToXml(TqibXMLNode& element) const override;
@@ -81,7 +67,6 @@ public:
 
 protected:
     void applyDiameter();
-    bool highlighted(int mode) const;
 
     Qrv::TObjSize m_size = Qrv::osNormal;
     TQRVFormula* m_cost;

@@ -129,6 +129,11 @@ void TQRVObject::MoveBy(double dx, double dy)
     IncludeState(osDirty);
 }
 
+bool TQRVObject::IsHighlighted(int mode) const
+{
+    return (mode & dmHighlight) || (m_designer && m_designer->IsSelected(this));
+}
+
 void TQRVObject::PrepareCanvas(QPainter& painter) const
 {
     painter.setPen(QPen(Qt::black, 1, Qt::SolidLine));

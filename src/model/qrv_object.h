@@ -102,6 +102,8 @@ public:
     void SetDesignerDirect(TQRVDesigner* designer) { m_designer = designer; }
 
 protected:
+    // Whether to draw in the highlight colour: asked by `mode`, or selected.
+    bool IsHighlighted(int mode) const;
     // Sets up pen and brush as every element expects before drawing.
     void PrepareCanvas(QPainter& painter) const;
     // Whether the container asks this object to update (not while Updating).
@@ -118,14 +120,6 @@ private:
     QString m_name;
     QString m_group;
     quint8 m_state = 0;
-};
-
-// Base of places and transitions.
-class TQRVNode : public TQRVObject
-{
-    Q_OBJECT
-public:
-    using TQRVObject::TQRVObject;
 };
 
 // Base of the filled annotation shapes.

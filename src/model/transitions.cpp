@@ -36,14 +36,6 @@ TclsTrans::TclsTrans(TQRVDesigner* designer)
     applySize();
 }
 
-TclsTrans::~TclsTrans()
-{
-    // Arcs still attached (the whole net is going) drop their reference.
-    const QList<TclsLink*> arcs = std::exchange(AttachedArcs, {});
-    for (TclsLink* arc : arcs)
-        arc->ForgetEnd(this);
-}
-
 QSizeF TclsTrans::BarSize(Qrv::TObjSize size)
 {
     switch (size) {
@@ -226,32 +218,6 @@ void TclsTrans::SetGuard(TQRVFormula* formula)
         m_guard->Assign(*formula);
 }
 
-TQRVObject* TclsTrans::Label() const
-{
-    return NameLabel::Find(*this);
-}
-
-bool TclsTrans::ShowText() const
-{
-    return Label() != nullptr;
-}
-
-void TclsTrans::SetShowText(bool show)
-{
-    if (show)
-        NameLabel::Create(*this);
-    else
-        NameLabel::Destroy(*this);
-    if (Designer())
-        Designer()->SelectObject(this);
-}
-
-void TclsTrans::MarkArcsDirty()
-{
-    for (TclsLink* arc : AttachedArcs)
-        arc->IncludeState(osDirty);
-}
-
 // ---- element operations ----------------------------------------------------------
 
 void TclsTrans::FinishPlacement(bool placed)
@@ -290,48 +256,10 @@ void TclsTrans::UpdateRegion()
     ExcludeState(osDirty);
 }
 
-void TclsTrans::SetBounds(double left, double top, double width, double height)
-{
-    TQRVObject::SetBounds(left, top, width, height);
-    MarkArcsDirty();
-    if (!Designer() || !Designer()->Updating())
-        UpdateRegion();
-}
-
-void TclsTrans::MoveBy(double dx, double dy)
-{
-    TQRVObject::MoveBy(dx, dy);
-    NameLabel::MoveWith(*this, dx, dy);
-    MarkArcsDirty();
-}
-
-void TclsTrans::SavePosition()
-{
-    TQRVObject::SavePosition();
-    NameLabel::Save(*this, LabelSavedLeft, LabelSavedTop);
-}
-
-void TclsTrans::RestorePosition()
-{
-    TQRVObject::RestorePosition();
-    NameLabel::Restore(*this, LabelSavedLeft, LabelSavedTop);
-    MarkArcsDirty();
-}
-
-void TclsTrans::Destroying()
-{
-    NameLabel::Destroy(*this);
-}
-
-bool TclsTrans::highlighted(int mode) const
-{
-    return (mode & dmHighlight) || (Designer() && Designer()->IsSelected(this));
-}
-
 void TclsTrans::Draw(QPainter& painter, int mode)
 {
     TQRVObject::Draw(painter, mode);
-    const bool hl = highlighted(mode);
+    const bool hl = IsHighlighted(mode);
     QColor pen = hl ? HighlightColor() : BgrColor(BarColor);
     QColor brush = pen;
     if (IsContinuous)

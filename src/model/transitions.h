@@ -7,6 +7,7 @@
 
 #include "model/formula_reader.h"
 #include "model/interfaces.h"
+#include "model/node.h"
 #include "model/qrv_object.h"
 #include "model/types.h"
 
@@ -27,7 +28,6 @@ class TclsTrans : public TQRVNode, public IQRVStorable
 
 public:
     explicit TclsTrans(TQRVDesigner* designer);
-    ~TclsTrans() override;
 
     // Whether the transition is enabled under the marking the places hold now.
     // Needs current arc lists. Formula errors propagate to the caller.
@@ -55,10 +55,6 @@ public:
     // The actual values of the formulas (constants without the parser).
     double PriorityValue() const { return m_priorityReader.Value(*m_priority); }
     double GuardValue() const { return m_guardReader.Value(*m_guard); }
-    bool ShowText() const;
-    void SetShowText(bool show);
-    // The name label, found by its name ("Text" + name), or none.
-    TQRVObject* Label() const;
 
     // The bar size of a size class, model units.
     static QSizeF BarSize(Qrv::TObjSize size);
@@ -67,16 +63,11 @@ public:
     QList<TclsLink*> InArcs;
     QList<TclsLink*> OutArcs;
     bool IsContinuous = false;
-    double LabelSavedLeft = 0;
-    double LabelSavedTop = 0;
     // Sets FireCount to 0 and rebuilds the arc lists (`accept` filters arcs).
     // Only arcs with both ends take part; an arc that is destroyed or gets
     // another end leaves the lists at once. TQRVDesigner::RebuildArcLists
     // rebuilds the lists of every place and transition in one pass.
     void RebuildArcLists(bool (*accept)(const TclsLink*, void*) = nullptr, void* context = nullptr);
-    void MarkArcsDirty();
-    // Every arc that has this transition as an end, kept current by the arcs.
-    QList<TclsLink*> AttachedArcs;
 
     // Ordering used by the reachability analysis: 0 when B's priority is
     // smaller than A's, 1 when larger, 2 when equal (same class); for different
@@ -88,12 +79,7 @@ public:
     void FinishPlacement(bool placed) override;
     void SizeChanged() override;
     void UpdateRegion() override;
-    void SetBounds(double left, double top, double width, double height) override;
-    void MoveBy(double dx, double dy) override;
-    void SavePosition() override;
-    void RestorePosition() override;
     void Draw(QPainter& painter, int mode) override;
-    void Destroying() override;
 
     void SaveToXml(TqibXMLNode& element) const override;
     void LoadFromXml(const TqibXMLNode& element) override;
@@ -108,7 +94,6 @@ public:
 
 protected:
     void applySize();
-    bool highlighted(int mode) const;
 
     Qrv::TObjSize m_size = Qrv::osNormal;
     double m_angle = 0;
