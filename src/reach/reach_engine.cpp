@@ -89,6 +89,15 @@ void TReachEngine::SetSource(std::unique_ptr<IReachSource> source)
     m_source = std::move(source);
 }
 
+void TReachEngine::AdoptStore(std::unique_ptr<TMarkList> store)
+{
+    m_compiled.reset();
+    m_live.reset();
+    m_compiledNet.reset();
+    m_store = std::move(store);
+    m_totalMarkings = m_store ? m_store->Count() : 0;
+}
+
 void TReachEngine::SetProgress(IQRVProgress* progress)
 {
     m_progress = progress ? progress : m_silent.get();

@@ -134,6 +134,9 @@ public:
 
     // ---- results ---------------------------------------------------------------------------
     TMarkList* Store() const { return m_store.get(); }
+    // Takes a store built elsewhere (the tensorial build, tests) as the graph
+    // on which removal, analysis and the graph file work.
+    void AdoptStore(std::unique_ptr<TMarkList> store);
     const TNetStatistics& Statistics() const { return m_statistics; }
     // Markings found by the build, before unsteady markings were removed.
     int TotalMarkings() const { return m_totalMarkings; }

@@ -82,7 +82,10 @@ bool TReachEngine::RemoveUnsteady()
         return true;
 
     // The sources of the arcs into each unsteady marking, one entry per arc.
-    // Only how many arcs each marking has into it matters, not their order.
+    // A self-loop of an unsteady marking is dropped like every arc back into
+    // it, so the marking is never bypassed into itself: every predecessor
+    // then gets the same arcs, whatever the order of the predecessors, and
+    // only how many arcs each marking has into V matters.
     std::vector<std::vector<int>> preds(static_cast<std::size_t>(unsteadyCount));
     for (int p = 0; p < n; ++p)
         for (int k = 0; k < st.ArcCount(p); ++k) {
