@@ -184,7 +184,10 @@ TEST(ReachBuild, InhibitorCounterAndTestArcs)
         const int t = n.trans("t1");
         n.in(t, p1, weight, kind);
         n.out(t, p2);
-        auto b = build(n, [](TReachSettings& s) { s.Limit = 3; });
+        auto b = build(n, [](TReachSettings& s) {
+            s.Limit = 3;
+            s.UnboundedControl = false;
+        });
         return b->store().ArcCount(0) > 0 ? b->store().GetValuesText(1) : QString();
     };
     EXPECT_EQ(enabledWith(0, lkIngibitor, 5), "0,1");
