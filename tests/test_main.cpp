@@ -12,12 +12,21 @@ using TTestApplication = QApplication;
 using TTestApplication = QGuiApplication;
 #endif
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "model/class_registry.h"
 
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const QByteArray dir = "/tmp/runtime-" + QByteArray::number(static_cast<qulonglong>(getuid()));
+        mkdir(dir.constData(), 0700);
+        chmod(dir.constData(), 0700);
+        qputenv("XDG_RUNTIME_DIR", dir);
+    }
     std::setlocale(LC_NUMERIC, "C");
     QLocale::setDefault(QLocale::c());
     ::testing::InitGoogleTest(&argc, argv);

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QSplashScreen>
+
 #include <clocale>
 
 #include "app/main_window.h"
@@ -56,9 +57,8 @@ int main(int argc, char** argv)
         showSplash();
 
     TfmMain window(netDesigner);
-    netDesigner.SetErrorReporter([&window](const QString& text) {
-        QMessageBox::critical(&window, QStringLiteral("Error"), text);
-    });
+    netDesigner.SetErrorReporter(
+        [&window](const QString& text) { QMessageBox::critical(&window, QStringLiteral("Error"), text); });
     window.show();
     if (!firstArgument.isEmpty())
         window.OpenFile(firstArgument);

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QProcess>
 #include <QStyle>
 #include <QTabBar>
@@ -21,7 +23,9 @@
 #include <QVBoxLayout>
 
 #include "app/help_window.h"
+#include "editor/component_palette.h"
 #include "editor/designer_form.h"
+#include "editor/net_picture.h"
 #include "model/class_registry.h"
 #include "model/designer.h"
 #include "netfile/net_file.h"
@@ -49,6 +53,7 @@ TfmMain::TfmMain(TQRVDesigner& designer, QWidget* parent) : QMainWindow(parent),
     buildToolPanel();
 
     connect(&m_designer, &TQRVDesigner::InspectorToggleRequested, this, &TfmMain::ToggleInspector);
+    connect(m_surface, &TfmDesignerForm::ZoomRequested, this, &TfmMain::ZoomAt);
     connect(&m_designer, &TQRVDesigner::ChangedStateChanged, this, &TfmMain::updateCaption);
 
     m_designer.ClearNet();
@@ -84,8 +89,8 @@ void TfmMain::updateCaption()
     m_surface->setWindowTitle(SurfaceCaption());
 }
 
-QAction* TfmMain::addCommand(QMenu* menu, const QString& caption, const char* name,
-                             const QKeySequence& key, bool enabled)
+QAction* TfmMain::addCommand(QMenu* menu, const QString& caption, const char* name, const QKeySequence& key,
+                             bool enabled)
 {
     QAction* a = menu->addAction(caption);
     a->setObjectName(QString::fromLatin1(name));
@@ -104,8 +109,10 @@ void TfmMain::buildMenus()
 {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnFile"));
-    connect(addCommand(file, QStringLiteral("New Window"), "actNewWindow", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N)),
-            &QAction::triggered, this, [] { QProcess::startDetached(QCoreApplication::applicationFilePath(), {}); });
+    connect(addCommand(file, QStringLiteral("New Window"), "actNewWindow",
+                       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N)),
+            &QAction::triggered, this,
+            [] { QProcess::startDetached(QCoreApplication::applicationFilePath(), {}); });
     connect(addCommand(file, QStringLiteral("&New"), "actNew", QKeySequence(Qt::CTRL | Qt::Key_N)),
             &QAction::triggered, this, &TfmMain::NewNet);
     connect(addCommand(file, QStringLiteral("&Open"), "actOpen", QKeySequence(Qt::CTRL | Qt::Key_O)),
@@ -116,7 +123,20 @@ void TfmMain::buildMenus()
             &TfmMain::SaveAs);
     QMenu* exportMenu = file->addMenu(QStringLiteral("Export"));
     exportMenu->setObjectName(QStringLiteral("mnExport"));
-    addCommand(exportMenu, QStringLiteral("As Bitmap"), "actExportBitmap", QKeySequence(), false);
+    connect(addCommand(exportMenu, QStringLiteral("As Bitmap"), "actExportBitmap"), &QAction::triggered, this,
+            [this] {
+                const QString name = askPictureName(QStringLiteral("Bitmap Image (*.bmp);;All files (*)"),
+                                                    QStringLiteral("bmp"));
+                if (!name.isEmpty())
+                    ExportPicture(name);
+            });
+    connect(addCommand(exportMenu, QStringLiteral("As SVG"), "actExportSvg"), &QAction::triggered, this,
+            [this] {
+                const QString name =
+                    askPictureName(QStringLiteral("SVG Image (*.svg);;All files (*)"), QStringLiteral("svg"));
+                if (!name.isEmpty())
+                    ExportPicture(name);
+            });
     file->addSeparator();
     connect(addCommand(file, QStringLiteral("&Exit"), "actExit", QKeySequence(Qt::ALT | Qt::Key_F4)),
             &QAction::triggered, this, &QWidget::close);
@@ -131,13 +151,14 @@ void TfmMain::buildMenus()
     addCommand(edit, QStringLiteral("&Paste"), "actPaste", QKeySequence(Qt::CTRL | Qt::Key_V), false);
     addCommand(edit, QStringLiteral("Paste &Special..."), "actPasteSpecial", QKeySequence(), false);
     edit->addSeparator();
-    addCommand(edit, QStringLiteral("Copy to Clipboard"), "actCopyToClipboard", QKeySequence(), false);
+    connect(addCommand(edit, QStringLiteral("Copy to Clipboard"), "actCopyToClipboard"), &QAction::triggered,
+            this, &TfmMain::CopyToClipboard);
     addCommand(edit, QStringLiteral("Object's Property"), "actObjectProperty", QKeySequence(), false);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("View"));
     view->setObjectName(QStringLiteral("mnView"));
-    QAction* inspector = addCommand(view, QStringLiteral("Object Inspector"), "actObjectInspector",
-                                    QKeySequence(Qt::Key_F11));
+    QAction* inspector =
+        addCommand(view, QStringLiteral("Object Inspector"), "actObjectInspector", QKeySequence(Qt::Key_F11));
     inspector->setShortcutContext(Qt::ApplicationShortcut);
     connect(inspector, &QAction::triggered, this, &TfmMain::ToggleInspector);
 
@@ -149,12 +170,13 @@ void TfmMain::buildMenus()
     m_performanceMenu->setObjectName(QStringLiteral("mnPerformance"));
     m_performanceMenu->setEnabled(false);
     addCommand(m_performanceMenu, QStringLiteral("Steady Analysis"), "actSteady", QKeySequence(), false);
-    addCommand(m_performanceMenu, QStringLiteral("Transient Analysis"), "actTransient", QKeySequence(), false);
+    addCommand(m_performanceMenu, QStringLiteral("Transient Analysis"), "actTransient", QKeySequence(),
+               false);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
     help->setObjectName(QStringLiteral("mnHelp"));
-    connect(addCommand(help, QStringLiteral("Help"), "actHelp", QKeySequence(Qt::Key_F1)), &QAction::triggered,
-            this, [this] { ShowHelp(100); });
+    connect(addCommand(help, QStringLiteral("Help"), "actHelp", QKeySequence(Qt::Key_F1)),
+            &QAction::triggered, this, [this] { ShowHelp(100); });
     connect(addCommand(help, QStringLiteral("About"), "actAbout"), &QAction::triggered, this, [this] {
         QMessageBox::about(this, QStringLiteral("About Quorvane"),
                            QStringLiteral("<h3>Quorvane</h3><p>Version %1</p>"
@@ -181,8 +203,8 @@ void TfmMain::buildToolPanel()
             this, &TfmMain::NewNet);
     connect(addButton(QStringLiteral("Open from file"), QStyle::SP_DialogOpenButton, "btOpen"),
             &QAction::triggered, this, &TfmMain::Open);
-    connect(addButton(QStringLiteral("Save"), QStyle::SP_DialogSaveButton, "btSave"), &QAction::triggered, this,
-            &TfmMain::Save);
+    connect(addButton(QStringLiteral("Save"), QStyle::SP_DialogSaveButton, "btSave"), &QAction::triggered,
+            this, &TfmMain::Save);
     addButton(QStringLiteral("Simulate"), QStyle::SP_MediaPlay, "btSimulate")->setEnabled(false);
     m_toolPanel->addSeparator();
 
@@ -200,12 +222,34 @@ void TfmMain::buildToolPanel()
     m_toolPanel->addWidget(m_scaleBox);
     m_toolPanel->addSeparator();
 
-    m_paletteTabs = new QTabBar(m_toolPanel);
+    // The palette: one tab per page above the buttons of the chosen page.
+    auto* strip = new QWidget(m_toolPanel);
+    strip->setObjectName(QStringLiteral("PaletteStrip"));
+    auto* column = new QVBoxLayout(strip);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    m_paletteTabs = new QTabBar(strip);
     m_paletteTabs->setObjectName(QStringLiteral("tcPalette"));
     m_paletteTabs->setDrawBase(false);
+    m_paletteTabs->setExpanding(false);
     for (const QString& page : TQRVClassRegistry::Instance().Pages())
         m_paletteTabs->addTab(page);
-    m_toolPanel->addWidget(m_paletteTabs);
+    m_palette = new TComponentPalette(strip);
+    column->addWidget(m_paletteTabs);
+    column->addWidget(m_palette);
+    strip->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    m_toolPanel->addWidget(strip);
+
+    auto showPage = [this](int index) {
+        if (index >= 0)
+            m_palette->ShowPage(m_paletteTabs->tabText(index));
+        m_designer.SetCreationClass(nullptr);
+    };
+    connect(m_paletteTabs, &QTabBar::currentChanged, this, showPage);
+    showPage(m_paletteTabs->currentIndex());
+    connect(m_palette, &TComponentPalette::ClassChosen, this,
+            [this](const TQRVClassInfo* cls) { m_designer.SetCreationClass(cls); });
+    connect(&m_designer, &TQRVDesigner::PaletteResetRequested, m_palette, &TComponentPalette::ResetToPointer);
 }
 
 void TfmMain::SetScaleText(const QString& text)
@@ -213,6 +257,16 @@ void TfmMain::SetScaleText(const QString& text)
     const int percent = text.left(text.indexOf(QLatin1Char('%'))).trimmed().toInt();
     if (percent > 0)
         m_designer.SetScale(percent / 100.0);
+}
+
+void TfmMain::ZoomAt(int steps, const QPointF& anchor)
+{
+    const int index = std::clamp(m_scaleBox->currentIndex() + steps, 0, m_scaleBox->count() - 1);
+    if (index == m_scaleBox->currentIndex())
+        return;
+    const double previous = m_designer.Scale();
+    m_scaleBox->setCurrentIndex(index);
+    m_surface->KeepPointAt(anchor, previous);
 }
 
 void TfmMain::ToggleInspector()
@@ -277,12 +331,46 @@ QString TfmMain::askFileName(bool save)
     return QFileDialog::getOpenFileName(this, QStringLiteral("Open"), dialogFolder(), kFileFilter);
 }
 
+QString TfmMain::askPictureName(const QString& filter, const QString& suffix)
+{
+    if (!AutoFileName.isNull()) {
+        const QString name = AutoFileName;
+        AutoFileName.clear();
+        return name;
+    }
+    QFileDialog dialog(this, QStringLiteral("Export"), dialogFolder(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(suffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().first();
+}
+
+bool TfmMain::ExportPicture(const QString& fileName)
+{
+    const QString error = ExportNetPicture(m_designer, fileName, 1.0);
+    if (!error.isEmpty()) {
+        showError(error);
+        return false;
+    }
+    return true;
+}
+
+void TfmMain::CopyToClipboard()
+{
+    // A vector picture together with a bitmap, so that any program can paste it.
+    auto* data = new QMimeData;
+    data->setData(QStringLiteral("image/svg+xml"), NetSvg(m_designer, 1.0));
+    data->setImageData(NetImage(m_designer, 1.0));
+    QGuiApplication::clipboard()->setMimeData(data);
+}
+
 bool TfmMain::confirmDiscard(bool always)
 {
     if (!always && !m_designer.IsChanged())
         return true;
-    const int answer = ask(QStringLiteral("Save the changes ?"),
-                           QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    const int answer =
+        ask(QStringLiteral("Save the changes ?"), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (answer == QMessageBox::Cancel)
         return false;
     if (answer == QMessageBox::Yes)

@@ -14,6 +14,7 @@ class QToolBar;
 class TQRVDesigner;
 class TfmDesignerForm;
 class THelpWindow;
+class TComponentPalette;
 
 class TfmMain : public QMainWindow
 {
@@ -43,13 +44,19 @@ public:
     bool Save();
     bool SaveAs();
     void ToggleInspector();
+    // File, Export: a picture of the net at scale 1 (by the file's extension).
+    bool ExportPicture(const QString& fileName);
+    void CopyToClipboard();
     void ShowHelp(int context = 100);
     void SetScaleText(const QString& text);
+    // Moves the scale box `steps` entries, keeping the point under `anchor`.
+    void ZoomAt(int steps, const QPointF& anchor);
 
     QComboBox* ScaleBox() const { return m_scaleBox; }
     TfmDesignerForm* Surface() const { return m_surface; }
     QDockWidget* InspectorDock() const { return m_inspectorDock; }
     QTabBar* PaletteTabs() const { return m_paletteTabs; }
+    TComponentPalette* Palette() const { return m_palette; }
     QToolBar* ToolPanel() const { return m_toolPanel; }
     QAction* Action(const QString& objectName) const;
     // Lets tests and scripts answer the questions the window would ask.
@@ -70,6 +77,7 @@ private:
     bool confirmDiscard(bool always);
     int ask(const QString& text, int buttons);
     QString askFileName(bool save);
+    QString askPictureName(const QString& filter, const QString& suffix);
     void showError(const QString& text);
     QString dialogFolder() const;
     QAction* addCommand(QMenu* menu, const QString& caption, const char* name,
@@ -83,6 +91,7 @@ private:
     QToolBar* m_toolPanel = nullptr;
     QComboBox* m_scaleBox = nullptr;
     QTabBar* m_paletteTabs = nullptr;
+    TComponentPalette* m_palette = nullptr;
     QMenu* m_performanceMenu = nullptr;
     QPointer<THelpWindow> m_help;
 };

@@ -1,5 +1,8 @@
 #include "cli/cli_command.h"
 
+#include "model/designer.h"
+#include "netfile/net_file.h"
+
 namespace {
 QList<TCliCommand>& table()
 {
@@ -49,4 +52,19 @@ QString TArgs::UnknownOption() const
         if (a.startsWith(u'-') && a != QLatin1String("-"))
             return a;
     return QString();
+}
+
+bool ReadCliNet(TQRVDesigner& designer, const QString& fileName, TCliContext& ctx)
+{
+    QStringList warnings;
+    const QString error = LoadNetFile(designer, fileName, &warnings);
+    for (const QString& w : warnings)
+        ctx.err << "warning: " << w << "\n";
+    if (!error.isEmpty()) {
+        ctx.err << error << "\n";
+        ctx.err.flush();
+        return false;
+    }
+    ctx.err.flush();
+    return true;
 }

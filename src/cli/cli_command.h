@@ -28,6 +28,12 @@ struct TCliCommand
 bool RegisterCliCommand(const TCliCommand& command);
 const QList<TCliCommand>& CliCommands();
 
+class TQRVDesigner;
+
+// Reads the net a command works on (.pn2 or .pnml): warnings and the message
+// of a file that cannot be read go to stderr; false when it cannot be read.
+bool ReadCliNet(TQRVDesigner& designer, const QString& fileName, TCliContext& ctx);
+
 // Small helpers shared by the commands.
 class TArgs
 {

@@ -2,12 +2,27 @@
 // without a display.
 #include <QGuiApplication>
 #include <QTextStream>
+
 #include <clocale>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "cli/cli_command.h"
 #include "model/class_registry.h"
 
 namespace {
+
+// Qt warns on every start when there is no runtime folder (as in containers
+// and CI); give it a private one.
+void ensureRuntimeDir()
+{
+    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        return;
+    const QByteArray dir = "/tmp/runtime-" + QByteArray::number(static_cast<qulonglong>(getuid()));
+    mkdir(dir.constData(), 0700);
+    chmod(dir.constData(), 0700);
+    qputenv("XDG_RUNTIME_DIR", dir);
+}
 
 void printHelp(QTextStream& out)
 {
@@ -31,6 +46,7 @@ int main(int argc, char** argv)
     // Drawing and text measuring need a GUI application, but never a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    ensureRuntimeDir();
     std::setlocale(LC_NUMERIC, "C");
     QGuiApplication app(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("quorvane-cli"));
@@ -44,8 +60,7 @@ int main(int argc, char** argv)
         return exitUsage;
     }
     const QString first = args.takeFirst();
-    if (first == QLatin1String("--help") || first == QLatin1String("-h") ||
-        first == QLatin1String("help")) {
+    if (first == QLatin1String("--help") || first == QLatin1String("-h") || first == QLatin1String("help")) {
         printHelp(out);
         return exitOk;
     }

@@ -4,6 +4,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QWheelEvent>
+
+#include <cmath>
 
 #include "model/designer.h"
 
@@ -108,4 +111,34 @@ void TfmDesignerForm::keyPressEvent(QKeyEvent* event)
 {
     if (!m_designer.KeyDown(event->key()))
         QAbstractScrollArea::keyPressEvent(event);
+}
+
+void TfmDesignerForm::wheelEvent(QWheelEvent* event)
+{
+    if (event->modifiers() & Qt::ControlModifier) {
+        m_wheelRemainder += event->angleDelta().y();
+        const int steps = m_wheelRemainder / 120;
+        m_wheelRemainder -= steps * 120;
+        if (steps != 0)
+            Q_EMIT ZoomRequested(steps, event->position());
+        event->accept();
+        return;
+    }
+    QAbstractScrollArea::wheelEvent(event);
+}
+
+void TfmDesignerForm::ScrollTo(int x, int y)
+{
+    horizontalScrollBar()->setValue(x);
+    verticalScrollBar()->setValue(y);
+    m_designer.SetScroll(horizontalScrollBar()->value(), verticalScrollBar()->value());
+}
+
+void TfmDesignerForm::KeepPointAt(const QPointF& anchor, double previousScale)
+{
+    const double modelX = (anchor.x() + m_designer.ScrollX()) / previousScale;
+    const double modelY = (anchor.y() + m_designer.ScrollY()) / previousScale;
+    const double scale = m_designer.Scale();
+    ScrollTo(static_cast<int>(std::lround(modelX * scale - anchor.x())),
+             static_cast<int>(std::lround(modelY * scale - anchor.y())));
 }

@@ -18,6 +18,14 @@ public:
 
     // Paints the grid tile and the net as the surface shows them.
     void PaintSurface(QPainter& painter, const QRect& area) const;
+    // Scrolls so that the model point under `anchor` (surface pixels) at the
+    // scale `previousScale` is under `anchor` again at the current scale.
+    void KeepPointAt(const QPointF& anchor, double previousScale);
+    void ScrollTo(int x, int y);
+
+Q_SIGNALS:
+    // Ctrl with the mouse wheel: `steps` scale steps up (positive) or down.
+    void ZoomRequested(int steps, const QPointF& anchor);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -26,9 +34,11 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
 
 private:
     void updateScrollBars();
     TQRVDesigner& m_designer;
+    int m_wheelRemainder = 0;
 };

@@ -28,8 +28,7 @@ public:
 
     // Appends the class under `page`; a class registered before is ignored.
     void Register(const QString& page, const QMetaObject* meta, TQRVObject* (*create)(TQRVDesigner*));
-    template <class T>
-    void Register(const QString& page)
+    template <class T> void Register(const QString& page)
     {
         Register(page, &T::staticMetaObject, [](TQRVDesigner* d) -> TQRVObject* { return new T(d); });
     }
@@ -38,8 +37,7 @@ public:
     const TQRVClassInfo* Entry(int i) const { return m_entries.at(i); }
     // The class of that name (exact, as files write it), or none.
     const TQRVClassInfo* Find(const QString& className) const;
-    template <class T>
-    const TQRVClassInfo* Find() const
+    template <class T> const TQRVClassInfo* Find() const
     {
         return Find(QString::fromLatin1(T::staticMetaObject.className()));
     }

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QTextStream>
+
 #include <algorithm>
 #include <cmath>
 
@@ -152,8 +153,8 @@ QString TQRVDesigner::RenameObject(TQRVObject* object, const QString& name)
     return QString();
 }
 
-TQRVObject* TQRVDesigner::CreateObject(const TQRVClassInfo* cls, double left, double top,
-                                       double width, double height)
+TQRVObject* TQRVDesigner::CreateObject(const TQRVClassInfo* cls, double left, double top, double width,
+                                       double height)
 {
     if (!cls || !cls->Create)
         return nullptr;

@@ -10,6 +10,7 @@
 #include <QPointF>
 #include <QRect>
 #include <QStringList>
+
 #include <functional>
 #include <vector>
 
@@ -51,8 +52,7 @@ public:
     quint64 NamesGeneration() const { return m_namesGeneration; }
 
     // ---- creation and deletion ---------------------------------------------
-    TQRVObject* CreateObject(const TQRVClassInfo* cls, double left, double top, double width,
-                             double height);
+    TQRVObject* CreateObject(const TQRVClassInfo* cls, double left, double top, double width, double height);
     void DeleteSelected();
     void DeleteAll();
     void ClearNet();

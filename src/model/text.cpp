@@ -1,8 +1,9 @@
 // Free text objects, also the name labels of places and transitions.
+#include "model/text.h"
+
 #include <QFontMetrics>
 #include <QPainter>
 
-#include "model/text.h"
 #include "model/designer.h"
 #include "model/graphics_objects.h"
 #include "netfile/element_xml.h"

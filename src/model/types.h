@@ -16,7 +16,16 @@ enum TPenStyle { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psIns
 Q_ENUM_NS(TPenStyle)
 
 // Brush styles, numbered as net files store them.
-enum TBrushStyle { bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross, bsDiagCross };
+enum TBrushStyle {
+    bsSolid,
+    bsClear,
+    bsHorizontal,
+    bsVertical,
+    bsFDiagonal,
+    bsBDiagonal,
+    bsCross,
+    bsDiagCross
+};
 Q_ENUM_NS(TBrushStyle)
 
 // Font styles; net files store the set as bits 0 to 3.

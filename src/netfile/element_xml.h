@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+
 #include <stdexcept>
 
 class TQRVBrush;
@@ -46,8 +47,7 @@ void LoadCommonAttributes(TQRVObject& object, const TqibXMLNode& element);
 // A formula as a child element holding "formula", "Value_Reference", "Value_Actual".
 void SaveFormula(TqibXMLNode& element, const QString& childName, const TQRVFormula& formula);
 // Reads the child when present; a required one that is missing throws.
-void LoadFormula(const TqibXMLNode& element, const QString& childName, TQRVFormula& formula,
-                 bool required);
+void LoadFormula(const TqibXMLNode& element, const QString& childName, TQRVFormula& formula, bool required);
 
 // font (name, size, color, style), pen (style, color), brush (style, color).
 void SaveFont(TqibXMLNode& element, const TQRVFont& font);

@@ -227,6 +227,7 @@ void TqibXMLTree::SetText(const QString& text)
     Value.clear();
     Name = QStringLiteral("root");
     m_openingTags = 0;
+    m_unclosed = nullptr;
 
     // Tokenizing.
     QList<TToken> tokens;
@@ -299,8 +300,9 @@ void TqibXMLTree::SetText(const QString& text)
         }
         case tkClose:
             if (current == this)
-                throw TXmlReadError(
-                    QStringLiteral("Line %1: the closing tag </%2> has no element to close.").arg(t.Line).arg(t.Text));
+                throw TXmlReadError(QStringLiteral("Line %1: the closing tag </%2> has no element to close.")
+                                        .arg(t.Line)
+                                        .arg(t.Text));
             current = current->Parent;
             break;
         case tkText:
@@ -313,6 +315,8 @@ void TqibXMLTree::SetText(const QString& text)
             break;
         }
     }
+    if (current != this)
+        m_unclosed = current;
 }
 
 QByteArray TqibXMLTree::Encode(const QString& text)

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+
 #include <stdexcept>
 
 // A malformed number or another value that cannot be converted.
@@ -102,7 +103,11 @@ public:
     static QString Decode(const QByteArray& bytes);
 
     int OpeningTags() const { return m_openingTags; }
+    // The innermost element that the text opened but never closed (a
+    // truncated file), or none.
+    const TqibXMLNode* UnclosedElement() const { return m_unclosed; }
 
 private:
     int m_openingTags = 0;
+    const TqibXMLNode* m_unclosed = nullptr;
 };

@@ -1,0 +1,205 @@
+// The main window on the offscreen platform: captions, menus, scale box,
+// the inspector dock, help, and the questions about unsaved changes.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QDockWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QTabBar>
+#include <QTest>
+#include <QTextBrowser>
+
+#include "app/help_window.h"
+#include "app/main_window.h"
+#include "editor/designer_form.h"
+#include "model/class_registry.h"
+#include "model/text.h"
+#include "test_support.h"
+
+namespace {
+
+QStringList menuCaptions(const QMenu* menu)
+{
+    QStringList captions;
+    for (const QAction* a : menu->actions()) {
+        if (a->isSeparator())
+            continue;
+        captions << a->text();
+    }
+    return captions;
+}
+
+QMenu* topMenu(TfmMain& w, const QString& title)
+{
+    for (QAction* a : w.menuBar()->actions())
+        if (a->text() == title)
+            return a->menu();
+    return nullptr;
+}
+
+void addText(TQRVDesigner& d)
+{
+    auto* t = new TclsText(&d);
+    t->SetNameDirect(d.UniqueName(t->GetNamePrefix()));
+    d.InsertObject(t);
+}
+
+} // namespace
+
+TEST(MainWindow, CaptionsAreBuiltAsTheProgramShowsThem)
+{
+    EXPECT_EQ(TfmMain::MainCaption(), " Quorvane  Release v2.2");
+    EXPECT_EQ(TfmMain::SurfaceCaption("noname.pn", false), "noname.pn - Quorvane  Release v2.2");
+    EXPECT_EQ(TfmMain::SurfaceCaption("/home/u/net.pn2", true), "/home/u/net.pn2 - Quorvane -  Release v2.2");
+
+    TTestDesigner d;
+    TfmMain w(d);
+    EXPECT_EQ(w.FileName(), "noname.pn");
+    EXPECT_EQ(w.windowTitle(), "noname.pn - Quorvane  Release v2.2");
+    // Unsaved edits show as a trailing "*".
+    d.SetChanged(true);
+    EXPECT_EQ(w.windowTitle(), "noname.pn - Quorvane  Release v2.2*");
+    d.SetChanged(false);
+    EXPECT_FALSE(w.windowTitle().endsWith('*'));
+}
+
+TEST(MainWindow, HasTheMenusWithTheirCaptions)
+{
+    TTestDesigner d;
+    TfmMain w(d);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+
+    QStringList titles;
+    for (QAction* a : w.menuBar()->actions())
+        titles << a->text();
+    EXPECT_EQ(titles, (QStringList{"&File", "&Edit", "View", "Analysis", "Help"}));
+
+    EXPECT_EQ(menuCaptions(topMenu(w, "&File")),
+              (QStringList{"New Window", "&New", "&Open", "&Save", "Save As...", "Export", "&Exit"}));
+    EXPECT_EQ(menuCaptions(topMenu(w, "&Edit")),
+              (QStringList{"&Undo", "&Repeat <command>", "Cu&t", "&Copy", "&Paste", "Paste &Special...",
+                           "Copy to Clipboard", "Object's Property"}));
+    EXPECT_EQ(menuCaptions(topMenu(w, "View")), QStringList{"Object Inspector"});
+    EXPECT_EQ(menuCaptions(topMenu(w, "Analysis")),
+              (QStringList{"Reachability graph", "Structural analysis", "Performance analysis"}));
+    EXPECT_EQ(menuCaptions(topMenu(w, "Help")), (QStringList{"Help", "About"}));
+
+    // The clipboard commands of the Edit menu are always disabled; the
+    // performance analyses wait for a reachability graph.
+    for (const char* name : {"actUndo", "actRepeat", "actCut", "actCopy", "actPaste", "actPasteSpecial"})
+        EXPECT_FALSE(w.Action(name)->isEnabled()) << name;
+    QMenu* performance = w.findChild<QMenu*>("mnPerformance");
+    ASSERT_NE(performance, nullptr);
+    EXPECT_FALSE(performance->isEnabled());
+    EXPECT_EQ(menuCaptions(performance), (QStringList{"Steady Analysis", "Transient Analysis"}));
+
+    // Tool buttons carry their hints.
+    EXPECT_EQ(w.Action("btNew")->toolTip(), "New Petri NET");
+    EXPECT_EQ(w.Action("btOpen")->toolTip(), "Open from file");
+    EXPECT_EQ(w.Action("btSave")->toolTip(), "Save");
+    EXPECT_EQ(w.Action("btSimulate")->toolTip(), "Simulate");
+}
+
+TEST(MainWindow, ScaleBoxSetsTheViewScale)
+{
+    TTestDesigner d;
+    TfmMain w(d);
+    QComboBox* box = w.ScaleBox();
+    QStringList entries;
+    for (int i = 0; i < box->count(); ++i)
+        entries << box->itemText(i);
+    EXPECT_EQ(entries, (QStringList{"40%", "50%", "60%", "70%", "80%", "90%", "100%", "120%", "150%"}));
+    EXPECT_EQ(box->currentText(), "100%");
+    EXPECT_DOUBLE_EQ(d.Scale(), 1.0);
+    box->setCurrentIndex(0);
+    EXPECT_DOUBLE_EQ(d.Scale(), 0.4);
+    box->setCurrentText("150%");
+    EXPECT_DOUBLE_EQ(d.Scale(), 1.5);
+}
+
+TEST(MainWindow, F11ShowsAndHidesTheInspector)
+{
+    TTestDesigner d;
+    TfmMain w(d);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    EXPECT_EQ(w.InspectorDock()->windowTitle(), "Object Inspector");
+    EXPECT_TRUE(w.InspectorDock()->isVisible());
+    QTest::keyClick(&w, Qt::Key_F11);
+    EXPECT_FALSE(w.InspectorDock()->isVisible());
+    // F11 on the drawing surface goes through the container.
+    QTest::keyClick(w.Surface(), Qt::Key_F11);
+    EXPECT_TRUE(w.InspectorDock()->isVisible());
+}
+
+TEST(MainWindow, NewAsksEvenForAnUnchangedNetAndEmptiesIt)
+{
+    TTestDesigner d;
+    TfmMain w(d);
+    int asked = 0;
+    w.AutoAnswer = QMessageBox::No;
+    addText(d);
+    d.SetChanged(true);
+    QObject::connect(&d, &TQRVDesigner::ObjectsChanged, [&] { ++asked; });
+    w.NewNet();
+    EXPECT_EQ(d.ObjectCount(), 0);
+    EXPECT_FALSE(d.IsChanged());
+    EXPECT_EQ(w.FileName(), "noname.pn");
+
+    // Cancel keeps the net.
+    addText(d);
+    w.AutoAnswer = QMessageBox::Cancel;
+    w.NewNet();
+    EXPECT_EQ(d.ObjectCount(), 1);
+}
+
+TEST(MainWindow, ClosingWithUnsavedChangesAsksFirst)
+{
+    TTestDesigner d;
+    TfmMain w(d);
+    w.show();
+    addText(d);
+    d.SetChanged(true);
+    w.AutoAnswer = QMessageBox::Cancel;
+    EXPECT_FALSE(w.close());
+    EXPECT_EQ(d.ObjectCount(), 1);
+    EXPECT_TRUE(w.isVisible());
+
+    // Yes saves first; a save that does not happen (no name given) keeps the window.
+    w.AutoAnswer = QMessageBox::Yes;
+    w.AutoFileName = QString("");
+    EXPECT_FALSE(w.close());
+    EXPECT_EQ(d.ObjectCount(), 1);
+
+    w.AutoAnswer = QMessageBox::No;
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(d.ObjectCount(), 0);
+}
+
+TEST(MainWindow, PaletteTabsFollowTheRegisteredPages)
+{
+    TTestDesigner d;
+    TfmMain w(d);
+    QStringList tabs;
+    for (int i = 0; i < w.PaletteTabs()->count(); ++i)
+        tabs << w.PaletteTabs()->tabText(i);
+    EXPECT_EQ(tabs, TQRVClassRegistry::Instance().Pages());
+}
+
+TEST(MainWindow, HelpShowsTheManualAtTopic100)
+{
+    TTestDesigner d;
+    TfmMain w(d);
+    w.ShowHelp(100);
+    auto* help = w.findChild<THelpWindow*>();
+    ASSERT_NE(help, nullptr);
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_TRUE(help->Browser()->toPlainText().contains("Quorvane is a program"));
+    // An unknown topic falls back to the first page.
+    EXPECT_EQ(THelpWindow::TopicPage(12345), THelpWindow::TopicPage(100));
+    help->close();
+}

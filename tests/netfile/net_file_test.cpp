@@ -1,0 +1,163 @@
+// Whole nets in files: layout, round trips, and files that cannot be read.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "model/class_registry.h"
+#include "model/graphics_objects.h"
+#include "model/text.h"
+#include "netfile/net_file.h"
+#include "test_support.h"
+
+namespace {
+
+void ensureTextClass()
+{
+    TQRVClassRegistry::Instance().Register<TclsText>(QStringLiteral("Design"));
+}
+
+TclsText* addText(TQRVDesigner& d, const QString& text, double left, double top)
+{
+    auto* t = new TclsText(&d);
+    t->SetNameDirect(d.UniqueName(t->GetNamePrefix()));
+    t->SetBoundsDirect(left, top, 0, 0);
+    t->SetText(text);
+    d.InsertObject(t);
+    return t;
+}
+
+const char* kTwoTexts = "<object class=\"TclsText\" name=\"Text1\" left=\"10\" top=\"20.5\" width=\"30\" "
+                        "height=\"16\" group=\"g1\" text=\"Hello\">\r\n"
+                        "  <font name=\"Arial\" size=\"10\" color=\"0\" style=\"1\" />\r\n"
+                        "</object>\r\n"
+                        "<object class=\"TclsText\" name=\"Text2\" left=\"100\" top=\"1E-6\" width=\"30\" "
+                        "height=\"16\" group=\"\" text=\"World\">\r\n"
+                        "  <font name=\"Arial\" size=\"12\" color=\"-2147483640\" style=\"0\" />\r\n"
+                        "</object>\r\n"
+                        "<simulate>\r\n"
+                        "  <graph>\r\n"
+                        "    p1 - TOKENS\r\n"
+                        "  </graph>\r\n"
+                        "</simulate>\r\n";
+
+} // namespace
+
+TEST(NetFile, WritesAnEmptyNetAsOneLine)
+{
+    TTestDesigner d;
+    EXPECT_EQ(NetToText(d), "<simulate />\r\n");
+}
+
+TEST(NetFile, ReadingThenWritingReproducesTheFile)
+{
+    ensureTextClass();
+    TTestDesigner d;
+    ASSERT_EQ(NetFromText(d, kTwoTexts), "");
+    ASSERT_EQ(d.ObjectCount(), 2);
+    auto* t1 = qobject_cast<TclsText*>(d.Objects(0));
+    ASSERT_NE(t1, nullptr);
+    EXPECT_EQ(t1->Text(), "Hello");
+    EXPECT_EQ(t1->Group(), "g1");
+    EXPECT_EQ(t1->Font()->Style(), Qrv::TFontStyles(Qrv::fsBold));
+    EXPECT_EQ(d.Graphs, QStringList{"p1 - TOKENS"});
+    EXPECT_EQ(d.FindObject("TEXT2"), d.Objects(1));
+    // Sizes come from the file and are recomputed only when the text changes...
+    // but a text recomputes its size when loaded, so compare what is written.
+    TTestDesigner again;
+    ASSERT_EQ(NetFromText(again, NetToText(d)), "");
+    EXPECT_EQ(NetToText(again), NetToText(d));
+}
+
+TEST(NetFile, ReadsCommasAndNestedObjects)
+{
+    ensureTextClass();
+    TTestDesigner d;
+    const QString text = "<wrapper>\r\n"
+                         "<object class=\"TclsText\" name=\"Text1\" left=\"12,5\" top=\"3\" text=\"a\">\r\n"
+                         "  <font name=\"Arial\" size=\"10\" color=\"0\" style=\"0\" />\r\n"
+                         "</object>\r\n"
+                         "</wrapper>\r\n";
+    ASSERT_EQ(NetFromText(d, text), "");
+    ASSERT_EQ(d.ObjectCount(), 1);
+    EXPECT_DOUBLE_EQ(d.Objects(0)->Left(), 12.5);
+    EXPECT_TRUE(d.Graphs.isEmpty());
+}
+
+TEST(NetFile, AFileThatCannotBeReadLeavesTheNetAsItWas)
+{
+    ensureTextClass();
+    TTestDesigner d;
+    addText(d, "keep me", 40, 40);
+    d.Graphs << "x";
+    const QString before = NetToText(d);
+
+    const QString font = "<font name=\"Arial\" size=\"10\" color=\"0\" style=\"0\" />";
+    const struct
+    {
+        const char* what;
+        QString text;
+        const char* expected; // a part of the message
+    } cases[] = {
+        {"empty", "", "no elements"},
+        {"blank", "  \r\n ", "no elements"},
+        {"no name", "<object class=\"TclsText\" text=\"a\">" + font + "</object>", "\"name\" is missing"},
+        {"unknown class", "<object class=\"TclsNothing\" name=\"x\" />", "\"TclsNothing\" is unknown"},
+        {"no class", "<object name=\"x\" />", "\"class\" is missing"},
+        {"bad number",
+         "<object class=\"TclsText\" name=\"a\" left=\"1.2.3\" text=\"a\">" + font + "</object>", "\"left\""},
+        {"bad integer",
+         "<object class=\"TclsText\" name=\"a\" text=\"a\"><font name=\"A\" size=\"x\" color=\"0\" "
+         "style=\"0\" /></object>",
+         "\"size\""},
+        {"no font", "<object class=\"TclsText\" name=\"a\" text=\"a\" />", "<font> is missing"},
+        {"no text", "<object class=\"TclsText\" name=\"a\">" + font + "</object>", "\"text\" is missing"},
+        {"closing beyond top", "<simulate />\r\n</object>", "no element to close"},
+        {"truncated", "<object class=\"TclsText\" name=\"a\" text=\"a\">\r\n  " + font, "truncated"},
+        {"duplicate names",
+         "<object class=\"TclsText\" name=\"a\" text=\"a\">" + font +
+             "</object><object class=\"TclsText\" name=\"A\" text=\"a\">" + font + "</object>",
+         "already named"},
+        {"bad name", "<object class=\"TclsText\" name=\"1 a\" text=\"a\">" + font + "</object>",
+         "not a valid name"},
+        {"garbage", QString::fromLatin1("\x01\x02<\xff\xfe>\x00\x7f<<>>", 12), ""},
+    };
+    for (const auto& c : cases) {
+        const QString error = NetFromText(d, c.text);
+        EXPECT_FALSE(error.isEmpty()) << c.what;
+        EXPECT_TRUE(error.contains(QString::fromLatin1(c.expected))) << c.what << ": " << error.toStdString();
+        EXPECT_EQ(NetToText(d), before) << c.what;
+    }
+    // Messages say where: the line and the object.
+    const QString error =
+        NetFromText(d, "<simulate />\r\n<object class=\"TclsText\" name=\"Text9\" left=\"x\" />");
+    EXPECT_TRUE(error.startsWith("Line 2: object \"Text9\" (TclsText)")) << error.toStdString();
+}
+
+TEST(NetFile, SavingFailsCleanlyAndKeepsThePreviousFile)
+{
+    ensureTextClass();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    TTestDesigner d;
+    addText(d, "first", 0, 0);
+    const QString file = dir.filePath("net.pn2");
+    ASSERT_EQ(SaveNetFile(d, file), "");
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray first = f.readAll();
+    f.close();
+
+    // A target that cannot be written: the message says so.
+    EXPECT_FALSE(SaveNetFile(d, dir.filePath("no/such/folder/net.pn2")).isEmpty());
+    EXPECT_FALSE(SaveNetFile(d, dir.path()).isEmpty());
+
+    // Reading it back gives the same net; a missing file leaves the net alone.
+    TTestDesigner back;
+    ASSERT_EQ(LoadNetFile(back, file), "");
+    EXPECT_EQ(NetToText(back).toLatin1(), first);
+    const QString error = LoadNetFile(back, dir.filePath("missing.pn2"));
+    EXPECT_TRUE(error.contains("no such file")) << error.toStdString();
+    EXPECT_EQ(back.ObjectCount(), 1);
+}
