@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-template <class T, int ChunkBits = 16> class TChunkedArray
+template <class T, int ChunkBits = 12> class TChunkedArray
 {
 public:
     static constexpr std::size_t ChunkSize = std::size_t(1) << ChunkBits;
@@ -54,7 +54,7 @@ private:
 class TRowArena
 {
 public:
-    static constexpr int RowsBits = 12;
+    static constexpr int RowsBits = 10;
     static constexpr std::size_t RowsPerChunk = std::size_t(1) << RowsBits;
 
     void setWidth(int width)

@@ -1,6 +1,8 @@
 #include "reach/compiled_net.h"
 
 #include <cmath>
+#include <cstdlib>
+#include <numeric>
 
 #include "model/numbers.h"
 #include "reach/marking.h"
@@ -108,4 +110,100 @@ void TCompiledNet::Apply(double* cur, const double* values) const
     const int n = PlaceCount();
     for (int i = 0; i < n; ++i)
         setTokens(cur[i], values[i]);
+}
+
+std::vector<double> TCompiledNet::PositiveInvariant() const
+{
+    // Place invariants by elimination: start from one row per place (its
+    // changes by every transition, and the place itself as combination);
+    // for each transition, rows that it changes in opposite directions are
+    // combined so that it changes them no more. Rows left unchanged by every
+    // transition are invariants; their sum is positive when every place is
+    // in one. Gives up when the rows grow too many or too large.
+    const int places = PlaceCount();
+    const int transitions = TransitionCount();
+    if (places == 0)
+        return {};
+    struct TRow
+    {
+        std::vector<qint64> Change; // per transition
+        std::vector<qint64> Weight; // per place
+    };
+    std::vector<TRow> rows(static_cast<std::size_t>(places));
+    for (int p = 0; p < places; ++p) {
+        rows[static_cast<std::size_t>(p)].Change.assign(static_cast<std::size_t>(transitions), 0);
+        rows[static_cast<std::size_t>(p)].Weight.assign(static_cast<std::size_t>(places), 0);
+        rows[static_cast<std::size_t>(p)].Weight[static_cast<std::size_t>(p)] = 1;
+    }
+    for (int t = 0; t < transitions; ++t) {
+        const TTrans& tr = m_trans[static_cast<std::size_t>(t)];
+        if (tr.Class == tcContinuous)
+            continue; // never fired
+        for (int i = tr.InBegin; i < tr.OutEnd; ++i) {
+            const TArcRec& a = m_arcs[static_cast<std::size_t>(i)];
+            if (a.Kind != lkNormal)
+                continue;
+            if (!(std::fabs(a.Rounded) < 1e6))
+                return {};
+            const qint64 w = static_cast<qint64>(a.Rounded);
+            rows[static_cast<std::size_t>(a.Place)].Change[static_cast<std::size_t>(t)] +=
+                i < tr.InEnd ? -w : w;
+        }
+    }
+    constexpr std::size_t maxRows = 4000;
+    constexpr qint64 maxValue = qint64(1) << 30;
+    for (int t = 0; t < transitions; ++t) {
+        std::vector<TRow> next;
+        std::vector<const TRow*> up, down;
+        for (const TRow& r : rows) {
+            const qint64 c = r.Change[static_cast<std::size_t>(t)];
+            if (c > 0)
+                up.push_back(&r);
+            else if (c < 0)
+                down.push_back(&r);
+            else
+                next.push_back(r);
+        }
+        if (next.size() + up.size() * down.size() > maxRows)
+            return {};
+        for (const TRow* a : up)
+            for (const TRow* b : down) {
+                const qint64 fa = -b->Change[static_cast<std::size_t>(t)];
+                const qint64 fb = a->Change[static_cast<std::size_t>(t)];
+                TRow r;
+                r.Change.resize(static_cast<std::size_t>(transitions));
+                r.Weight.resize(static_cast<std::size_t>(places));
+                qint64 g = 0;
+                for (std::size_t k = 0; k < r.Change.size(); ++k) {
+                    r.Change[k] = fa * a->Change[k] + fb * b->Change[k];
+                    g = std::gcd(g, r.Change[k]);
+                }
+                for (std::size_t k = 0; k < r.Weight.size(); ++k) {
+                    r.Weight[k] = fa * a->Weight[k] + fb * b->Weight[k];
+                    g = std::gcd(g, r.Weight[k]);
+                }
+                bool small = true;
+                for (qint64& v : r.Change) {
+                    v /= g;
+                    small = small && std::llabs(v) < maxValue;
+                }
+                for (qint64& v : r.Weight) {
+                    v /= g;
+                    small = small && v < maxValue;
+                }
+                if (!small)
+                    return {};
+                next.push_back(std::move(r));
+            }
+        rows = std::move(next);
+    }
+    std::vector<double> weights(static_cast<std::size_t>(places), 0.0);
+    for (const TRow& r : rows)
+        for (int p = 0; p < places; ++p)
+            weights[static_cast<std::size_t>(p)] +=
+                static_cast<double>(r.Weight[static_cast<std::size_t>(p)]);
+    for (double w : weights)
+        if (!(w >= 1 && w < 1e9))
+            return {};
+    return weights;
 }

@@ -116,6 +116,11 @@ public:
         }
     }
 
+    // Whole weights >= 1 per place (marking order) under which no transition
+    // changes the weighted token sum, when the search for them succeeds
+    // (a positive place invariant); empty otherwise.
+    std::vector<double> PositiveInvariant() const;
+
     // Writes the marking `values` into the places `cur` as the places' setter does.
     void Apply(double* cur, const double* values) const;
 

@@ -9,19 +9,47 @@
 
 // ---- THash ----------------------------------------------------------------------
 
+namespace {
+
+inline quint64 valueBits(double v)
+{
+    v += 0.0; // -0 becomes 0: they compare equal
+    quint64 bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    return bits;
+}
+
+inline quint64 step(quint64 h, quint64 bits)
+{
+    h = (h ^ bits) * 0xBF58476D1CE4E5B9ull;
+    return h ^ (h >> 31);
+}
+
+} // namespace
+
 quint64 THash::Key(const double* values, int count)
 {
-    quint64 h = 0x9E3779B97F4A7C15ull ^ static_cast<quint64>(count);
-    for (int i = 0; i < count; ++i) {
-        const double v = values[i] + 0.0; // -0 becomes 0: they compare equal
-        quint64 bits;
-        std::memcpy(&bits, &v, sizeof bits);
-        h = (h ^ bits) * 0xBF58476D1CE4E5B9ull;
-        h ^= h >> 31;
+    // Four independent lanes, so that the multiplications overlap.
+    quint64 a = 0x9E3779B97F4A7C15ull ^ static_cast<quint64>(count), b = 0xC2B2AE3D27D4EB4Full,
+            c = 0x165667B19E3779F9ull, d = 0x27D4EB2F165667C5ull;
+    int i = 0;
+    for (; i + 4 <= count; i += 4) {
+        a = step(a, valueBits(values[i]));
+        b = step(b, valueBits(values[i + 1]));
+        c = step(c, valueBits(values[i + 2]));
+        d = step(d, valueBits(values[i + 3]));
     }
+    for (; i < count; ++i)
+        a = step(a, valueBits(values[i]));
+    quint64 h = step(step(step(a, b), c), d);
     h *= 0x94D049BB133111EBull;
     h ^= h >> 29;
     return h;
+}
+
+quint64 THash::Key(const TMarkList& store, int mark)
+{
+    return Key(store.Values(mark), store.PlaceCount());
 }
 
 void THash::Clear()
@@ -34,41 +62,48 @@ void THash::Clear()
 void THash::insert(quint64 key, int mark)
 {
     const std::size_t mask = m_slots.size() - 1;
-    std::size_t i = static_cast<std::size_t>(key) & mask;
+    std::size_t i = Home(key, mask);
     while (m_slots[i] != 0)
         i = (i + 1) & mask;
-    m_slots[i] = static_cast<quint32>(mark) + 1;
+    m_slots[i] = (key & 0xFFFFFFFF00000000ull) | (static_cast<quint64>(mark) + 1);
 }
 
-void THash::grow(const TMarkList& store)
+void THash::grow(const TMarkList&)
 {
-    // The index holds markings 0 .. m_count - 1: they are added in order.
-    const std::size_t size = m_slots.empty() ? 1024 : m_slots.size() * 2;
-    m_slots.assign(size, 0);
-    m_slots.shrink_to_fit();
-    const int width = store.PlaceCount();
-    for (std::size_t m = 0; m < m_count; ++m)
-        insert(Key(store.Values(static_cast<int>(m)), width), static_cast<int>(m));
+    std::vector<quint64> old;
+    old.swap(m_slots);
+    m_slots.assign(old.empty() ? 1024 : old.size() * 2, 0);
+    for (quint64 s : old)
+        if (s != 0)
+            insert(s & 0xFFFFFFFF00000000ull, static_cast<int>((s & 0xFFFFFFFFull) - 1));
 }
 
-void THash::Add(const TMarkList& store, int mark)
+void THash::Add(const TMarkList& store, int mark, quint64 key)
 {
     // Keep the table at most three quarters full.
     if ((m_count + 1) * 4 > m_slots.size() * 3)
         grow(store);
-    insert(Key(store.Values(mark), store.PlaceCount()), mark);
+    insert(key, mark);
     ++m_count;
 }
 
 int THash::Find(const TMarkList& store, const double* values) const
 {
+    return Find(store, values, Key(values, store.PlaceCount()));
+}
+
+int THash::Find(const TMarkList& store, const double* values, quint64 key) const
+{
     if (m_slots.empty())
         return -1;
     const int width = store.PlaceCount();
     const std::size_t mask = m_slots.size() - 1;
-    std::size_t i = static_cast<std::size_t>(Key(values, width)) & mask;
-    for (quint32 s; (s = m_slots[i]) != 0; i = (i + 1) & mask) {
-        const int m = static_cast<int>(s - 1);
+    const quint64 tag = key & 0xFFFFFFFF00000000ull;
+    std::size_t i = Home(key, mask);
+    for (quint64 s; (s = m_slots[i]) != 0; i = (i + 1) & mask) {
+        if ((s & 0xFFFFFFFF00000000ull) != tag)
+            continue;
+        const int m = static_cast<int>((s & 0xFFFFFFFFull) - 1);
         const double* stored = store.Values(m);
         int k = 0;
         while (k < width && stored[k] == values[k])
@@ -183,6 +218,11 @@ double TMarkList::Balance(int m, int i) const
 
 int TMarkList::AddNew(int parent)
 {
+    return AddNew(parent, THash::Key(NewValues(), PlaceCount()));
+}
+
+int TMarkList::AddNew(int parent, quint64 key)
+{
     const int m = Count();
     m_values.spare();
     m_balances.spare();
@@ -191,7 +231,7 @@ int TMarkList::AddNew(int parent)
     m_parent.push_back(parent);
     m_flags.push_back(0);
     m_arcBegin.push_back(0);
-    Hash.Add(*this, m);
+    Hash.Add(*this, m, key);
     return m;
 }
 

@@ -42,20 +42,39 @@ class THash
 {
 public:
     void Clear();
-    void Add(const TMarkList& store, int mark);
+    void Add(const TMarkList& store, int mark) { Add(store, mark, Key(store, mark)); }
+    void Add(const TMarkList& store, int mark, quint64 key);
     // The stored marking with exactly these values, or -1.
     int Find(const TMarkList& store, const double* values) const;
+    int Find(const TMarkList& store, const double* values, quint64 key) const;
     void Rebuild(const TMarkList& store);
-    std::size_t MemoryBytes() const { return m_slots.capacity() * sizeof(quint32); }
+    std::size_t MemoryBytes() const { return m_slots.capacity() * sizeof(quint64); }
+    // Asks the processor to fetch what a lookup of this key reads first.
+    void Prefetch(quint64 key) const
+    {
+        if (!m_slots.empty())
+            __builtin_prefetch(&m_slots[Home(key, m_slots.size() - 1)]);
+    }
 
     // The key of a marking's values (equal values give equal keys; 0 and -0 are equal).
     static quint64 Key(const double* values, int count);
+    static quint64 Key(const TMarkList& store, int mark);
+
+    // The slot where a key's search starts: from the high half of the key,
+    // which the slots keep, so that growing the table needs no values.
+    static std::size_t Home(quint64 key, std::size_t mask)
+    {
+        return static_cast<std::size_t>(((key >> 32) * 0x9E3779B97F4A7C15ull) >> 24) & mask;
+    }
 
 private:
     void insert(quint64 key, int mark);
     void grow(const TMarkList& store);
 
-    std::vector<quint32> m_slots; // marking index + 1; 0 = empty
+    // Per slot: the marking index + 1 in the low half (0 = empty), the high
+    // half of the key in the high half, so that most other markings are
+    // passed over without reading their values.
+    std::vector<quint64> m_slots;
     std::size_t m_count = 0;
 };
 
@@ -107,6 +126,8 @@ public:
     double* NewValues() { return m_values.spare(); }
     double* NewBalances() { return m_balances.spare(); }
     int AddNew(int parent);
+    // The same with the key of the values known.
+    int AddNew(int parent, quint64 key);
     // Stores a copy of the values (balances: one per continuous place, or none).
     int Add(const double* values, const double* balances = nullptr, int parent = -1);
     // The stored marking with exactly these values, or -1.

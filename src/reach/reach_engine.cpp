@@ -49,17 +49,18 @@ private:
     std::shared_ptr<const TCompiledNet> m_net;
 };
 
-// Sums of values for the unbounded-net control. `exact` tells that every
-// value is a whole number from 0 on and the sum is below 2^52, so the sum is
-// computed without rounding.
-inline double valueSum(const double* v, int n, bool& exact)
+// Weighted sums of values for the unbounded-net control (all weights 1 when
+// none are given). `exact` tells that every value is a whole number from 0
+// on and the sum is below 2^52, so the sum is computed without rounding
+// (the weights are whole numbers).
+inline double valueSum(const double* v, int n, const double* weights, bool& exact)
 {
     constexpr double big = 4503599627370496.0;
     double sum = 0;
     bool whole = true;
     for (int i = 0; i < n; ++i) {
         const double x = v[i];
-        sum += x;
+        sum += weights ? weights[i] * x : x;
         whole = whole && x >= 0 && x < big && (x + big) - big == x;
     }
     exact = whole && sum < big;
@@ -148,9 +149,12 @@ bool TReachEngine::PrepareBuild()
     m_store = std::move(store);
     m_conflicts = BuildConflicts(prepared.ConflictInputs);
     m_enabledAt.assign(static_cast<std::size_t>(m_store->TransitionCount()), -1);
+    m_sumWeights.clear();
     if (prepared.Compiled) {
         m_compiledNet = prepared.Compiled;
         m_compiled = std::make_unique<TCompiledRun>(*m_compiledNet, m_store->FireCounts);
+        if (Settings.UnboundedControl)
+            m_sumWeights = m_compiledNet->PositiveInvariant();
     } else {
         m_live = std::move(prepared.Live);
     }
@@ -169,7 +173,7 @@ void TReachEngine::recordNewMarking(int mark, int parent)
     if (!Settings.UnboundedControl)
         return;
     bool exact = false;
-    double sum = valueSum(m_store->Values(mark), m_store->PlaceCount(), exact);
+    double sum = valueSum(m_store->Values(mark), m_store->PlaceCount(), sumWeights(), exact);
     if (!exact)
         m_exactSums = false;
     if (parent >= 0)
@@ -322,8 +326,9 @@ template <class Run> bool TReachEngine::expandPassWith(Run& r)
     const int width = st.PlaceCount();
     const bool omega = Settings.UnboundedControl;
     const bool balance = Settings.BalanceCalculation;
+    const int contin = st.ContinuousCount();
+    const double* weights = m_sumWeights.empty() ? nullptr : m_sumWeights.data();
     bool result = false;
-    QString open;
     const int n = st.Count();
     for (int i = st.Expanded; i < n; ++i) {
         ++st.Expanded;
@@ -349,34 +354,52 @@ template <class Run> bool TReachEngine::expandPassWith(Run& r)
         if (m_enabled.empty())
             m_noDeadMarking = false;
 
-        for (std::size_t k = 0; k < m_enabled.size(); ++k) {
+        // First every successor, then their lookups: the lookups' memory
+        // accesses overlap.
+        const std::size_t count = m_enabled.size();
+        if (m_batch.size() < count * std::size_t(width))
+            m_batch.resize(count * std::size_t(width));
+        if (m_batchBalances.size() < count * std::size_t(contin))
+            m_batchBalances.resize(count * std::size_t(contin));
+        if (balance && m_batchOpen.size() < count)
+            m_batchOpen.resize(count);
+        m_batchKeys.resize(count);
+        for (std::size_t k = 0; k < count; ++k) {
             const int t = m_enabled[k];
             r.Apply(mv);
             r.Fire(t);
-            double* nv = st.NewValues();
-            r.Read(nv, st.NewBalances(), balance ? &open : nullptr);
-            const TTransClass cls = r.Class(t);
-            if (cls == tcTimed)
+            double* nv = m_batch.data() + k * std::size_t(width);
+            r.Read(nv, m_batchBalances.data() + k * std::size_t(contin), balance ? &m_batchOpen[k] : nullptr);
+            if (r.Class(t) == tcTimed)
                 st.SetTangible(i, true);
-            const double weight = cls == tcImmediate ? m_probabilities[k] : 1.0;
             if (omega) {
-                // A marking whose sum is below the smallest sum along its
+                // A marking whose weighted sum is below the smallest along its
                 // parents covers none of them; with sums computed exactly an
                 // equal sum can only mean an equal marking, which changes nothing.
                 bool exact = false;
-                const double sum = valueSum(nv, width, exact);
+                const double sum = valueSum(nv, width, weights, exact);
                 const double chain = m_minChainSum[static_cast<std::size_t>(i)];
                 if (!(sum < chain || (m_exactSums && exact && sum <= chain)))
                     ApplyOmega(nv, i);
             }
-            int x = st.Find(nv);
+            m_batchKeys[k] = THash::Key(nv, width);
+            st.Hash.Prefetch(m_batchKeys[k]);
+        }
+        for (std::size_t k = 0; k < count; ++k) {
+            const int t = m_enabled[k];
+            const double* nv = m_batch.data() + k * std::size_t(width);
+            int x = st.Hash.Find(st, nv, m_batchKeys[k]);
             if (x < 0) {
                 result = true;
-                x = st.AddNew(i);
+                std::copy(nv, nv + width, st.NewValues());
+                std::copy(m_batchBalances.data() + k * std::size_t(contin),
+                          m_batchBalances.data() + (k + 1) * std::size_t(contin), st.NewBalances());
+                x = st.AddNew(i, m_batchKeys[k]);
                 if (balance)
-                    st.SetOpenContinuous(x, open);
+                    st.SetOpenContinuous(x, m_batchOpen[k]);
                 recordNewMarking(x, i);
             }
+            const double weight = r.Class(t) == tcImmediate ? m_probabilities[k] : 1.0;
             st.AddEdge(i, x, t, weight);
         }
     }

@@ -218,7 +218,15 @@ private:
     // Unbounded-net control: per marking the smallest token sum along its
     // chain of parents; no ancestor can be covered by a marking of a smaller sum.
     TChunkedArray<double> m_minChainSum;
+    std::vector<double> m_sumWeights; // a positive place invariant, when found
     bool m_exactSums = true;
+    const double* sumWeights() const { return m_sumWeights.empty() ? nullptr : m_sumWeights.data(); }
+
+    // Successors of the marking being expanded, before they are looked up.
+    std::vector<double> m_batch;
+    std::vector<double> m_batchBalances;
+    std::vector<QString> m_batchOpen;
+    std::vector<quint64> m_batchKeys;
 
     bool m_stopped = false;
     bool m_limitReached = false;
