@@ -8,36 +8,58 @@
 #include "model/numbers.h"
 #include "netfile/xml_tree.h"
 
+namespace {
+
+const QString referenceName = QStringLiteral("REFV");
+
+int hexValue(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9')
+        return u - u'0';
+    if (u >= u'A' && u <= u'F')
+        return u - u'A' + 10;
+    if (u >= u'a' && u <= u'f')
+        return u - u'a' + 10;
+    return -1;
+}
+
+// Clears a flag when the evaluation ends, however it ends.
+struct TEvaluationGuard
+{
+    explicit TEvaluationGuard(bool& flag) : Flag(flag) { Flag = true; }
+    ~TEvaluationGuard() { Flag = false; }
+    bool& Flag;
+};
+
+} // namespace
+
 TQRVFormula::TQRVFormula(TQRVObject* owner, TQRVDesigner* designer)
     : TQRVPersistent(owner), m_parser(std::make_unique<TRxMathParser>()),
       m_designer(designer ? designer : (owner ? owner->Designer() : nullptr))
 {
     if (owner)
         setParent(owner);
+    // For callers that evaluate through the parser itself; the formula's own
+    // evaluations read the resolved slots instead.
     m_parser->OnGetVariable = [this](const QString& name, long double& value) {
-        if (name == QLatin1String("REFV")) {
-            value = m_reference;
-            return true;
-        }
-        const int us = name.indexOf(QLatin1Char('_'));
-        if (us < 0)
+        TBinding binding;
+        if (!resolveName(name, binding, Designer()))
             return false;
-        TQRVDesigner* d = m_owner ? m_owner->Designer() : m_designer;
-        if (!d)
-            return false;
-        auto* vars = dynamic_cast<IQRVVariables*>(d->FindObject(name.left(us)));
-        if (!vars)
-            return false;
-        const int i = vars->VariableIndex(name.mid(us + 1));
-        if (i < 0)
-            return false;
-        value = vars->VariableValueAt(i);
+        value = binding.Element ? binding.Element->VariableValueAt(binding.Index) : m_reference;
         return true;
     };
+    // "RefV" cannot fail, and the owner is still being constructed: no
+    // validation and no notification.
     m_parser->SetExpression(QStringLiteral("RefV"));
 }
 
 TQRVFormula::~TQRVFormula() = default;
+
+TQRVDesigner* TQRVFormula::Designer() const
+{
+    return m_owner ? m_owner->Designer() : m_designer;
+}
 
 QString TQRVFormula::Formula() const
 {
@@ -49,9 +71,9 @@ QString TQRVFormula::TrySetFormula(const QString& text)
     const QString previous = m_parser->Expression();
     m_parser->SetExpression(text);
     if (m_owner && m_owner->HasState(osLoading))
-        return QString();
+        return QString(); // referenced objects may not have been read yet
     try {
-        m_parser->Evaluate();
+        Value_Actual();
     } catch (const ERxParserError& e) {
         m_parser->SetExpression(previous);
         return e.Message;
@@ -64,15 +86,88 @@ QString TQRVFormula::TrySetFormula(const QString& text)
 void TQRVFormula::SetFormula(const QString& text)
 {
     const QString error = TrySetFormula(text);
-    if (!error.isEmpty() && m_designer)
-        m_designer->ShowError(error);
+    if (error.isEmpty())
+        return;
+    if (TQRVDesigner* d = Designer())
+        d->ShowError(error);
+}
+
+bool TQRVFormula::resolveName(const QString& name, TBinding& binding, TQRVDesigner* designer) const
+{
+    if (name == referenceName) {
+        binding.Reference = true;
+        return true;
+    }
+    // object_VARIABLE, split at the first "_".
+    const qsizetype split = name.indexOf(QLatin1Char('_'));
+    if (split < 0 || !designer)
+        return false;
+    const auto* element = dynamic_cast<const IQRVVariables*>(designer->FindObject(name.left(split)));
+    if (!element)
+        return false;
+    const int index = element->VariableIndex(name.mid(split + 1));
+    if (index < 0)
+        return false;
+    binding.Element = element;
+    binding.Index = index;
+    return true;
+}
+
+void TQRVFormula::bind() const
+{
+    const TRxProgram& program = m_parser->Program();
+    TQRVDesigner* designer = Designer();
+    m_bindings.assign(static_cast<size_t>(program.Names.size()), TBinding{});
+    m_needsNet = false;
+    for (qsizetype i = 0; i < program.Names.size(); ++i) {
+        const QString& name = program.Names.at(i);
+        if (name != referenceName && name.contains(QLatin1Char('_')))
+            m_needsNet = true;
+        resolveName(name, m_bindings[static_cast<size_t>(i)], designer);
+    }
+    m_boundSerial = m_parser->ProgramSerial();
+    m_boundDesigner = designer;
+    m_boundGeneration = designer ? designer->NamesGeneration() : 0;
+}
+
+long double TQRVFormula::ReadVariable(int slot) const
+{
+    const TBinding& b = m_bindings[static_cast<size_t>(slot)];
+    if (b.Element)
+        return b.Element->VariableValueAt(b.Index);
+    if (b.Reference)
+        return m_reference;
+    RaiseRxError(TRxError::UnknownVariable);
+}
+
+long double TQRVFormula::Evaluate() const
+{
+    // A formula reached again while it is being evaluated depends on its own
+    // value (a rate that reads itself through its transition).
+    if (m_evaluating)
+        RaiseRxError(TRxError::CircularReference);
+    TEvaluationGuard guard(m_evaluating);
+    if (m_boundSerial != m_parser->ProgramSerial()) {
+        bind();
+    } else if (m_needsNet) {
+        // Names are resolved again when objects were renamed, created or deleted.
+        const TQRVDesigner* designer = Designer();
+        if (designer != m_boundDesigner || (designer && designer->NamesGeneration() != m_boundGeneration))
+            bind();
+    }
+    return m_parser->Evaluate(*this);
 }
 
 double TQRVFormula::Value_Actual() const
 {
-    double v = static_cast<double>(m_parser->Evaluate());
-    if (v < 0)
-        v = 0;
+    const long double r = Evaluate();
+    if (std::isnan(r))
+        RaiseRxError(TRxError::InvalidOperation);
+    if (!RxMath::FitsDouble(r))
+        RaiseRxError(TRxError::Overflow);
+    double v = static_cast<double>(r);
+    if (!(v > 0))
+        v = 0; // never negative
     switch (m_kind) {
     case fkInteger:
         return std::trunc(v);
@@ -98,7 +193,10 @@ bool TQRVFormula::TryValue(double& value, QString* error) const
 
 bool TQRVFormula::IsStatic() const
 {
-    return !Formula().contains(QLatin1Char('_'));
+    for (const QString& name : m_parser->Program().Names)
+        if (name != referenceName && name.contains(QLatin1Char('_')))
+            return false;
+    return true;
 }
 
 void TQRVFormula::Assign(const TQRVFormula& source)
@@ -111,13 +209,20 @@ void TQRVFormula::Assign(const TQRVFormula& source)
 
 QString TQRVFormula::EncodeText(const QString& text)
 {
+    // Besides the escapes of the file format, '"' (it would end the attribute)
+    // and control characters (the reader turns them into blanks) are escaped.
+    // Characters beyond Latin-1 stay as they are: the file is then UTF-8.
     QString out;
-    for (QChar c : text) {
-        const ushort u = c.unicode();
-        if (u == ' ' || u == '*' || u == '#' || u == '%' || u == '<' || u == '>' || u >= 128)
-            out += QLatin1Char('%') + QString::number(u & 0xFF, 16).toUpper().rightJustified(2, u'0');
-        else
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == u' ' || u == u'*' || u == u'#' || u == u'%' || u == u'<' || u == u'>' || u == u'"' ||
+            u < 32 || (u >= 128 && u <= 255)) {
+            out += QLatin1Char('%');
+            out += QString::number(u, 16).toUpper().rightJustified(2, u'0');
+        } else {
             out += c;
+        }
     }
     return out;
 }
@@ -125,13 +230,15 @@ QString TQRVFormula::EncodeText(const QString& text)
 QString TQRVFormula::DecodeText(const QString& text)
 {
     QString out;
-    for (int i = 0; i < text.size(); ++i) {
-        if (text.at(i) == QLatin1Char('%')) {
-            bool ok = false;
-            const int code = text.mid(i + 1, 2).toInt(&ok, 16);
-            i += 2;
-            if (ok && code > 0)
-                out += QChar(code);
+    out.reserve(text.size());
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (text.at(i) == QLatin1Char('%') && i + 2 < n) {
+            const int high = hexValue(text.at(i + 1));
+            const int low = hexValue(text.at(i + 2));
+            if (high >= 0 && low >= 0 && high * 16 + low > 0)
+                out += QChar(high * 16 + low);
+            i += 2; // an escape that does not convert, or gives 0, is dropped
         } else {
             out += text.at(i);
         }

@@ -1,20 +1,15 @@
-// The expression parser of formulas.
+// The expression parser of formulas. A text is compiled once into a program
+// (expression.h) that is kept until the text changes; every evaluation runs
+// the program.
 #pragma once
 
 #include <QString>
-#include <functional>
-#include <stdexcept>
 
-// An expression error; Message is one of the parser's messages.
-class ERxParserError : public std::runtime_error
-{
-public:
-    explicit ERxParserError(const QString& message)
-        : std::runtime_error(message.toStdString()), Message(message)
-    {
-    }
-    QString Message;
-};
+#include <functional>
+#include <memory>
+
+#include "formula/expression.h"
+#include "formula/parser_error.h"
 
 class TRxMathParser
 {
@@ -24,12 +19,33 @@ public:
     using VariableCallback = std::function<bool(const QString& name, long double& value)>;
     VariableCallback OnGetVariable;
 
-    QString Expression() const { return m_expression; }
-    void SetExpression(const QString& text) { m_expression = text; }
+    // Brackets and function calls nest at most this deep; a deeper text
+    // fails with "Bracketing Error".
+    static constexpr int MaxNesting = 256;
 
+    TRxMathParser();
+    ~TRxMathParser();
+
+    const QString& Expression() const { return m_expression; }
+    // Sets the text; it is compiled when it differs from the current one.
+    void SetExpression(const QString& text);
+
+    // Sets the text and evaluates it.
     long double Evaluate(const QString& text);
-    long double Evaluate() { return Evaluate(m_expression); }
+    // Evaluates the current text; names go to OnGetVariable at every evaluation.
+    long double Evaluate() const;
+    // Evaluates the current text, reading the names through `variables` by
+    // their slot in Program().Names.
+    long double Evaluate(const IRxVariables& variables) const { return m_program->Run(variables); }
+
+    const TRxProgram& Program() const { return *m_program; }
+    // Moves whenever a new text is compiled.
+    quint64 ProgramSerial() const { return m_serial; }
+
+    static std::unique_ptr<TRxProgram> Compile(const QString& text);
 
 private:
     QString m_expression;
+    std::unique_ptr<TRxProgram> m_program;
+    quint64 m_serial = 0;
 };

@@ -3,17 +3,13 @@
 // between shapes, and the token marker tool.
 #pragma once
 
+#include <QFont>
+
+#include "model/graphics_objects.h"
 #include "model/interfaces.h"
 #include "model/qrv_object.h"
 #include "model/text.h"
 #include "model/types.h"
-
-class TQRVBrush;
-class TQRVFont;
-class TQRVPen;
-
-// How a shape is being dragged by its handles.
-enum TShapeDrag : quint8 { sdNone, sdResize, sdStart, sdEnd };
 
 class TclsFrame : public TQRVObject, public IQRVStorable
 {
@@ -48,10 +44,8 @@ public:
 private:
     QString m_text = QStringLiteral("Text");
     TQRVFont* m_font;
-    QRegion m_handle;
-    TShapeDrag m_drag = sdNone;
-    double m_dragDX = 0;
-    double m_dragDY = 0;
+    QRegion m_handle; // the corner handle that resizes the frame
+    bool m_resizing = false;
     Qrv::TPenStyle m_style = Qrv::psSolid;
 };
 
@@ -82,19 +76,25 @@ public:
     void MouseDown(Qt::MouseButton button, double x, double y) override;
     void MouseMove(double x, double y) override;
     void MouseUp(Qt::MouseButton button, double x, double y) override;
+    // Connectors follow the shapes they are attached to.
+    void MoveBy(double dx, double dy) override;
 
     void SaveToXml(TqibXMLNode& element) const override;
     void LoadFromXml(const TqibXMLNode& element) override;
 
+    // The font of the text inside the shapes at a view scale: Arial 10, scaled.
+    static QFont TextFont(double scale);
+
 protected:
     virtual bool isRounded() const = 0;
 
+private:
+    void markLinksDirty();
+
     QString m_text = QStringLiteral("Text");
     TQRVBrush* m_fill;
-    QRegion m_handle;
-    TShapeDrag m_drag = sdNone;
-    double m_dragDX = 0;
-    double m_dragDY = 0;
+    QRegion m_handle; // the corner handle that resizes the shape
+    bool m_resizing = false;
     Qrv::TPenStyle m_style = Qrv::psSolid;
 };
 
@@ -143,10 +143,13 @@ public:
     void LoadFromXml(const TqibXMLNode& element) override;
 
 private:
+    // Which end follows the mouse.
+    enum TLineDrag : quint8 { ldNone, ldStart, ldEnd };
+
     QRegion m_startHandle;
     QRegion m_endHandle;
-    TShapeDrag m_drag = sdNone;
-    double m_endX = 0;
+    TLineDrag m_drag = ldNone;
+    double m_endX = 0; // the end point kept while the start moves
     double m_endY = 0;
     TQRVPen* m_pen;
 };

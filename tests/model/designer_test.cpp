@@ -18,8 +18,8 @@ public:
     void UpdateRegion() override
     {
         ExcludeState(osDirty);
-        m_region = QRegion(QRect(qRound(ScreenX()), qRound(ScreenY()), qRound(ScreenWidth()),
-                                 qRound(ScreenHeight())));
+        m_region = QRegion(
+            QRect(qRound(ScreenX()), qRound(ScreenY()), qRound(ScreenWidth()), qRound(ScreenHeight())));
     }
     void Notification(TQRVObject* o) override
     {
