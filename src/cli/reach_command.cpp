@@ -38,9 +38,9 @@ int runReach(const QStringList& args, TCliContext& ctx)
     const bool behaviour = a.TakeFlag(QStringLiteral("--behaviour"));
     if (!error.isEmpty() || !a.UnknownOption().isEmpty() || a.Positional().size() != 1 ||
         (toFile && output.isEmpty())) {
-        ctx.err << (error.isEmpty() ? (a.UnknownOption().isEmpty() ? QString()
-                                                                   : QStringLiteral("unknown option ") +
-                                                                         a.UnknownOption() + "\n")
+        ctx.err << (error.isEmpty() ? (a.UnknownOption().isEmpty()
+                                           ? QString()
+                                           : QStringLiteral("unknown option ") + a.UnknownOption() + "\n")
                                     : error + "\n")
                 << kUsage;
         return exitUsage;
@@ -49,7 +49,8 @@ int runReach(const QStringList& args, TCliContext& ctx)
         bool ok = false;
         const qint64 limit = limitText.toLongLong(&ok);
         if (!ok || limit < 1 || limit > 2147483647) {
-            ctx.err << "quorvane-cli reach: the markings' limit must be a whole number from 1 to 2147483647\n";
+            ctx.err
+                << "quorvane-cli reach: the markings' limit must be a whole number from 1 to 2147483647\n";
             return exitUsage;
         }
         settings.Limit = limit;

@@ -4,6 +4,7 @@
 // matters is constant, the net is compiled into arrays instead, which follow
 // the same rules far faster; the net then takes the state the build left.
 #include <QStringList>
+
 #include <stdexcept>
 
 #include "formula/formula.h"
@@ -54,7 +55,10 @@ public:
     int TransitionCount() const override { return static_cast<int>(m_trans.size()); }
     TTransClass Class(int t) const override { return m_classes[static_cast<std::size_t>(t)]; }
     bool Open(int t) override { return m_trans[static_cast<std::size_t>(t)]->Open(); }
-    double Priority(int t) override { return m_trans[static_cast<std::size_t>(t)]->Priority()->Value_Actual(); }
+    double Priority(int t) override
+    {
+        return m_trans[static_cast<std::size_t>(t)]->Priority()->Value_Actual();
+    }
     double WeightSpeed(int t) override
     {
         auto* instant = dynamic_cast<TclsTransInstant*>(m_trans[static_cast<std::size_t>(t)]);
@@ -158,7 +162,8 @@ public:
                 in.Transition = -1;
             for (TQRVObject* o : m_net->ObjectList()) {
                 auto* link = dynamic_cast<TclsLink*>(o);
-                if (link && link->Kind() == lkNormal && link->Dest() == t && dynamic_cast<TclsNode*>(link->Source()))
+                if (link && link->Kind() == lkNormal && link->Dest() == t &&
+                    dynamic_cast<TclsNode*>(link->Source()))
                     in.NormalInputPlaces << link->Source()->Name();
             }
             prepared.ConflictInputs << in;

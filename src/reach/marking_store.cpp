@@ -1,6 +1,5 @@
 #include "reach/marking_store.h"
 
-#include <bit>
 #include <cstring>
 #include <stdexcept>
 
@@ -200,6 +199,17 @@ int TMarkList::LabelTransition(int label) const
 }
 
 // ---- TMarkList: markings ------------------------------------------------------------
+
+TMark TMarkList::Mark(int m) const
+{
+    TMark mark;
+    if (m < 0 || m >= Count())
+        return mark;
+    for (int i = 0; i < PlaceCount(); ++i)
+        mark.AddPlace(m_placeNames[i], Balance(m, i), Value(m, i));
+    mark.OpenContinuous = OpenContinuous(m);
+    return mark;
+}
 
 double TMarkList::Value(int m, int i) const
 {

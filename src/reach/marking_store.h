@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "reach/chunked_array.h"
+#include "reach/marking.h"
 
 // One arc of the reachability graph. `Label` is the index of the transition
 // fired in the store's transition list, or a chain of labels made when
@@ -115,6 +116,8 @@ public:
 
     // ---- markings ----------------------------------------------------------------
     int Count() const { return static_cast<int>(m_parent.size()); }
+    // Marking m on its own (an empty marking outside the store).
+    TMark Mark(int m) const;
     const double* Values(int m) const { return m_values.row(static_cast<std::size_t>(m)); }
     // 0 outside the store or the entries.
     double Value(int m, int i) const;

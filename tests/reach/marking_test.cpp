@@ -98,6 +98,9 @@ TEST(MarkList, LinesTextsAndLabels)
     EXPECT_EQ(store.GetLinksText(1), "");
     EXPECT_EQ(store.GetPositionsText(), "[p1,p2]");
     EXPECT_EQ(store.Parent(1), 0);
+    EXPECT_EQ(store.Mark(1).GetValuesText(), "0,1");
+    EXPECT_EQ(store.Mark(1).GetPositionsText(), "[p1,p2]");
+    EXPECT_EQ(store.Mark(5).Count(), 0);
     EXPECT_EQ(store.Value(1, 1), 1.0);
     EXPECT_EQ(store.Value(2, 0), 0.0);
 
