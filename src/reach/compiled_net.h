@@ -125,11 +125,11 @@ public:
     void Apply(double* cur, const double* values) const;
 
     // What a discrete place stores when a token count is written into it:
-    // nothing for an equal or negative count, else the count rounded to a
-    // whole number (halves to even; values from 2^52 on are whole).
+    // nothing for an equal, negative or undefined count, else the count
+    // rounded to a whole number (halves to even; values from 2^52 on are whole).
     static void setTokens(double& cur, double value)
     {
-        if (value == cur || value < 0)
+        if (value == cur || value < 0 || value != value)
             return;
         cur = value >= 4503599627370496.0 ? value : (value + 4503599627370496.0) - 4503599627370496.0;
     }
