@@ -222,7 +222,8 @@ public:
 
 private:
     // The net as arrays, when it has only discrete places and every guard,
-    // priority, weight and arc weight is a constant that evaluates.
+    // arc weight, and priority and weight that the build reads, is a
+    // constant that evaluates.
     std::shared_ptr<const TCompiledNet> compile(const TReachSettings& settings) const
     {
         auto net = std::make_shared<TCompiledNet>();
@@ -240,12 +241,16 @@ private:
             const TTransClass cls = classOf(t);
             if (cls == tcContinuous && settings.BalanceCalculation)
                 return nullptr; // its enabling is recorded with every marking
+            // Priorities are read only in priority mode, weights only for the
+            // probabilities of immediate transitions.
             double guard = 1, priority = 0, weightSpeed = 0;
-            if (!constantValue(t->Guard(), guard) || !constantValue(t->Priority(), priority))
+            if (!constantValue(t->Guard(), guard))
                 return nullptr;
-            if (auto* instant = dynamic_cast<TclsTransInstant*>(t))
-                if (!constantValue(instant->WeightSpeed(), weightSpeed))
-                    return nullptr;
+            if (settings.PriorityMode && !constantValue(t->Priority(), priority))
+                return nullptr;
+            auto* instant = dynamic_cast<TclsTransInstant*>(t);
+            if (instant && settings.RemoveUnsteady && !constantValue(instant->WeightSpeed(), weightSpeed))
+                return nullptr;
             const int id = net->AddTransition(t->Name(), cls, guard, priority, weightSpeed);
             for (const TclsLink* a : t->InArcs) {
                 double w = 0;
