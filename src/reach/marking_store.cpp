@@ -86,6 +86,23 @@ void THash::Add(const TMarkList& store, int mark, quint64 key)
     ++m_count;
 }
 
+void THash::PrefetchValues(const TMarkList& store, quint64 key) const
+{
+    if (m_slots.empty())
+        return;
+    const std::size_t mask = m_slots.size() - 1;
+    const quint64 tag = key & 0xFFFFFFFF00000000ull;
+    for (std::size_t i = Home(key, mask), n = 0; n < 4; i = (i + 1) & mask, ++n) {
+        const quint64 s = m_slots[i];
+        if (s == 0)
+            return;
+        if ((s & 0xFFFFFFFF00000000ull) == tag) {
+            __builtin_prefetch(store.Values(static_cast<int>((s & 0xFFFFFFFFull) - 1)));
+            return;
+        }
+    }
+}
+
 int THash::Find(const TMarkList& store, const double* values) const
 {
     return Find(store, values, Key(values, store.PlaceCount()));

@@ -57,6 +57,10 @@ public:
             __builtin_prefetch(&m_slots[Home(key, m_slots.size() - 1)]);
     }
 
+    // After Prefetch: asks for the values of the first marking the lookup
+    // will compare with.
+    void PrefetchValues(const TMarkList& store, quint64 key) const;
+
     // The key of a marking's values (equal values give equal keys; 0 and -0 are equal).
     static quint64 Key(const double* values, int count);
     static quint64 Key(const TMarkList& store, int mark);

@@ -385,6 +385,8 @@ template <class Run> bool TReachEngine::expandPassWith(Run& r)
             m_batchKeys[k] = THash::Key(nv, width);
             st.Hash.Prefetch(m_batchKeys[k]);
         }
+        for (std::size_t k = 0; k < count; ++k)
+            st.Hash.PrefetchValues(st, m_batchKeys[k]);
         for (std::size_t k = 0; k < count; ++k) {
             const int t = m_enabled[k];
             const double* nv = m_batch.data() + k * std::size_t(width);
