@@ -26,24 +26,60 @@ inline quint64 step(quint64 h, quint64 bits)
 
 } // namespace
 
-quint64 THash::Key(const double* values, int count)
+namespace {
+
+// The key, and with WithSum the weighted sum of the values in the same pass.
+template <bool WithSum>
+quint64 keyOf(const double* values, int count, const double* weights, double* sumOut, bool* exactOut)
 {
+    constexpr double big = 4503599627370496.0;
     // Four independent lanes, so that the multiplications overlap.
     quint64 a = 0x9E3779B97F4A7C15ull ^ static_cast<quint64>(count), b = 0xC2B2AE3D27D4EB4Full,
             c = 0x165667B19E3779F9ull, d = 0x27D4EB2F165667C5ull;
+    double sum = 0;
+    bool whole = true;
+    auto add = [&](int i) {
+        if constexpr (WithSum) {
+            const double x = values[i];
+            sum += weights ? weights[i] * x : x;
+            whole = whole && x >= 0 && x < big && (x + big) - big == x;
+        }
+    };
     int i = 0;
     for (; i + 4 <= count; i += 4) {
         a = step(a, valueBits(values[i]));
         b = step(b, valueBits(values[i + 1]));
         c = step(c, valueBits(values[i + 2]));
         d = step(d, valueBits(values[i + 3]));
+        add(i);
+        add(i + 1);
+        add(i + 2);
+        add(i + 3);
     }
-    for (; i < count; ++i)
+    for (; i < count; ++i) {
         a = step(a, valueBits(values[i]));
+        add(i);
+    }
+    if constexpr (WithSum) {
+        *sumOut = sum;
+        *exactOut = whole && sum < big;
+    }
     quint64 h = step(step(step(a, b), c), d);
     h *= 0x94D049BB133111EBull;
     h ^= h >> 29;
     return h;
+}
+
+} // namespace
+
+quint64 THash::Key(const double* values, int count)
+{
+    return keyOf<false>(values, count, nullptr, nullptr, nullptr);
+}
+
+quint64 THash::KeyAndSum(const double* values, int count, const double* weights, double& sum, bool& exact)
+{
+    return keyOf<true>(values, count, weights, &sum, &exact);
 }
 
 quint64 THash::Key(const TMarkList& store, int mark)

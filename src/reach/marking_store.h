@@ -64,6 +64,13 @@ public:
     // The key of a marking's values (equal values give equal keys; 0 and -0 are equal).
     static quint64 Key(const double* values, int count);
     static quint64 Key(const TMarkList& store, int mark);
+    // The key together with the values' sum weighted by `weights` (all 1
+    // when none), which the unbounded-net control reads: one pass gives
+    // both. `exact` tells that every value is a whole number from 0 on and
+    // the sum is below 2^52, so that it was computed without rounding (for
+    // whole weights).
+    static quint64 KeyAndSum(const double* values, int count, const double* weights, double& sum,
+                             bool& exact);
 
     // The slot where a key's search starts: from the high half of the key,
     // which the slots keep, so that growing the table needs no values.

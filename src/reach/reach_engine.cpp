@@ -49,24 +49,6 @@ private:
     std::shared_ptr<const TCompiledNet> m_net;
 };
 
-// Weighted sums of values for the unbounded-net control (all weights 1 when
-// none are given). `exact` tells that every value is a whole number from 0
-// on and the sum is below 2^52, so the sum is computed without rounding
-// (the weights are whole numbers).
-inline double valueSum(const double* v, int n, const double* weights, bool& exact)
-{
-    constexpr double big = 4503599627370496.0;
-    double sum = 0;
-    bool whole = true;
-    for (int i = 0; i < n; ++i) {
-        const double x = v[i];
-        sum += weights ? weights[i] * x : x;
-        whole = whole && x >= 0 && x < big && (x + big) - big == x;
-    }
-    exact = whole && sum < big;
-    return sum;
-}
-
 } // namespace
 
 TReachEngine::TReachEngine() : m_silent(std::make_unique<TSilentProgress>())
@@ -172,8 +154,14 @@ void TReachEngine::recordNewMarking(int mark, int parent)
 {
     if (!Settings.UnboundedControl)
         return;
+    double sum = 0;
     bool exact = false;
-    double sum = valueSum(m_store->Values(mark), m_store->PlaceCount(), sumWeights(), exact);
+    THash::KeyAndSum(m_store->Values(mark), m_store->PlaceCount(), sumWeights(), sum, exact);
+    recordChainSum(parent, sum, exact);
+}
+
+void TReachEngine::recordChainSum(int parent, double sum, bool exact)
+{
     if (!exact)
         m_exactSums = false;
     if (parent >= 0)
@@ -288,6 +276,11 @@ void TReachEngine::SetProbability(int t, double p)
 
 void TReachEngine::ApplyOmega(double* values, int parent) const
 {
+    applyOmega(values, parent);
+}
+
+bool TReachEngine::applyOmega(double* values, int parent) const
+{
     // The first ancestor covered by the new marking: every value that grew
     // since then becomes unbounded.
     const int n = m_store->PlaceCount();
@@ -297,14 +290,18 @@ void TReachEngine::ApplyOmega(double* values, int parent) const
         while (i < n && av[i] <= values[i])
             ++i;
         if (i == n) {
+            bool changed = false;
             for (int k = 0; k < n; ++k)
-                if (values[k] > av[k])
+                if (values[k] > av[k]) {
                     values[k] = OmegaValue;
-            return;
+                    changed = true;
+                }
+            return changed;
         }
         if (a == 0)
-            return;
+            return false;
     }
+    return false;
 }
 
 // ---- expansion -------------------------------------------------------------------------------
@@ -327,7 +324,7 @@ template <class Run> bool TReachEngine::expandPassWith(Run& r)
     const bool omega = Settings.UnboundedControl;
     const bool balance = Settings.BalanceCalculation;
     const int contin = st.ContinuousCount();
-    const double* weights = m_sumWeights.empty() ? nullptr : m_sumWeights.data();
+    const double* weights = sumWeights();
     bool result = false;
     const int n = st.Count();
     for (int i = st.Expanded; i < n; ++i) {
@@ -364,6 +361,8 @@ template <class Run> bool TReachEngine::expandPassWith(Run& r)
         if (balance && m_batchOpen.size() < count)
             m_batchOpen.resize(count);
         m_batchKeys.resize(count);
+        m_batchSums.resize(count);
+        m_batchExact.resize(count);
         for (std::size_t k = 0; k < count; ++k) {
             const int t = m_enabled[k];
             r.Apply(mv);
@@ -372,18 +371,24 @@ template <class Run> bool TReachEngine::expandPassWith(Run& r)
             r.Read(nv, m_batchBalances.data() + k * std::size_t(contin), balance ? &m_batchOpen[k] : nullptr);
             if (r.Class(t) == tcTimed)
                 st.SetTangible(i, true);
+            quint64 key;
             if (omega) {
                 // A marking whose weighted sum is below the smallest along its
                 // parents covers none of them; with sums computed exactly an
                 // equal sum can only mean an equal marking, which changes nothing.
+                double sum = 0;
                 bool exact = false;
-                const double sum = valueSum(nv, width, weights, exact);
+                key = THash::KeyAndSum(nv, width, weights, sum, exact);
                 const double chain = m_minChainSum[static_cast<std::size_t>(i)];
-                if (!(sum < chain || (m_exactSums && exact && sum <= chain)))
-                    ApplyOmega(nv, i);
+                if (!(sum < chain || (m_exactSums && exact && sum <= chain)) && applyOmega(nv, i))
+                    key = THash::KeyAndSum(nv, width, weights, sum, exact);
+                m_batchSums[k] = sum;
+                m_batchExact[k] = exact;
+            } else {
+                key = THash::Key(nv, width);
             }
-            m_batchKeys[k] = THash::Key(nv, width);
-            st.Hash.Prefetch(m_batchKeys[k]);
+            m_batchKeys[k] = key;
+            st.Hash.Prefetch(key);
         }
         for (std::size_t k = 0; k < count; ++k)
             st.Hash.PrefetchValues(st, m_batchKeys[k]);
@@ -399,7 +404,8 @@ template <class Run> bool TReachEngine::expandPassWith(Run& r)
                 x = st.AddNew(i, m_batchKeys[k]);
                 if (balance)
                     st.SetOpenContinuous(x, m_batchOpen[k]);
-                recordNewMarking(x, i);
+                if (omega)
+                    recordChainSum(i, m_batchSums[k], m_batchExact[k]);
             }
             const double weight = r.Class(t) == tcImmediate ? m_probabilities[k] : 1.0;
             st.AddEdge(i, x, t, weight);

@@ -198,6 +198,9 @@ private:
     template <class Run> void computeProbabilitiesWith(Run& run);
     IReachRun* run() const;
     void recordNewMarking(int mark, int parent);
+    // The smallest weighted sum along the chain of a new marking's parents.
+    void recordChainSum(int parent, double sum, bool exact);
+    bool applyOmega(double* values, int parent) const;
     void finishRun();
     void showProgress();
 
@@ -227,6 +230,8 @@ private:
     std::vector<double> m_batchBalances;
     std::vector<QString> m_batchOpen;
     std::vector<quint64> m_batchKeys;
+    std::vector<double> m_batchSums;
+    std::vector<char> m_batchExact;
 
     bool m_stopped = false;
     bool m_limitReached = false;
