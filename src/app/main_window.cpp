@@ -25,7 +25,9 @@
 #include "app/help_window.h"
 #include "editor/component_palette.h"
 #include "editor/designer_form.h"
+#include "editor/group_properties_window.h"
 #include "editor/net_picture.h"
+#include "editor/property_inspector.h"
 #include "model/class_registry.h"
 #include "model/designer.h"
 #include "netfile/net_file.h"
@@ -45,7 +47,17 @@ TfmMain::TfmMain(TQRVDesigner& designer, QWidget* parent) : QMainWindow(parent),
     m_inspectorDock->setObjectName(QStringLiteral("InspectorDock"));
     m_inspectorDock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
                                  QDockWidget::DockWidgetFloatable);
-    m_inspectorDock->setWidget(new QWidget(m_inspectorDock));
+    m_inspector = new TfmPropertyInspector(m_designer, m_inspectorDock);
+    m_inspectorDock->setWidget(m_inspector);
+    connect(m_inspector, &TfmPropertyInspector::HideRequested, m_inspectorDock, &QWidget::hide);
+    connect(m_inspector, &TfmPropertyInspector::HelpRequested, this, [this] { ShowHelp(100); });
+    connect(m_inspector, &TfmPropertyInspector::StayOnTopToggled, this, [this](bool onTop) {
+        // Only a floating inspector can stay above the other windows.
+        if (onTop)
+            m_inspectorDock->setFloating(true);
+        m_inspectorDock->setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+        m_inspectorDock->show();
+    });
     m_inspectorDock->setMinimumWidth(220);
     addDockWidget(Qt::RightDockWidgetArea, m_inspectorDock);
 
@@ -153,7 +165,11 @@ void TfmMain::buildMenus()
     edit->addSeparator();
     connect(addCommand(edit, QStringLiteral("Copy to Clipboard"), "actCopyToClipboard"), &QAction::triggered,
             this, &TfmMain::CopyToClipboard);
-    addCommand(edit, QStringLiteral("Object's Property"), "actObjectProperty", QKeySequence(), false);
+    connect(addCommand(edit, QStringLiteral("Object's Property"), "actObjectProperty"), &QAction::triggered,
+            this, [this] {
+                TfmEditObjectsProperties window(m_designer, this);
+                window.exec();
+            });
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("View"));
     view->setObjectName(QStringLiteral("mnView"));

@@ -13,6 +13,7 @@ class QTabBar;
 class QToolBar;
 class TQRVDesigner;
 class TfmDesignerForm;
+class TfmPropertyInspector;
 class THelpWindow;
 class TComponentPalette;
 
@@ -55,6 +56,7 @@ public:
     QComboBox* ScaleBox() const { return m_scaleBox; }
     TfmDesignerForm* Surface() const { return m_surface; }
     QDockWidget* InspectorDock() const { return m_inspectorDock; }
+    TfmPropertyInspector* Inspector() const { return m_inspector; }
     QTabBar* PaletteTabs() const { return m_paletteTabs; }
     TComponentPalette* Palette() const { return m_palette; }
     QToolBar* ToolPanel() const { return m_toolPanel; }
@@ -88,6 +90,7 @@ private:
     bool m_fromFile = false;
     TfmDesignerForm* m_surface = nullptr;
     QDockWidget* m_inspectorDock = nullptr;
+    TfmPropertyInspector* m_inspector = nullptr;
     QToolBar* m_toolPanel = nullptr;
     QComboBox* m_scaleBox = nullptr;
     QTabBar* m_paletteTabs = nullptr;

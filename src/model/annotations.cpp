@@ -10,8 +10,10 @@
 #include <cmath>
 
 #include "model/designer.h"
+#include "model/designer_link.h"
 #include "model/graphics_objects.h"
 #include "model/numbers.h"
+#include "model/places.h"
 #include "netfile/element_xml.h"
 #include "netfile/xml_tree.h"
 
@@ -323,11 +325,10 @@ void TclsShape::markLinksDirty()
 {
     if (!Designer())
         return;
-    // Every connector is rebuilt, not only those at this shape: there are
-    // few of them, and the shapes need not know the connector class.
     for (TQRVObject* o : Designer()->ObjectList())
-        if (o->inherits("TclsDesignerLink"))
-            o->IncludeState(osDirty);
+        if (auto* link = qobject_cast<TclsDesignerLink*>(o))
+            if (link->Source() == this || link->Target() == this)
+                link->IncludeState(osDirty);
 }
 
 QFont TclsShape::TextFont(double scale)
@@ -524,12 +525,12 @@ bool TclsMarker::RejectPlacement(double x, double y)
     if (!designer)
         return true;
     TQRVObject* object = designer->ObjectAt(x, y);
-    // Tested by class name: continuous places and everything else are left alone.
-    if (object && object->inherits("TclsNodeDiscrete")) {
-        const double before = object->property("Tokens").toDouble();
+    // Continuous places and everything else are left alone.
+    if (auto* place = qobject_cast<TclsNodeDiscrete*>(object)) {
+        const double before = place->Tokens();
         const double step = designer->Modifiers().testFlag(Qt::ControlModifier) ? -1.0 : 1.0;
-        object->setProperty("Tokens", before + step);
-        if (object->property("Tokens").toDouble() != before)
+        place->SetTokens(before + step);
+        if (place->Tokens() != before)
             designer->SetChanged(true);
     }
     // The marker is a tool: it never stays in the net.

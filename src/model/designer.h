@@ -17,6 +17,7 @@
 #include "model/qrv_object.h"
 
 struct TQRVClassInfo;
+class TclsLink;
 
 class TQRVDesigner : public QObject
 {
@@ -87,6 +88,12 @@ public:
     void DrawObjects(QPainter& painter) const;
     // Width and height of the net: the largest right and bottom edges, rounded.
     QSize NetExtent() const;
+
+    // ---- analyses ----------------------------------------------------------------
+    // Rebuilds the arc lists of every place and transition (and sets the
+    // transitions' FireCount to 0) in one pass over the net, as each node's
+    // RebuildArcLists would. `accept` filters arcs (all when empty).
+    void RebuildArcLists(bool (*accept)(const TclsLink*, void*) = nullptr, void* context = nullptr);
 
     // ---- flags -----------------------------------------------------------------
     bool Updating() const { return m_updating; }

@@ -7,9 +7,10 @@
 #include "model/qrv_object.h"
 #include "model/types.h"
 
+Q_MOC_INCLUDE("formula/formula.h")
+
 class TQRVFormula;
 class TclsLink;
-class TclsText;
 
 // The value a place holds that stands for "unbounded" in reachability analysis.
 constexpr double OmegaValue = 99999.0;
@@ -34,7 +35,7 @@ public:
     bool ShowText() const;
     void SetShowText(bool show);
     // The name label, found by its name ("Text" + name), or none.
-    TclsText* Label() const;
+    TQRVObject* Label() const;
 
     // The diameter of a size class in model units.
     static double Diameter(Qrv::TObjSize size);
@@ -46,10 +47,15 @@ public:
 
     // Arc lists, rebuilt from the net: arcs whose destination (InArcs) or
     // source (OutArcs) is this place. `accept` filters arcs (all when empty).
+    // Only arcs with both ends take part. An arc that is destroyed or gets
+    // another end leaves the lists at once. TQRVDesigner::RebuildArcLists
+    // rebuilds the lists of every place and transition in one pass.
     QList<TclsLink*> InArcs;
     QList<TclsLink*> OutArcs;
     void RebuildArcLists(bool (*accept)(const TclsLink*, void*) = nullptr, void* context = nullptr);
     void MarkArcsDirty();
+    // Every arc that has this place as an end, kept current by the arcs.
+    QList<TclsLink*> AttachedArcs;
 
     bool IsContinuous = false;
     double LabelSavedLeft = 0;
@@ -69,10 +75,13 @@ public:
     void SaveToXml(TqibXMLNode& element) const override;
     void LoadFromXml(const TqibXMLNode& element) override;
 
+    // The colour values of place drawings (0xBBGGRR).
+    static constexpr quint32 ContinuousColor = 0x804040;
+    static constexpr quint32 LevelColor = 0xC6C68E;
+
 protected:
     void applyDiameter();
-    // Creates the name label at the place's right (placement and ShowText).
-    void createLabel(double screenLeft, double screenTop);
+    bool highlighted(int mode) const;
 
     Qrv::TObjSize m_size = Qrv::osNormal;
     TQRVFormula* m_cost;

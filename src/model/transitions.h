@@ -2,14 +2,18 @@
 #pragma once
 
 #include <QList>
+#include <QPolygon>
+#include <QSizeF>
 
+#include "model/formula_reader.h"
 #include "model/interfaces.h"
 #include "model/qrv_object.h"
 #include "model/types.h"
 
+Q_MOC_INCLUDE("formula/formula.h")
+
 class TQRVFormula;
 class TclsLink;
-class TclsText;
 
 class TclsTrans : public TQRVNode, public IQRVStorable
 {
@@ -27,6 +31,8 @@ public:
 
     // Whether the transition is enabled under the marking the places hold now.
     // Needs current arc lists. Formula errors propagate to the caller.
+    // Constant weights and guards are read without the parser: on such a net
+    // Open and Fire allocate nothing and look nothing up by name.
     bool Open() const;
     // One firing: nothing unless Open. Increments FireCount.
     void Fire();
@@ -43,9 +49,13 @@ public:
     void SetPriority(TQRVFormula* formula);
     TQRVFormula* Guard() const { return m_guard; }
     void SetGuard(TQRVFormula* formula);
+    // The actual values of the formulas (constants without the parser).
+    double PriorityValue() const { return m_priorityReader.Value(*m_priority); }
+    double GuardValue() const { return m_guardReader.Value(*m_guard); }
     bool ShowText() const;
     void SetShowText(bool show);
-    TclsText* Label() const;
+    // The name label, found by its name ("Text" + name), or none.
+    TQRVObject* Label() const;
 
     // The bar size of a size class, model units.
     static QSizeF BarSize(Qrv::TObjSize size);
@@ -57,8 +67,13 @@ public:
     double LabelSavedLeft = 0;
     double LabelSavedTop = 0;
     // Sets FireCount to 0 and rebuilds the arc lists (`accept` filters arcs).
+    // Only arcs with both ends take part; an arc that is destroyed or gets
+    // another end leaves the lists at once. TQRVDesigner::RebuildArcLists
+    // rebuilds the lists of every place and transition in one pass.
     void RebuildArcLists(bool (*accept)(const TclsLink*, void*) = nullptr, void* context = nullptr);
     void MarkArcsDirty();
+    // Every arc that has this transition as an end, kept current by the arcs.
+    QList<TclsLink*> AttachedArcs;
 
     // Ordering used by the reachability analysis: 0 when B's priority is
     // smaller than A's, 1 when larger, 2 when equal (same class); for different
@@ -80,13 +95,29 @@ public:
     void SaveToXml(TqibXMLNode& element) const override;
     void LoadFromXml(const TqibXMLNode& element) override;
 
+    // The bar as a polygon in screen pixels (also the hit region).
+    QPolygon BarPolygon() const;
+
+    // The colour values of transition drawings (0xBBGGRR).
+    static constexpr quint32 BarColor = 0xFF0000;
+    static constexpr quint32 ContinuousColor = 0x804040;
+    static constexpr quint32 EnabledColor = 0x0000FF;
+
 protected:
     void applySize();
+    bool highlighted(int mode) const;
 
     Qrv::TObjSize m_size = Qrv::osNormal;
     double m_angle = 0;
     TQRVFormula* m_priority;
     TQRVFormula* m_guard;
+
+private:
+    // The Open test, the count and the input half of a firing; false when not enabled.
+    bool takeInputs();
+
+    TFormulaReader m_priorityReader;
+    TFormulaReader m_guardReader;
 };
 
 class TclsTransInstant : public TclsTrans
@@ -114,6 +145,8 @@ class TclsTransTimed : public TclsTrans, public IQRVVariables
 public:
     Q_INVOKABLE explicit TclsTransTimed(TQRVDesigner* designer);
     TQRVFormula* Rate() const { return m_rate; }
+    // Copies the formula unless it has the same text and value; then the
+    // size is applied again and the container updates.
     void SetRate(TQRVFormula* formula);
 
     int VariableCount() const override { return 1; }
@@ -139,6 +172,7 @@ public:
     void SetExpectance(TQRVFormula* formula);
     TQRVFormula* Dispersion() const { return m_dispersion; }
     void SetDispersion(TQRVFormula* formula);
+    double ExpectanceValue() const { return m_expectanceReader.Value(*m_expectance); }
 
     // Moves the continuous amount of a time step out of the input places,
     // and into the output places.
@@ -157,4 +191,5 @@ public:
 private:
     TQRVFormula* m_expectance;
     TQRVFormula* m_dispersion;
+    TFormulaReader m_expectanceReader;
 };

@@ -481,8 +481,7 @@ TEST(Marker, NeverStaysInTheNetAndLeavesOtherObjectsAlone)
     EXPECT_TRUE(d.Errors.isEmpty());
 }
 
-// Waits for the places: the marker only acts on discrete places.
-TEST(Marker, DISABLED_AddsATokenToADiscretePlaceOrTakesOneWithCtrl_NeedsPlaces)
+TEST(Marker, AddsATokenToADiscretePlaceOrTakesOneWithCtrl)
 {
     TTestDesigner d;
     const TQRVClassInfo* discrete = TQRVClassRegistry::Instance().Find(QStringLiteral("TclsNodeDiscrete"));

@@ -1,0 +1,283 @@
+// What places, transitions and arcs look like: drawn into pictures and
+// checked for what a person would see.
+#include <gtest/gtest.h>
+
+#include <QRegion>
+
+#include <vector>
+
+#include "model/element_builders.h"
+
+namespace {
+
+bool isDark(QRgb c)
+{
+    return qRed(c) < 0x80 && qGreen(c) < 0x80 && qBlue(c) < 0x80;
+}
+
+bool isGrey(QRgb c)
+{
+    return qRed(c) == qGreen(c) && qGreen(c) == qBlue(c) && qRed(c) >= 0x40 && qRed(c) <= 0xC0;
+}
+
+// Connected groups of pixels that pass `test` and lie within `area`.
+QList<QRect> blobs(const QImage& image, const QRegion& area, bool (*test)(QRgb))
+{
+    QList<QRect> found;
+    const QRect box = area.boundingRect().intersected(image.rect());
+    std::vector<bool> seen(static_cast<size_t>(image.width() * image.height()), false);
+    auto index = [&](int x, int y) { return static_cast<size_t>(y * image.width() + x); };
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+        for (int x = box.left(); x <= box.right(); ++x) {
+            if (seen[index(x, y)] || !area.contains(QPoint(x, y)) || !test(image.pixel(x, y)))
+                continue;
+            QRect extent(x, y, 1, 1);
+            QList<QPoint> stack{QPoint(x, y)};
+            seen[index(x, y)] = true;
+            while (!stack.isEmpty()) {
+                const QPoint p = stack.takeLast();
+                extent |= QRect(p, QSize(1, 1));
+                for (const QPoint& q :
+                     {p + QPoint(1, 0), p - QPoint(1, 0), p + QPoint(0, 1), p - QPoint(0, 1)}) {
+                    if (!box.contains(q) || seen[index(q.x(), q.y())] || !area.contains(q) ||
+                        !test(image.pixel(q)))
+                        continue;
+                    seen[index(q.x(), q.y())] = true;
+                    stack.append(q);
+                }
+            }
+            found.append(extent);
+        }
+    }
+    return found;
+}
+
+QRect extentOf(const QImage& image, const std::function<bool(QRgb)>& test)
+{
+    QRect extent;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (test(image.pixel(x, y)))
+                extent |= QRect(x, y, 1, 1);
+    return extent;
+}
+
+} // namespace
+
+TEST(PlaceDrawing, TokensShowAsDotsUpToFiveAndAsTheNumberFromSix)
+{
+    TTestDesigner d;
+    d.SetScale(2);
+    auto* p = AddNode<TclsNodeDiscrete>(d, 20, 20); // 50 units: 100 pixels at (40, 40)
+    p->SetSize(Qrv::osVeryLarge);
+    const QPoint centre(90, 90);
+    // The inside of the circle, away from its outline.
+    const QRegion inside(QRect(centre - QPoint(44, 44), QSize(88, 88)), QRegion::Ellipse);
+
+    const QImage empty = Picture(d);
+    EXPECT_TRUE(blobs(empty, inside, isDark).isEmpty());
+
+    p->SetTokens(1);
+    QList<QRect> dots = blobs(Picture(d), inside, isDark);
+    ASSERT_EQ(dots.size(), 1);
+    EXPECT_TRUE(dots.first().contains(centre));
+
+    p->SetTokens(5);
+    dots = blobs(Picture(d), inside, isDark);
+    ASSERT_EQ(dots.size(), 5);
+    for (const QRect& dot : dots) {
+        EXPECT_FALSE(dot.contains(centre));
+        EXPECT_NEAR(dot.width(), 25, 3); // radius: an eighth of the width
+    }
+    // The first dot lies to the right of the centre, a quarter width away.
+    EXPECT_TRUE(std::any_of(dots.begin(), dots.end(),
+                            [&](const QRect& r) { return r.contains(centre + QPoint(25, 0)); }));
+
+    p->SetTokens(6);
+    const QImage six = Picture(d);
+    const QList<QRect> glyphs = blobs(six, inside, isDark);
+    ASSERT_EQ(glyphs.size(), 1);
+    EXPECT_GT(glyphs.first().height(), glyphs.first().width()); // a digit, not a dot
+    EXPECT_LT(glyphs.first().width(), 30);
+    EXPECT_TRUE(QRect(centre - QPoint(20, 20), QSize(40, 40)).contains(glyphs.first()));
+}
+
+TEST(PlaceDrawing, SelectedElementsAreDrawnInMagenta)
+{
+    TTestDesigner d;
+    auto* p = AddNode<TclsNodeDiscrete>(d, 20, 20);
+    auto* t = AddNode<TclsTransTimed>(d, 100, 30);
+    TclsLink* arc = AddArc<TclsLinkNormal>(d, p, t);
+    auto magenta = [](const QImage& image) { return CountPixels(image, image.rect(), IsMagenta); };
+    EXPECT_EQ(magenta(Picture(d)), 0);
+
+    d.SelectObject(p);
+    QImage image = Picture(d);
+    EXPECT_GT(magenta(image), 0);
+    QRect extent = extentOf(image, IsMagenta); // the circle's outline
+    EXPECT_NEAR(extent.left(), 20, 1);
+    EXPECT_NEAR(extent.width(), 31, 2);
+    EXPECT_FALSE(IsMagenta(image.pixel(35, 35)));
+
+    d.SelectObject(t);
+    image = Picture(d);
+    extent = extentOf(image, IsMagenta); // the whole bar
+    EXPECT_NEAR(extent.left(), 100, 1);
+    EXPECT_NEAR(extent.width(), 31, 2);
+    EXPECT_NEAR(extent.height(), 11, 2);
+    EXPECT_TRUE(IsMagenta(image.pixel(115, 35)));
+
+    // A selected arc is magenta and shows its handle.
+    d.SelectObject(arc);
+    image = Picture(d);
+    const QPoint handle(qRound(arc->PointByIndex(1)->RX()), qRound(arc->PointByIndex(1)->RY()));
+    EXPECT_EQ(CountPixels(image, QRect(handle - QPoint(1, 1), QSize(2, 2)), IsMagenta), 4);
+    EXPECT_GT(CountPixels(image, QRect(55, 30, 40, 10), IsMagenta), 20); // the line
+    // A place drawn in highlight mode is magenta too, selected or not.
+    QImage single(200, 100, QImage::Format_RGB32);
+    single.fill(Qt::white);
+    QPainter painter(&single);
+    p->Draw(painter, dmHighlight);
+    painter.end();
+    EXPECT_GT(magenta(single), 0);
+}
+
+TEST(PlaceDrawing, ContinuousPlacesFillWithTheirLevel)
+{
+    TTestDesigner d;
+    d.SetScale(2);
+    auto* b = AddNode<TclsNodeContinuous>(d, 20, 20); // 60 pixels at (40, 40)
+    auto fill = [](QRgb c) { return IsColor(c, TclsNode::LevelColor); };
+    b->SetBoundMax(0);
+    b->SetLevel(0);
+    EXPECT_EQ(CountPixels(Picture(d), QRect(0, 0, 300, 200), fill), 0);
+
+    b->SetBoundMax(10);
+    b->SetLevel(5);
+    const QImage half = Picture(d);
+    EXPECT_GT(CountPixels(half, QRect(40, 75, 60, 25), fill), 0);   // the lower half is filled
+    EXPECT_EQ(CountPixels(half, QRect(40, 40, 60, 28), fill), 0);   // the upper half is not
+    EXPECT_GT(CountPixels(half, QRect(40, 40, 60, 60), isDark), 0); // the level as text
+    EXPECT_GT(CountPixels(half, QRect(40, 40, 60, 60),
+                          [](QRgb c) { return IsColor(c, TclsNode::ContinuousColor); }),
+              0);
+}
+
+TEST(TransitionDrawing, AnUprightBarIsHitOverItsTurnedArea)
+{
+    TTestDesigner d;
+    auto* t = AddNode<TclsTransTimed>(d, 100, 100); // 30 x 10, centre (115, 105)
+    EXPECT_EQ(t->GetRegion().boundingRect(), QRect(100, 100, 30, 10));
+    t->SetAngle(90);
+    EXPECT_EQ(t->GetRegion().boundingRect(), QRect(110, 90, 10, 30));
+    EXPECT_EQ(d.ObjectAt(115, 92), t);
+    EXPECT_EQ(d.ObjectAt(115, 118), t);
+    EXPECT_EQ(d.ObjectAt(102, 105), nullptr);
+    EXPECT_EQ(d.ObjectAt(128, 105), nullptr);
+
+    const QRect drawn = extentOf(Picture(d), [](QRgb c) { return IsColor(c, TclsTrans::BarColor); });
+    EXPECT_NEAR(drawn.width(), 10, 2);
+    EXPECT_NEAR(drawn.height(), 30, 2);
+    EXPECT_NEAR(drawn.center().x(), 115, 1);
+}
+
+TEST(TransitionDrawing, DuringSimulationEnabledTransitionsAreRed)
+{
+    TTestDesigner d;
+    auto* i = AddNode<TclsTransInstant>(d, 20, 20);
+    auto* q = AddNode<TclsTransContinuous>(d, 120, 20);
+    auto* blocked = AddNode<TclsTransTimed>(d, 220, 20);
+    blocked->Guard()->SetFormula("0");
+    d.RebuildArcLists();
+    const quint32 red = TclsTrans::EnabledColor;
+    auto isRed = [red](QRgb c) { return IsColor(c, red); };
+
+    EXPECT_EQ(CountPixels(Picture(d), QRect(0, 0, 300, 60), isRed), 0);
+    d.SetSimulating(true);
+    const QImage image = Picture(d);
+    EXPECT_TRUE(isRed(image.pixel(35, 25)));                         // filled
+    EXPECT_TRUE(isRed(image.pixel(120, 25)));                        // outlined...
+    EXPECT_EQ(image.pixel(135, 25) & 0xFFFFFF, 0xFFFFFFu);           // ...on white
+    EXPECT_TRUE(IsColor(image.pixel(235, 25), TclsTrans::BarColor)); // not enabled
+    EXPECT_TRUE(isRed(image.pixel(135, 20)));
+    Q_UNUSED(i)
+    Q_UNUSED(q)
+}
+
+TEST(ArcDrawing, TheWeightShowsOnlyWhenItIsNotOne)
+{
+    TTestDesigner d;
+    auto* p = AddNode<TclsNodeDiscrete>(d, 20, 50);
+    auto* t = AddNode<TclsTransTimed>(d, 200, 60);
+    TclsLink* arc = AddArc<TclsLinkNormal>(d, p, t);
+    const QPoint middle(qRound(arc->PointByIndex(1)->RX()), qRound(arc->PointByIndex(1)->RY()));
+    const QRect nearMiddle(middle - QPoint(25, 30), QSize(30, 32));
+    auto labelPixels = [&] {
+        const QImage image = Picture(d);
+        return CountPixels(image, nearMiddle, isGrey);
+    };
+    EXPECT_EQ(labelPixels(), 0);
+    arc->Weight()->SetFormula("2");
+    EXPECT_GT(labelPixels(), 5);
+    const QList<QRect> digits = blobs(Picture(d), QRegion(nearMiddle), isGrey);
+    ASSERT_FALSE(digits.isEmpty());
+    EXPECT_LE(digits.first().right(), middle.x() + 1); // up and left of the middle point
+    EXPECT_LE(digits.first().bottom(), middle.y() + 1);
+
+    // Inhibitor arcs never show their weight.
+    auto* q = AddNode<TclsNodeDiscrete>(d, 20, 150);
+    TclsLink* inhibitor = AddArc<TclsLinkIngibitor>(d, q, t, "2");
+    const QPoint m2(qRound(inhibitor->PointByIndex(1)->RX()), qRound(inhibitor->PointByIndex(1)->RY()));
+    const QImage image = Picture(d);
+    EXPECT_EQ(CountPixels(image, QRect(m2 - QPoint(25, 30), QSize(30, 32)), isGrey), 0);
+}
+
+TEST(ArcDrawing, EndMarkersAndTheAnimatedToken)
+{
+    TTestDesigner d;
+    auto* p = AddNode<TclsNodeDiscrete>(d, 20, 20);
+    auto* t = AddNode<TclsTransTimed>(d, 200, 30);
+    TclsLink* arc = AddArc<TclsLinkNormal>(d, p, t);
+    const QPointF end(arc->LastPoint()->RX(), arc->LastPoint()->RY());
+    auto isArc = [](QRgb c) { return IsColor(c, TclsLink::ArcColor); };
+    // The arrowhead: 18 pixels long, filled.
+    EXPECT_GT(CountPixels(Picture(d), QRect(qRound(end.x()) - 16, qRound(end.y()) - 2, 12, 5), isArc), 20);
+
+    // A token half way along.
+    const QPoint middle(qRound(arc->PointByIndex(1)->RX()), qRound(arc->PointByIndex(1)->RY()));
+    EXPECT_EQ(CountPixels(Picture(d), QRect(middle - QPoint(6, 6), QSize(13, 13)), isDark), 0);
+    arc->SetTokenPosition(0.5);
+    EXPECT_GT(CountPixels(Picture(d), QRect(middle - QPoint(6, 6), QSize(13, 13)), isDark), 60);
+    arc->SetTokenPosition(0);
+
+    // An inhibitor arc ends in a small white circle instead of the arrowhead.
+    d.DestroyObject(arc);
+    AddArc<TclsLinkIngibitor>(d, p, t);
+    const QImage image = Picture(d);
+    EXPECT_EQ(image.pixel(qRound(end.x()) - 4, qRound(end.y())) & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_GT(CountPixels(image, QRect(qRound(end.x()) - 9, qRound(end.y()) - 5, 10, 11), isArc), 10);
+}
+
+TEST(ArcDrawing, FormulasThatFailDoNotStopTheDrawing)
+{
+    TTestDesigner d;
+    auto* p = AddNode<TclsNodeDiscrete>(d, 20, 20);
+    auto* t = AddNode<TclsTransTimed>(d, 200, 30);
+    TclsLink* arc = AddArc<TclsLinkNormal>(d, p, t);
+    // Texts that name nothing, as a file may hold them.
+    arc->IncludeState(osLoading);
+    arc->Weight()->SetFormula("nowhere_TOKENS");
+    arc->ExcludeState(osLoading);
+    t->IncludeState(osLoading);
+    t->Guard()->SetFormula("nowhere_TOKENS");
+    t->ExcludeState(osLoading);
+    d.RebuildArcLists();
+    d.SetSimulating(true);
+    QImage image;
+    EXPECT_NO_THROW(image = Picture(d));
+    EXPECT_GT(CountPixels(image, image.rect(), [](QRgb c) { return IsColor(c, TclsLink::ArcColor); }), 0);
+    EXPECT_EQ(CountPixels(image, image.rect(), [](QRgb c) { return IsColor(c, TclsTrans::EnabledColor); }),
+              0);
+    // The analyses, by contrast, hear of the failure.
+    EXPECT_ANY_THROW(t->Open());
+}
