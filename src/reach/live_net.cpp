@@ -3,6 +3,7 @@
 // enabled and fired, and the places are read back. When every value that
 // matters is constant, the net is compiled into arrays instead, which follow
 // the same rules far faster; the net then takes the state the build left.
+#include <QHash>
 #include <QStringList>
 
 #include <stdexcept>
@@ -116,26 +117,34 @@ public:
 
         // The places and transitions that take part, in net order; their arc
         // lists rebuilt from the arcs that take part.
+        if (!filtered)
+            m_net->RebuildArcLists();
         std::vector<TclsNode*> netPlaces;
         std::vector<TclsTrans*> allTransitions;
+        QHash<const TclsTrans*, QStringList> normalInputs;
         for (TQRVObject* o : m_net->ObjectList()) {
-            if (auto* p = dynamic_cast<TclsNode*>(o)) {
+            if (auto* p = qobject_cast<TclsNode*>(o)) {
                 ++prepared.Statistics.Places;
                 if (!p->IsContinuous)
                     prepared.Statistics.Markers += RoundHalfEven(p->Value());
                 if (takesPart(p)) {
-                    p->RebuildArcLists(filtered ? &TArcFilter::call : nullptr, &arcFilter);
+                    if (filtered)
+                        p->RebuildArcLists(&TArcFilter::call, &arcFilter);
                     netPlaces.push_back(p);
                 }
-            } else if (auto* t = dynamic_cast<TclsTrans*>(o)) {
+            } else if (auto* t = qobject_cast<TclsTrans*>(o)) {
                 ++prepared.Statistics.Transitions;
                 allTransitions.push_back(t);
                 if (takesPart(t)) {
-                    t->RebuildArcLists(filtered ? &TArcFilter::call : nullptr, &arcFilter);
+                    if (filtered)
+                        t->RebuildArcLists(&TArcFilter::call, &arcFilter);
                     m_trans.push_back(t);
                 }
-            } else if (dynamic_cast<TclsLink*>(o)) {
+            } else if (auto* link = qobject_cast<TclsLink*>(o)) {
                 ++prepared.Statistics.Links;
+                if (link->Kind() == lkNormal && link->IsConnected() && link->SourcePlace() &&
+                    link->DestTrans())
+                    normalInputs[link->DestTrans()] << link->SourcePlace()->Name();
             }
         }
 
@@ -154,18 +163,14 @@ public:
             prepared.Transitions << t->Name();
 
         // Conflict sets come from every transition of the net.
+        QHash<const TclsTrans*, int> position;
+        for (std::size_t i = 0; i < m_trans.size(); ++i)
+            position.insert(m_trans[i], static_cast<int>(i));
         for (TclsTrans* t : allTransitions) {
             TConflictInput in;
             in.Name = t->Name();
-            in.Transition = static_cast<int>(std::find(m_trans.begin(), m_trans.end(), t) - m_trans.begin());
-            if (in.Transition >= static_cast<int>(m_trans.size()))
-                in.Transition = -1;
-            for (TQRVObject* o : m_net->ObjectList()) {
-                auto* link = dynamic_cast<TclsLink*>(o);
-                if (link && link->Kind() == lkNormal && link->Dest() == t &&
-                    dynamic_cast<TclsNode*>(link->Source()))
-                    in.NormalInputPlaces << link->Source()->Name();
-            }
+            in.Transition = position.value(t, -1);
+            in.NormalInputPlaces = normalInputs.value(t);
             prepared.ConflictInputs << in;
         }
 
@@ -233,10 +238,10 @@ private:
                 return nullptr;
             placeIndex.push_back(net->AddPlace(p->Name(), p->Value()));
         }
-        auto entryOf = [&](const TQRVNode* node) {
-            const auto it = std::find(m_places.begin(), m_places.end(), node);
-            return it == m_places.end() ? -1 : static_cast<int>(it - m_places.begin());
-        };
+        QHash<const TclsNode*, int> entries;
+        for (std::size_t i = 0; i < m_places.size(); ++i)
+            entries.insert(m_places[i], static_cast<int>(i));
+        auto entryOf = [&](const TclsNode* place) { return place ? entries.value(place, -1) : -1; };
         for (TclsTrans* t : m_trans) {
             const TTransClass cls = classOf(t);
             if (cls == tcContinuous && settings.BalanceCalculation)
@@ -254,14 +259,14 @@ private:
             const int id = net->AddTransition(t->Name(), cls, guard, priority, weightSpeed);
             for (const TclsLink* a : t->InArcs) {
                 double w = 0;
-                const int e = entryOf(a->Source());
+                const int e = entryOf(a->SourcePlace());
                 if (e < 0 || !constantValue(a->Weight(), w))
                     return nullptr;
                 net->AddInputArc(id, placeIndex[static_cast<std::size_t>(e)], a->Kind(), w);
             }
             for (const TclsLink* a : t->OutArcs) {
                 double w = 0;
-                const int e = entryOf(a->Dest());
+                const int e = entryOf(a->DestPlace());
                 if (e < 0 || !constantValue(a->Weight(), w))
                     return nullptr;
                 net->AddOutputArc(id, placeIndex[static_cast<std::size_t>(e)], a->Kind(), w);
