@@ -1,95 +1,126 @@
 #include "reach_nets.h"
 
+#include "formula/formula.h"
+#include "model/arcs.h"
+#include "model/places.h"
+#include "model/transitions.h"
+
 namespace {
 
-QString p(int number)
+class TBuilder
 {
-    return QStringLiteral("p%1").arg(number);
-}
+public:
+    TBuilder() : m_net(std::make_unique<TQRVDesigner>()) {}
+
+    TclsNodeDiscrete* place(int number, double tokens)
+    {
+        auto* p = new TclsNodeDiscrete(m_net.get());
+        p->SetNameDirect(QStringLiteral("p%1").arg(number));
+        m_net->InsertObject(p);
+        p->SetTokensDirect(tokens);
+        return p;
+    }
+    template <class T> T* transition()
+    {
+        auto* t = new T(m_net.get());
+        t->SetNameDirect(QStringLiteral("t%1").arg(++m_transitions));
+        m_net->InsertObject(t);
+        return t;
+    }
+    void arc(TQRVNode* from, TQRVNode* to)
+    {
+        auto* a = new TclsLinkNormal(m_net.get());
+        a->SetNameDirect(QStringLiteral("L%1").arg(++m_arcs));
+        m_net->InsertObject(a);
+        a->SetSource(from);
+        a->SetDest(to);
+    }
+    std::unique_ptr<TQRVDesigner> take() { return std::move(m_net); }
+
+private:
+    std::unique_ptr<TQRVDesigner> m_net;
+    int m_transitions = 0;
+    int m_arcs = 0;
+};
 
 } // namespace
 
-std::shared_ptr<TCompiledNet> RingNet(int processes, int resources, int customers)
+std::unique_ptr<TQRVDesigner> RingNet(int processes, int resources, int customers)
 {
-    auto net = std::make_shared<TCompiledNet>();
-    const int resource = net->AddPlace(p(3 * processes + 1), resources);
-    std::vector<int> think, wait, work;
+    TBuilder b;
+    auto* resource = b.place(3 * processes + 1, resources);
+    std::vector<TclsNodeDiscrete*> think, wait, work;
     for (int i = 0; i < processes; ++i) {
-        think.push_back(net->AddPlace(p(3 * i + 1), i == 0 ? customers : 0));
-        wait.push_back(net->AddPlace(p(3 * i + 2), 0));
-        work.push_back(net->AddPlace(p(3 * i + 3), 0));
+        think.push_back(b.place(3 * i + 1, i == 0 ? customers : 0));
+        wait.push_back(b.place(3 * i + 2, 0));
+        work.push_back(b.place(3 * i + 3, 0));
     }
-    int name = 1;
     for (int i = 0; i < processes; ++i) {
-        const int ask = net->AddTransition(QStringLiteral("t%1").arg(name++), tcTimed);
-        net->AddInputArc(ask, think[size_t(i)], lkNormal, 1);
-        net->AddOutputArc(ask, wait[size_t(i)], lkNormal, 1);
-        const int take = net->AddTransition(QStringLiteral("t%1").arg(name++), tcTimed);
-        net->AddInputArc(take, wait[size_t(i)], lkNormal, 1);
-        net->AddInputArc(take, resource, lkNormal, 1);
-        net->AddOutputArc(take, work[size_t(i)], lkNormal, 1);
-        const int pass = net->AddTransition(QStringLiteral("t%1").arg(name++), tcTimed);
-        net->AddInputArc(pass, work[size_t(i)], lkNormal, 1);
-        net->AddOutputArc(pass, resource, lkNormal, 1);
-        net->AddOutputArc(pass, think[size_t((i + 1) % processes)], lkNormal, 1);
+        auto* ask = b.transition<TclsTransTimed>();
+        b.arc(think[size_t(i)], ask);
+        b.arc(ask, wait[size_t(i)]);
+        auto* take = b.transition<TclsTransTimed>();
+        b.arc(wait[size_t(i)], take);
+        b.arc(resource, take);
+        b.arc(take, work[size_t(i)]);
+        auto* pass = b.transition<TclsTransTimed>();
+        b.arc(work[size_t(i)], pass);
+        b.arc(pass, resource);
+        b.arc(pass, think[size_t((i + 1) % processes)]);
     }
-    net->Finish();
-    return net;
+    return b.take();
 }
 
-std::shared_ptr<TCompiledNet> PhilosophersNet(int n)
+std::unique_ptr<TQRVDesigner> PhilosophersNet(int n)
 {
-    auto net = std::make_shared<TCompiledNet>();
-    std::vector<int> think, left, eat, fork;
+    TBuilder b;
+    std::vector<TclsNodeDiscrete*> think, left, eat, fork;
     for (int i = 0; i < n; ++i) {
-        think.push_back(net->AddPlace(p(4 * i + 1), 1));
-        left.push_back(net->AddPlace(p(4 * i + 2), 0));
-        eat.push_back(net->AddPlace(p(4 * i + 3), 0));
-        fork.push_back(net->AddPlace(p(4 * i + 4), 1));
+        think.push_back(b.place(4 * i + 1, 1));
+        left.push_back(b.place(4 * i + 2, 0));
+        eat.push_back(b.place(4 * i + 3, 0));
+        fork.push_back(b.place(4 * i + 4, 1));
     }
-    int name = 1;
     for (int i = 0; i < n; ++i) {
-        const int right = (i + 1) % n;
-        const int takeLeft = net->AddTransition(QStringLiteral("t%1").arg(name++), tcTimed);
-        net->AddInputArc(takeLeft, think[size_t(i)], lkNormal, 1);
-        net->AddInputArc(takeLeft, fork[size_t(i)], lkNormal, 1);
-        net->AddOutputArc(takeLeft, left[size_t(i)], lkNormal, 1);
-        const int takeRight = net->AddTransition(QStringLiteral("t%1").arg(name++), tcTimed);
-        net->AddInputArc(takeRight, left[size_t(i)], lkNormal, 1);
-        net->AddInputArc(takeRight, fork[size_t(right)], lkNormal, 1);
-        net->AddOutputArc(takeRight, eat[size_t(i)], lkNormal, 1);
-        const int release = net->AddTransition(QStringLiteral("t%1").arg(name++), tcTimed);
-        net->AddInputArc(release, eat[size_t(i)], lkNormal, 1);
-        net->AddOutputArc(release, think[size_t(i)], lkNormal, 1);
-        net->AddOutputArc(release, fork[size_t(i)], lkNormal, 1);
-        net->AddOutputArc(release, fork[size_t(right)], lkNormal, 1);
+        const size_t right = size_t((i + 1) % n);
+        auto* takeLeft = b.transition<TclsTransTimed>();
+        b.arc(think[size_t(i)], takeLeft);
+        b.arc(fork[size_t(i)], takeLeft);
+        b.arc(takeLeft, left[size_t(i)]);
+        auto* takeRight = b.transition<TclsTransTimed>();
+        b.arc(left[size_t(i)], takeRight);
+        b.arc(fork[right], takeRight);
+        b.arc(takeRight, eat[size_t(i)]);
+        auto* release = b.transition<TclsTransTimed>();
+        b.arc(eat[size_t(i)], release);
+        b.arc(release, think[size_t(i)]);
+        b.arc(release, fork[size_t(i)]);
+        b.arc(release, fork[right]);
     }
-    net->Finish();
-    return net;
+    return b.take();
 }
 
-std::shared_ptr<TCompiledNet> RoutingNet(int queues, int jobs)
+std::unique_ptr<TQRVDesigner> RoutingNet(int queues, int jobs)
 {
-    auto net = std::make_shared<TCompiledNet>();
-    const int pool = net->AddPlace(p(1), jobs);
-    const int route = net->AddPlace(p(2), 0);
-    std::vector<int> queue;
+    TBuilder b;
+    auto* pool = b.place(1, jobs);
+    auto* route = b.place(2, 0);
+    std::vector<TclsNodeDiscrete*> queue;
     for (int i = 0; i < queues; ++i)
-        queue.push_back(net->AddPlace(p(3 + i), 0));
-    int name = 1;
-    const int arrive = net->AddTransition(QStringLiteral("t%1").arg(name++), tcTimed);
-    net->AddInputArc(arrive, pool, lkNormal, 1);
-    net->AddOutputArc(arrive, route, lkNormal, 1);
+        queue.push_back(b.place(3 + i, 0));
+    auto* arrive = b.transition<TclsTransTimed>();
+    b.arc(pool, arrive);
+    b.arc(arrive, route);
     for (int i = 0; i < queues; ++i) {
-        const int send = net->AddTransition(QStringLiteral("t%1").arg(name++), tcImmediate, 1, 0, i + 1);
-        net->AddInputArc(send, route, lkNormal, 1);
-        net->AddOutputArc(send, queue[size_t(i)], lkNormal, 1);
+        auto* send = b.transition<TclsTransInstant>();
+        send->WeightSpeed()->SetFormula(QString::number(i + 1));
+        b.arc(route, send);
+        b.arc(send, queue[size_t(i)]);
     }
     for (int i = 0; i < queues; ++i) {
-        const int serve = net->AddTransition(QStringLiteral("t%1").arg(name++), tcTimed);
-        net->AddInputArc(serve, queue[size_t(i)], lkNormal, 1);
-        net->AddOutputArc(serve, pool, lkNormal, 1);
+        auto* serve = b.transition<TclsTransTimed>();
+        b.arc(queue[size_t(i)], serve);
+        b.arc(serve, pool);
     }
-    net->Finish();
-    return net;
+    return b.take();
 }
