@@ -61,6 +61,110 @@ private:
     std::vector<std::vector<TArc>> m_lists;
 };
 
+// The removal's state: the arc lists, and for each unsteady marking the
+// sources of the arcs into it, one entry per arc.
+class TUnsteadyRemoval
+{
+public:
+    explicit TUnsteadyRemoval(TMarkList& store)
+        : m_store(store), m_lists(store), m_slot(static_cast<std::size_t>(store.Count()), -1),
+          m_removed(static_cast<std::size_t>(store.Count()), false), m_arcs(store.ArcCount())
+    {
+        // The initial marking is never removed.
+        const int n = store.Count();
+        int unsteady = 0;
+        for (int m = 1; m < n; ++m)
+            if (!store.Tangible(m))
+                m_slot[static_cast<std::size_t>(m)] = unsteady++;
+        // A self-loop of an unsteady marking is dropped like every arc back
+        // into it, so the marking is never bypassed into itself: every
+        // predecessor then gets the same arcs, whatever the order of the
+        // predecessors, and only how many arcs each marking has into V matters.
+        m_preds.resize(static_cast<std::size_t>(unsteady));
+        for (int p = 0; p < n; ++p)
+            for (int k = 0; k < store.ArcCount(p); ++k) {
+                const int v = store.Arc(p, k).Target;
+                if (v != p && isUnsteady(v))
+                    predecessors(v).push_back(p);
+            }
+    }
+
+    bool isUnsteady(int m) const
+    {
+        return m_slot[static_cast<std::size_t>(m)] >= 0 && !m_removed[static_cast<std::size_t>(m)];
+    }
+    std::vector<int>& predecessors(int v)
+    {
+        return m_preds[static_cast<std::size_t>(m_slot[static_cast<std::size_t>(v)])];
+    }
+    qint64 arcs() const { return m_arcs; }
+    int outDegree(int v) const { return m_lists.count(v); }
+    bool removed(int m) const { return m_removed[static_cast<std::size_t>(m)]; }
+
+    // One bypass step: the first arc of P into V gives way to arcs from P to
+    // each successor S of V other than P and V, named by both arcs' names and
+    // weighted by the product of their weights.
+    void BypassVanishing(int p, int v)
+    {
+        std::vector<TArc>& pl = m_lists.mutableList(p);
+        auto at = std::find_if(pl.begin(), pl.end(), [v](const TArc& a) { return a.Target == v; });
+        if (at == pl.end())
+            return;
+        const TArc first = *at;
+        pl.erase(at);
+        --m_arcs;
+        const int out = m_lists.count(v);
+        for (int j = 0; j < out; ++j) {
+            const TArc next = m_lists.arc(v, j);
+            const int s = next.Target;
+            if (s == p || s == v)
+                continue;
+            pl.push_back(TArc{s, m_store.ChainLabel(first.Label, next.Label),
+                              m_store.StoredWeight(first.Weight * next.Weight)});
+            ++m_arcs;
+            if (isUnsteady(s))
+                predecessors(s).push_back(p);
+        }
+    }
+
+    // V goes once every arc into it was bypassed: it no longer leads into its successors.
+    void Remove(int v)
+    {
+        const int out = m_lists.count(v);
+        for (int j = 0; j < out; ++j) {
+            const int s = m_lists.arc(v, j).Target;
+            if (s == v || !isUnsteady(s))
+                continue;
+            std::vector<int>& sp = predecessors(s);
+            auto at = std::find(sp.begin(), sp.end(), v);
+            if (at != sp.end())
+                sp.erase(at);
+        }
+        m_arcs -= out;
+        std::vector<int>().swap(predecessors(v));
+        m_lists.release(v);
+        m_removed[static_cast<std::size_t>(v)] = true;
+    }
+
+    // The store keeps the markings not removed, renumbered, with their arcs.
+    void Finish()
+    {
+        std::vector<int> kept;
+        for (int m = 0; m < m_store.Count(); ++m)
+            if (!m_removed[static_cast<std::size_t>(m)])
+                kept.push_back(m);
+        m_store.ReplaceGraph(kept, [&](int m, std::vector<TArc>& out) { m_lists.copyTo(m, out); });
+    }
+
+private:
+    TMarkList& m_store;
+    TArcLists m_lists;
+    std::vector<int> m_slot; // index among the unsteady markings, or -1
+    std::vector<bool> m_removed;
+    std::vector<std::vector<int>> m_preds;
+    qint64 m_arcs;
+};
+
 } // namespace
 
 bool TReachEngine::RemoveUnsteady()
@@ -68,40 +172,13 @@ bool TReachEngine::RemoveUnsteady()
     m_removalComplete = true;
     if (!m_store)
         return true;
-    TMarkList& st = *m_store;
     m_progress->Status(QString::fromLatin1(ReachTexts::RemovingUnsteady));
-    const int n = st.Count();
-
-    // The initial marking is never removed.
-    std::vector<int> slot(static_cast<std::size_t>(n), -1);
-    int unsteadyCount = 0;
-    for (int m = 1; m < n; ++m)
-        if (!st.Tangible(m))
-            slot[static_cast<std::size_t>(m)] = unsteadyCount++;
-    if (unsteadyCount == 0)
-        return true;
-
-    // The sources of the arcs into each unsteady marking, one entry per arc.
-    // A self-loop of an unsteady marking is dropped like every arc back into
-    // it, so the marking is never bypassed into itself: every predecessor
-    // then gets the same arcs, whatever the order of the predecessors, and
-    // only how many arcs each marking has into V matters.
-    std::vector<std::vector<int>> preds(static_cast<std::size_t>(unsteadyCount));
-    for (int p = 0; p < n; ++p)
-        for (int k = 0; k < st.ArcCount(p); ++k) {
-            const int v = st.Arc(p, k).Target;
-            if (v != p && slot[static_cast<std::size_t>(v)] >= 0)
-                preds[static_cast<std::size_t>(slot[static_cast<std::size_t>(v)])].push_back(p);
-        }
-
-    TArcLists lists(st);
-    std::vector<bool> removed(static_cast<std::size_t>(n), false);
-    qint64 arcs = st.ArcCount();
+    TUnsteadyRemoval removal(*m_store);
+    const int n = m_store->Count();
     int removedCount = 0;
     int shown = -1;
     qint64 steps = 0;
     bool interrupted = false;
-
     for (int v = 1; v < n && !interrupted; ++v) {
         m_progress->Pump();
         const int percent = static_cast<int>(qint64(v - removedCount) * 100 / (n - removedCount));
@@ -113,14 +190,10 @@ bool TReachEngine::RemoveUnsteady()
             interrupted = true;
             break;
         }
-        const int vs = slot[static_cast<std::size_t>(v)];
-        if (vs < 0)
+        if (!removal.isUnsteady(v))
             continue;
-
-        std::vector<int>& vp = preds[static_cast<std::size_t>(vs)];
-        while (!vp.empty()) {
-            // One bypass step: the first arc of P into V gives way to arcs
-            // from P to each successor of V (other than P and V).
+        std::vector<int>& preds = removal.predecessors(v);
+        while (!preds.empty()) {
             if (++steps % 1024 == 0) {
                 m_progress->Pump();
                 if (m_progress->StopRequested()) {
@@ -128,9 +201,7 @@ bool TReachEngine::RemoveUnsteady()
                     break;
                 }
             }
-            const int p = vp.back();
-            const int out = lists.count(v);
-            if (arcs - 1 + out > Settings.ArcBound) {
+            if (removal.arcs() - 1 + removal.outDegree(v) > Settings.ArcBound) {
                 m_progress->Message(
                     QStringLiteral("The removal of unsteady markings was stopped: the reduced graph would "
                                    "have more than %1 arcs. The graph is only partly reduced.")
@@ -138,55 +209,16 @@ bool TReachEngine::RemoveUnsteady()
                 interrupted = true;
                 break;
             }
-            std::vector<TArc>& pl = lists.mutableList(p);
-            auto at = std::find_if(pl.begin(), pl.end(), [v](const TArc& a) { return a.Target == v; });
-            if (at != pl.end()) {
-                const TArc first = *at;
-                pl.erase(at);
-                --arcs;
-                for (int j = 0; j < out; ++j) {
-                    const TArc next = lists.arc(v, j);
-                    const int s = next.Target;
-                    if (s == p || s == v)
-                        continue;
-                    pl.push_back(TArc{s, st.ChainLabel(first.Label, next.Label),
-                                      st.StoredWeight(first.Weight * next.Weight)});
-                    ++arcs;
-                    const int ss = slot[static_cast<std::size_t>(s)];
-                    if (ss >= 0 && !removed[static_cast<std::size_t>(s)])
-                        preds[static_cast<std::size_t>(ss)].push_back(p);
-                }
-            }
-            vp.pop_back();
+            const int p = preds.back();
+            preds.pop_back();
+            removal.BypassVanishing(p, v);
         }
         if (interrupted)
             break;
-
-        // V goes: it no longer leads into its successors.
-        const int out = lists.count(v);
-        for (int j = 0; j < out; ++j) {
-            const int s = lists.arc(v, j).Target;
-            const int ss = slot[static_cast<std::size_t>(s)];
-            if (s == v || ss < 0 || removed[static_cast<std::size_t>(s)])
-                continue;
-            std::vector<int>& sp = preds[static_cast<std::size_t>(ss)];
-            auto at = std::find(sp.begin(), sp.end(), v);
-            if (at != sp.end())
-                sp.erase(at);
-        }
-        arcs -= out;
-        std::vector<int>().swap(vp);
-        lists.release(v);
-        removed[static_cast<std::size_t>(v)] = true;
+        removal.Remove(v);
         ++removedCount;
     }
-
-    std::vector<int> kept;
-    kept.reserve(static_cast<std::size_t>(n - removedCount));
-    for (int m = 0; m < n; ++m)
-        if (!removed[static_cast<std::size_t>(m)])
-            kept.push_back(m);
-    st.ReplaceGraph(kept, [&](int m, std::vector<TArc>& out) { lists.copyTo(m, out); });
+    removal.Finish();
     m_removalComplete = !interrupted;
     return m_removalComplete;
 }

@@ -100,6 +100,8 @@ TEST(ReachBuild, NothingEnabledGivesOneMarking)
     EXPECT_FALSE(b->Engine.NoDeadMarking());
     EXPECT_EQ(b->Progress.Statuses.last(), "1 markings found");
     EXPECT_EQ(b->Progress.Percents.back(), 100);
+    EXPECT_EQ(TReachEngine::FormatElapsed(65042), "1m 5s 042ms");
+    EXPECT_EQ(TReachEngine::FormatElapsed(7), "0m 0s 007ms");
 }
 
 TEST(ReachBuild, AGrowingPlaceBecomesUnboundedOrHitsTheLimit)
