@@ -35,7 +35,21 @@ class TQRVDesigner;
 class TQRVObject;
 class IReachRun;
 class TCompiledRun;
-struct TReachSettings;
+
+// The settings of a build, with the defaults of the reachability window.
+struct TReachSettings
+{
+    qint64 Limit = 50000;            // markings' limit
+    bool ResetInitialMarking = true; // write the initial marking back when done
+    bool PriorityMode = false;
+    bool UnboundedControl = true; // ω for places that grow along a path
+    bool RemoveUnsteady = false;  // weights of immediate transitions, then removal
+    bool BalanceCalculation = false;
+    // The removal of unsteady markings ends with a message past this many arcs.
+    qint64 ArcBound = 50000000;
+    // Fire on the live net even when the net could be compiled.
+    bool LiveNetOnly = false;
+};
 
 // What a build starts from, as the net it reads tells it.
 struct TPreparedNet
@@ -66,21 +80,6 @@ public:
     virtual TMark CreateMarking(QString* error) const = 0;
     virtual void SetUpdating(bool on) = 0;
     virtual TQRVDesigner* Designer() const { return nullptr; }
-};
-
-// The settings of a build, with the defaults of the reachability window.
-struct TReachSettings
-{
-    qint64 Limit = 50000;            // markings' limit
-    bool ResetInitialMarking = true; // write the initial marking back when done
-    bool PriorityMode = false;
-    bool UnboundedControl = true; // ω for places that grow along a path
-    bool RemoveUnsteady = false;  // weights of immediate transitions, then removal
-    bool BalanceCalculation = false;
-    // The removal of unsteady markings ends with a message past this many arcs.
-    qint64 ArcBound = 50000000;
-    // Fire on the live net even when the net could be compiled.
-    bool LiveNetOnly = false;
 };
 
 // What the behavioural analysis found.
