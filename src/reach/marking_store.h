@@ -13,6 +13,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -121,8 +122,9 @@ public:
     int LabelTransition(int label) const;
 
     // ---- run data --------------------------------------------------------------
-    // The markings' limit of the build, and how many markings it has expanded.
-    qint64 Limit = 0;
+    // The markings' limit of the build (none for a store made otherwise),
+    // and how many markings the build has expanded.
+    qint64 Limit = std::numeric_limits<qint64>::max();
     int Expanded = 0;
 
     // ---- markings ----------------------------------------------------------------

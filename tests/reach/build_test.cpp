@@ -317,6 +317,28 @@ TEST(ReachBuild, GraphFilesOfTheExamples)
     EXPECT_EQ(failing.Progress.Messages.size(), 1);
 }
 
+TEST(ReachBuild, TheLimitWarningStaysWhenTheRemovalShrinksTheGraph)
+{
+    // t1 (timed) adds a token to p1, the immediate t2 moves it on to p2: every
+    // other marking is unsteady.
+    TTestNet n;
+    const int p1 = n.place("p1", 0), p2 = n.place("p2", 0);
+    const int t1 = n.trans("t1"), t2 = n.trans("t2", tcImmediate);
+    n.out(t1, p1);
+    n.in(t2, p1);
+    n.out(t2, p2);
+    auto b = build(n, [](TReachSettings& s) {
+        s.Limit = 8;
+        s.UnboundedControl = false;
+        s.RemoveUnsteady = true;
+        s.PriorityMode = true;
+    });
+    ASSERT_TRUE(b->Built);
+    EXPECT_EQ(b->Engine.TotalMarkings(), 8);
+    EXPECT_LT(b->store().Count(), 8);
+    EXPECT_TRUE(b->file().contains("!!!Warning : Marking number limit exceeded\r\n"));
+}
+
 TEST(ReachBuild, MarkingsWithCollidingCrcAreBothFound)
 {
     std::vector<double> x, y;

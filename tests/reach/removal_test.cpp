@@ -150,6 +150,7 @@ TEST(RemoveUnsteady, PathsThroughUnsteadyMarkingsBecomeArcs)
     EXPECT_TRUE(engine.RemoveUnsteady());
     EXPECT_EQ(graphLines(*engine.Store()), QStringList({"M0 = [0] [t1,t2>M1;t1,t3>M2;\\\\0.5;0.5;",
                                                         "M1 = [2] [t4>M0;\\\\1;", "M2 = [3] [t4>M0;\\\\1;"}));
+    EXPECT_FALSE(engine.LimitWarning()); // a store made elsewhere has no limit
 }
 
 TEST(RemoveUnsteady, TheInitialMarkingStaysAndReturnsAreDropped)
