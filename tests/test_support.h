@@ -4,8 +4,23 @@
 #include <QDir>
 #include <QString>
 #include <QStringList>
+#include <ostream>
 
 #include "model/designer.h"
+
+// Failed comparisons print texts as texts.
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+
+inline void PrintTo(const QStringList& list, std::ostream* os)
+{
+    *os << '{';
+    for (int i = 0; i < list.size(); ++i)
+        *os << (i ? ", " : "") << '"' << list[i].toStdString() << '"';
+    *os << '}';
+}
 
 // A net container whose messages are collected instead of shown.
 class TTestDesigner : public TQRVDesigner

@@ -31,6 +31,7 @@
 #include "model/class_registry.h"
 #include "model/designer.h"
 #include "netfile/net_file.h"
+#include "structural/invariants_window.h"
 
 namespace {
 const QString kRelease = QStringLiteral(" Release v2.2");
@@ -181,7 +182,8 @@ void TfmMain::buildMenus()
     QMenu* analysis = menuBar()->addMenu(QStringLiteral("Analysis"));
     analysis->setObjectName(QStringLiteral("mnAnalysis"));
     addCommand(analysis, QStringLiteral("Reachability graph"), "actReachability", QKeySequence(), false);
-    addCommand(analysis, QStringLiteral("Structural analysis"), "actStructural", QKeySequence(), false);
+    connect(addCommand(analysis, QStringLiteral("Structural analysis"), "actStructural"), &QAction::triggered,
+            this, &TfmMain::StructuralAnalysis);
     m_performanceMenu = analysis->addMenu(QStringLiteral("Performance analysis"));
     m_performanceMenu->setObjectName(QStringLiteral("mnPerformance"));
     m_performanceMenu->setEnabled(false);
@@ -273,6 +275,16 @@ void TfmMain::SetScaleText(const QString& text)
     const int percent = text.left(text.indexOf(QLatin1Char('%'))).trimmed().toInt();
     if (percent > 0)
         m_designer.SetScale(percent / 100.0);
+}
+
+void TfmMain::StructuralAnalysis()
+{
+    TfmInvar window(m_designer, this);
+    if (!window.BuildIncidence()) {
+        showError(QStringLiteral("Not structure !"));
+        return;
+    }
+    window.exec();
 }
 
 void TfmMain::ZoomAt(int steps, const QPointF& anchor)

@@ -50,6 +50,8 @@ public:
     void CopyToClipboard();
     void ShowHelp(int context = 100);
     void SetScaleText(const QString& text);
+    // Analysis, Structural analysis: the invariant window, modal.
+    void StructuralAnalysis();
     // Moves the scale box `steps` entries, keeping the point under `anchor`.
     void ZoomAt(int steps, const QPointF& anchor);
 

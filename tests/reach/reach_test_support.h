@@ -9,19 +9,13 @@
 #include <cmath>
 #include <map>
 #include <memory>
-#include <ostream>
 #include <random>
 #include <vector>
 
 #include "model/arcs.h"
 #include "model/progress.h"
 #include "reach/compiled_net.h"
-
-// Readable texts in failure messages.
-inline void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
+#include "test_support.h"
 
 // Records progress, status texts and messages; asks to stop after a number
 // of pumps when told to.
