@@ -25,7 +25,7 @@ bool strongComponents(const TMarkList& st, IQRVProgress& progress, std::vector<i
     struct TFrame
     {
         int Node;
-        int Next; // the next arc to follow
+        std::size_t Next, End; // the arcs still to follow
     };
     std::vector<TFrame> calls;
     int counter = 0;
@@ -35,14 +35,14 @@ bool strongComponents(const TMarkList& st, IQRVProgress& progress, std::vector<i
     for (int root = 0; root < n; ++root) {
         if (order[static_cast<std::size_t>(root)] >= 0)
             continue;
-        calls.push_back(TFrame{root, 0});
+        calls.push_back(TFrame{root, st.FirstArc(root), st.EndArc(root)});
         order[static_cast<std::size_t>(root)] = low[static_cast<std::size_t>(root)] = counter++;
         stack.push_back(root);
         while (!calls.empty()) {
             TFrame& f = calls.back();
             const int u = f.Node;
-            if (f.Next < st.ArcCount(u)) {
-                const int v = st.Arc(u, f.Next++).Target;
+            if (f.Next < f.End) {
+                const int v = st.ArcAt(f.Next++).Target;
                 if (order[static_cast<std::size_t>(v)] < 0) {
                     progress.Pump();
                     if (progress.StopRequested())
@@ -54,7 +54,7 @@ bool strongComponents(const TMarkList& st, IQRVProgress& progress, std::vector<i
                     }
                     order[static_cast<std::size_t>(v)] = low[static_cast<std::size_t>(v)] = counter++;
                     stack.push_back(v);
-                    calls.push_back(TFrame{v, 0});
+                    calls.push_back(TFrame{v, st.FirstArc(v), st.EndArc(v)});
                 } else if (component[static_cast<std::size_t>(v)] < 0) {
                     low[static_cast<std::size_t>(u)] =
                         std::min(low[static_cast<std::size_t>(u)], order[static_cast<std::size_t>(v)]);
@@ -99,12 +99,12 @@ TBehaviour TReachEngine::AnalyseBehaviour()
 
     // The bottom components: no arc leaves them.
     std::vector<bool> leaves(static_cast<std::size_t>(components), false);
-    for (int u = 0; u < n; ++u)
-        for (int k = 0; k < st.ArcCount(u); ++k) {
-            const int v = st.Arc(u, k).Target;
-            if (component[static_cast<std::size_t>(u)] != component[static_cast<std::size_t>(v)])
-                leaves[static_cast<std::size_t>(component[static_cast<std::size_t>(u)])] = true;
-        }
+    for (int u = 0; u < n; ++u) {
+        const int cu = component[static_cast<std::size_t>(u)];
+        for (std::size_t a = st.FirstArc(u), end = st.EndArc(u); a < end; ++a)
+            if (cu != component[static_cast<std::size_t>(st.ArcAt(a).Target)])
+                leaves[static_cast<std::size_t>(cu)] = true;
+    }
     int bottom = -1;
     int bottoms = 0;
     for (int c = 0; c < components; ++c)

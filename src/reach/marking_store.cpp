@@ -28,8 +28,9 @@ inline quint64 step(quint64 h, quint64 bits)
 
 namespace {
 
-// The key, and with WithSum the weighted sum of the values in the same pass.
-template <bool WithSum>
+// The key, and with WithSum the weighted sum of the values in the same pass;
+// CheckWhole tells whether the values still have to be checked to be whole.
+template <bool WithSum, bool CheckWhole>
 quint64 keyOf(const double* values, int count, const double* weights, double* sumOut, bool* exactOut)
 {
     constexpr double big = 4503599627370496.0;
@@ -42,7 +43,8 @@ quint64 keyOf(const double* values, int count, const double* weights, double* su
         if constexpr (WithSum) {
             const double x = values[i];
             sum += weights ? weights[i] * x : x;
-            whole = whole && x >= 0 && x < big && (x + big) - big == x;
+            if constexpr (CheckWhole)
+                whole = whole && x >= 0 && x < big && (x + big) - big == x;
         }
     };
     int i = 0;
@@ -74,12 +76,14 @@ quint64 keyOf(const double* values, int count, const double* weights, double* su
 
 quint64 THash::Key(const double* values, int count)
 {
-    return keyOf<false>(values, count, nullptr, nullptr, nullptr);
+    return keyOf<false, false>(values, count, nullptr, nullptr, nullptr);
 }
 
-quint64 THash::KeyAndSum(const double* values, int count, const double* weights, double& sum, bool& exact)
+quint64 THash::KeyAndSum(const double* values, int count, const double* weights, double& sum, bool& exact,
+                         bool wholeValues)
 {
-    return keyOf<true>(values, count, weights, &sum, &exact);
+    return wholeValues ? keyOf<true, false>(values, count, weights, &sum, &exact)
+                       : keyOf<true, true>(values, count, weights, &sum, &exact);
 }
 
 quint64 THash::Key(const TMarkList& store, int mark)
@@ -120,23 +124,6 @@ void THash::Add(const TMarkList& store, int mark, quint64 key)
         grow(store);
     insert(key, mark);
     ++m_count;
-}
-
-void THash::PrefetchValues(const TMarkList& store, quint64 key) const
-{
-    if (m_slots.empty())
-        return;
-    const std::size_t mask = m_slots.size() - 1;
-    const quint64 tag = key & 0xFFFFFFFF00000000ull;
-    for (std::size_t i = Home(key, mask), n = 0; n < 4; i = (i + 1) & mask, ++n) {
-        const quint64 s = m_slots[i];
-        if (s == 0)
-            return;
-        if ((s & 0xFFFFFFFF00000000ull) == tag) {
-            __builtin_prefetch(store.Values(static_cast<int>((s & 0xFFFFFFFFull) - 1)));
-            return;
-        }
-    }
 }
 
 int THash::Find(const TMarkList& store, const double* values) const

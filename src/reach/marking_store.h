@@ -58,10 +58,6 @@ public:
             __builtin_prefetch(&m_slots[Home(key, m_slots.size() - 1)]);
     }
 
-    // After Prefetch: asks for the values of the first marking the lookup
-    // will compare with.
-    void PrefetchValues(const TMarkList& store, quint64 key) const;
-
     // The key of a marking's values (equal values give equal keys; 0 and -0 are equal).
     static quint64 Key(const double* values, int count);
     static quint64 Key(const TMarkList& store, int mark);
@@ -69,9 +65,10 @@ public:
     // when none), which the unbounded-net control reads: one pass gives
     // both. `exact` tells that every value is a whole number from 0 on and
     // the sum is below 2^52, so that it was computed without rounding (for
-    // whole weights).
-    static quint64 KeyAndSum(const double* values, int count, const double* weights, double& sum,
-                             bool& exact);
+    // whole weights). `wholeValues`: the caller knows every value to be a
+    // whole number from 0 on.
+    static quint64 KeyAndSum(const double* values, int count, const double* weights, double& sum, bool& exact,
+                             bool wholeValues = false);
 
     // The slot where a key's search starts: from the high half of the key,
     // which the slots keep, so that growing the table needs no values.
@@ -166,6 +163,10 @@ public:
     qint64 ArcCount() const { return static_cast<qint64>(m_arcs.size()); }
     int ArcCount(int m) const { return static_cast<int>(arcEnd(m) - arcBegin(m)); }
     const TArc& Arc(int m, int k) const { return m_arcs[arcBegin(m) + static_cast<std::size_t>(k)]; }
+    // The arcs of marking m as positions in the list of all arcs, for walks over the graph.
+    std::size_t FirstArc(int m) const { return arcBegin(m); }
+    std::size_t EndArc(int m) const { return arcEnd(m); }
+    const TArc& ArcAt(std::size_t position) const { return m_arcs[position]; }
     QString EdgeName(int m, int k) const { return LabelText(Arc(m, k).Label); }
     // The value that the decimal text of a weight (15 significant digits)
     // reads back as: what arcs store.

@@ -325,6 +325,9 @@ template <class Run> bool TReachEngine::expandPassWith(Run& r)
     const bool balance = Settings.BalanceCalculation;
     const int contin = st.ContinuousCount();
     const double* weights = sumWeights();
+    // A compiled net of whole counts keeps them whole (the unbounded-net
+    // control writes 99999).
+    const bool whole = m_compiledNet && m_compiledNet->Clean();
     bool result = false;
     const int n = st.Count();
     for (int i = st.Expanded; i < n; ++i) {
@@ -378,7 +381,7 @@ template <class Run> bool TReachEngine::expandPassWith(Run& r)
                 // equal sum can only mean an equal marking, which changes nothing.
                 double sum = 0;
                 bool exact = false;
-                key = THash::KeyAndSum(nv, width, weights, sum, exact);
+                key = THash::KeyAndSum(nv, width, weights, sum, exact, whole);
                 const double chain = m_minChainSum[static_cast<std::size_t>(i)];
                 if (!(sum < chain || (m_exactSums && exact && sum <= chain)) && applyOmega(nv, i))
                     key = THash::KeyAndSum(nv, width, weights, sum, exact);
@@ -390,8 +393,6 @@ template <class Run> bool TReachEngine::expandPassWith(Run& r)
             m_batchKeys[k] = key;
             st.Hash.Prefetch(key);
         }
-        for (std::size_t k = 0; k < count; ++k)
-            st.Hash.PrefetchValues(st, m_batchKeys[k]);
         for (std::size_t k = 0; k < count; ++k) {
             const int t = m_enabled[k];
             const double* nv = m_batch.data() + k * std::size_t(width);
