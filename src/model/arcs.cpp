@@ -640,7 +640,9 @@ void TQRVLinkBase::Draw(QPainter& painter, int mode)
     const bool placing = HasState(osPlacing);
     if (!m_destObj && !placing)
         return;
-    if (!placing && endsMoved())
+    // Ends that moved without telling, or ends rebuilt after this link in the
+    // same update: the geometry is made current before it is drawn.
+    if (!placing && (HasState(osDirty) || endsMoved()))
         UpdateRegion();
     TQRVObject::Draw(painter, mode);
 

@@ -54,12 +54,14 @@ bool isReference(const QString& text)
 
 } // namespace
 
-void TFormulaReader::classify(const TQRVFormula& formula, const QString& text) const
+void TFormulaReader::classify(const TQRVFormula& formula) const
 {
-    m_text = text;
+    const QString& text = formula.Parser().Expression();
+    m_formula = &formula;
+    m_serial = formula.Parser().ProgramSerial();
     if (isPlainNumber(text)) {
-        // The parser's own reading of the number, once.
-        m_number = static_cast<double>(formula.Parser().Evaluate());
+        // The evaluator's own reading of the number, once.
+        m_number = static_cast<double>(formula.Evaluate());
         m_form = fmNumber;
     } else if (isReference(text)) {
         m_form = fmReference;
@@ -70,16 +72,15 @@ void TFormulaReader::classify(const TQRVFormula& formula, const QString& text) c
 
 double TFormulaReader::Value(const TQRVFormula& formula) const
 {
-    const QString text = formula.Formula();
-    // The same shared text means the same formula text: the cached form holds.
-    if (m_form == fmUnknown || text.constData() != m_text.constData() || text.size() != m_text.size())
-        classify(formula, text);
+    if (&formula != m_formula || formula.Parser().ProgramSerial() != m_serial)
+        classify(formula);
     switch (m_form) {
     case fmNumber:
         return applyKind(m_number, formula.Kind());
     case fmReference:
         return applyKind(formula.Value_Reference(), formula.Kind());
-    default:
-        return formula.Value_Actual();
+    case fmGeneral:
+        break;
     }
+    return formula.Value_Actual();
 }

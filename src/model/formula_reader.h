@@ -1,14 +1,15 @@
 // Reading the values of element formulas in the inner loops of the analyses.
 #pragma once
 
-#include <QString>
+#include <QtGlobal>
 
 class TQRVFormula;
 
 // Reads a formula's actual value like TQRVFormula::Value_Actual, but reads a
 // text that is a plain number, or the reference value alone, without running
-// the expression parser: such values cost no allocation and no name lookup.
-// The form of the text is found again whenever the formula's text changes.
+// the expression evaluator: such values cost no allocation, no name lookup
+// and no touch of the text. The form of the text is found again whenever the
+// formula compiles a new text.
 class TFormulaReader
 {
 public:
@@ -16,10 +17,11 @@ public:
     double Value(const TQRVFormula& formula) const;
 
 private:
-    enum TForm : unsigned char { fmUnknown, fmNumber, fmReference, fmGeneral };
-    void classify(const TQRVFormula& formula, const QString& text) const;
+    enum TForm : unsigned char { fmNumber, fmReference, fmGeneral };
+    void classify(const TQRVFormula& formula) const;
 
-    mutable QString m_text; // shares the formula's text while it stays the same
-    mutable TForm m_form = fmUnknown;
+    mutable const TQRVFormula* m_formula = nullptr;
+    mutable quint64 m_serial = 0; // the formula's program when the form was found
+    mutable TForm m_form = fmGeneral;
     mutable double m_number = 0;
 };

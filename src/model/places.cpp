@@ -302,6 +302,15 @@ double TclsNodeContinuous::Balance() const
     return b;
 }
 
+double TclsNodeContinuous::BalanceOrZero() const noexcept
+{
+    try {
+        return Balance();
+    } catch (...) {
+        return 0;
+    }
+}
+
 QString TclsNodeContinuous::VariableName(int index) const
 {
     switch (index) {

@@ -123,7 +123,7 @@ class TclsNodeContinuous : public TclsNode
     Q_PROPERTY(double BoundMin READ BoundMin WRITE SetBoundMin)
     Q_PROPERTY(double BoundMax READ BoundMax WRITE SetBoundMax)
     Q_PROPERTY(double Level READ Level WRITE SetLevel)
-    Q_PROPERTY(double Balance READ Balance)
+    Q_PROPERTY(double Balance READ BalanceOrZero)
 
 public:
     Q_INVOKABLE explicit TclsNodeContinuous(TQRVDesigner* designer);
@@ -143,6 +143,9 @@ public:
     void ChangeLevel(double delta);
     // The net rate of change of Level under the current marking.
     double Balance() const;
+    // Balance for readers that cannot handle a failing formula (the published
+    // property, the inspector): 0 when a formula cannot be evaluated.
+    double BalanceOrZero() const noexcept;
 
     double Value() const override { return m_level; }
     double LowerBound() const override { return m_boundMin; }

@@ -122,6 +122,15 @@ bool TclsTrans::Open() const
     return true;
 }
 
+bool TclsTrans::OpenOrFalse() const noexcept
+{
+    try {
+        return Open();
+    } catch (...) {
+        return false;
+    }
+}
+
 void TclsTrans::Fire()
 {
     if (takeInputs())
@@ -329,13 +338,7 @@ void TclsTrans::Draw(QPainter& painter, int mode)
         brush = Qt::white;
     if (Designer() && Designer()->Simulating()) {
         // A formula that cannot be evaluated shows the transition as not enabled.
-        bool open = false;
-        try {
-            open = Open();
-        } catch (...) {
-            open = false;
-        }
-        if (open) {
+        if (OpenOrFalse()) {
             pen = BgrColor(EnabledColor);
             if (!IsContinuous)
                 brush = pen;

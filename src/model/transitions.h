@@ -18,7 +18,7 @@ class TclsLink;
 class TclsTrans : public TQRVNode, public IQRVStorable
 {
     Q_OBJECT
-    Q_PROPERTY(bool Open READ Open)
+    Q_PROPERTY(bool Open READ OpenOrFalse)
     Q_PROPERTY(Qrv::TObjSize Size READ Size WRITE SetSize)
     Q_PROPERTY(double Angle READ Angle WRITE SetAngle)
     Q_PROPERTY(TQRVFormula* Priority READ Priority WRITE SetPriority)
@@ -34,6 +34,9 @@ public:
     // Constant weights and guards are read without the parser: on such a net
     // Open and Fire allocate nothing and look nothing up by name.
     bool Open() const;
+    // Open for readers that cannot handle a failing formula (the published
+    // property, the inspector): false when a formula cannot be evaluated.
+    bool OpenOrFalse() const noexcept;
     // One firing: nothing unless Open. Increments FireCount.
     void Fire();
     // The two halves of Fire (the simulation animates between them).

@@ -1,35 +1,11 @@
 // quorvane-cli eval: values, messages and exit statuses.
 #include <gtest/gtest.h>
 
-#include <QProcess>
 #include <QTemporaryDir>
 
+#include "cli/cli_runner.h"
 #include "model/designer.h"
 #include "netfile/net_file.h"
-
-namespace {
-
-struct TRun
-{
-    int Status = -1;
-    QString Out;
-    QString Err;
-};
-
-TRun runCli(const QStringList& args)
-{
-    QProcess process;
-    process.start(QStringLiteral(QUORVANE_CLI), args);
-    TRun run;
-    if (!process.waitForFinished(60000))
-        return run;
-    run.Status = process.exitCode();
-    run.Out = QString::fromUtf8(process.readAllStandardOutput());
-    run.Err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
-} // namespace
 
 TEST(CliEval, PrintsTheTextsValueAndTheActualValue)
 {

@@ -2,31 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
+#include "cli/cli_runner.h"
 #include "model/element_builders.h"
 #include "netfile/net_file.h"
-
-namespace {
-
-struct TRun
-{
-    int Status = -1;
-    QString Out;
-    QString Err;
-};
-
-TRun runCli(const QStringList& args)
-{
-    QProcess p;
-    p.start(QStringLiteral(QUORVANE_CLI), args);
-    p.waitForFinished(60000);
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
-}
-
-} // namespace
 
 TEST(InvariantsCommand, RejectsBadArgumentsAndUnreadableNets)
 {

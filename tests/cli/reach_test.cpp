@@ -2,33 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
+#include "cli/cli_runner.h"
 #include "model/element_builders.h"
 #include "netfile/net_file.h"
 
 namespace {
-
-struct TRun
-{
-    int Status = -1;
-    QString Out;
-    QString Err;
-};
-
-TRun runCli(const QStringList& args)
-{
-    QProcess process;
-    process.start(QStringLiteral(QUORVANE_CLI), args);
-    TRun run;
-    if (!process.waitForFinished(60000))
-        return run;
-    run.Status = process.exitCode();
-    run.Out = QString::fromUtf8(process.readAllStandardOutput());
-    run.Err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
 
 // p1 (1 token) -> t1 -> p2 -> t2 -> p1, and with `grow` a t3 that adds to p3.
 QString saveNet(const QTemporaryDir& dir, bool grow)

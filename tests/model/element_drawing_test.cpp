@@ -278,6 +278,17 @@ TEST(ArcDrawing, FormulasThatFailDoNotStopTheDrawing)
     EXPECT_GT(CountPixels(image, image.rect(), [](QRgb c) { return IsColor(c, TclsLink::ArcColor); }), 0);
     EXPECT_EQ(CountPixels(image, image.rect(), [](QRgb c) { return IsColor(c, TclsTrans::EnabledColor); }),
               0);
-    // The analyses, by contrast, hear of the failure.
+    // The analyses hear of the failure; the published properties, which the
+    // inspector reads, do not throw.
     EXPECT_ANY_THROW(t->Open());
+    EXPECT_FALSE(t->property("Open").toBool());
+    auto* b = AddNode<TclsNodeContinuous>(d, 20, 100);
+    auto* q = AddNode<TclsTransContinuous>(d, 200, 100);
+    AddArc<TclsLinkContinuous>(d, q, b);
+    q->IncludeState(osLoading);
+    q->Guard()->SetFormula("nowhere_TOKENS");
+    q->ExcludeState(osLoading);
+    d.RebuildArcLists();
+    EXPECT_ANY_THROW(b->Balance());
+    EXPECT_EQ(b->property("Balance").toDouble(), 0);
 }
