@@ -1,0 +1,238 @@
+// The marking store of one analysis run: every marking found, the arcs of
+// the reachability graph between them, and the index that finds a marking
+// by its values.
+//
+// Markings are packed: the store keeps the list of place names once, and
+// per marking only its values (and the balances of continuous places when
+// the net has any), its parent, its flags and the start of its arcs. Texts
+// are produced when asked.
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "reach/chunked_array.h"
+#include "reach/marking.h"
+
+// One arc of the reachability graph. `Label` is the index of the transition
+// fired in the store's transition list, or a chain of labels made when
+// unsteady markings were bypassed. `Weight` is the value that the arc's
+// decimal text (15 significant digits) reads back as.
+struct TArc
+{
+    qint32 Target;
+    qint32 Label;
+    double Weight;
+};
+static_assert(sizeof(TArc) == 16, "arcs are packed into 16 bytes");
+
+// How graph lines are written: full (without weights) or reduced (with the
+// weights after two backslashes), as after unsteady markings were removed.
+enum TRagMode { rmFull, rmReduced };
+
+class TMarkList;
+
+// The index of the stored markings. Every stored marking is found: a key
+// leads to all markings with that key, and Find compares the values.
+class THash
+{
+public:
+    void Clear();
+    void Add(const TMarkList& store, int mark) { Add(store, mark, Key(store, mark)); }
+    void Add(const TMarkList& store, int mark, quint64 key);
+    // The stored marking with exactly these values, or -1.
+    int Find(const TMarkList& store, const double* values) const;
+    int Find(const TMarkList& store, const double* values, quint64 key) const;
+    void Rebuild(const TMarkList& store);
+    std::size_t MemoryBytes() const { return m_slots.capacity() * sizeof(quint64); }
+    // Asks the processor to fetch what a lookup of this key reads first.
+    void Prefetch(quint64 key) const
+    {
+        if (!m_slots.empty())
+            __builtin_prefetch(&m_slots[Home(key, m_slots.size() - 1)]);
+    }
+
+    // The key of a marking's values (equal values give equal keys; 0 and -0 are equal).
+    static quint64 Key(const double* values, int count);
+    static quint64 Key(const TMarkList& store, int mark);
+    // The key together with the values' sum weighted by `weights` (all 1
+    // when none), which the unbounded-net control reads: one pass gives
+    // both. `exact` tells that every value is a whole number from 0 on and
+    // the sum is below 2^52, so that it was computed without rounding (for
+    // whole weights). `wholeValues`: the caller knows every value to be a
+    // whole number from 0 on.
+    static quint64 KeyAndSum(const double* values, int count, const double* weights, double& sum, bool& exact,
+                             bool wholeValues = false);
+
+    // The slot where a key's search starts: from the high half of the key,
+    // which the slots keep, so that growing the table needs no values.
+    static std::size_t Home(quint64 key, std::size_t mask)
+    {
+        return static_cast<std::size_t>(((key >> 32) * 0x9E3779B97F4A7C15ull) >> 24) & mask;
+    }
+
+private:
+    void insert(quint64 key, int mark);
+    void grow(const TMarkList& store);
+
+    // Per slot: the marking index + 1 in the low half (0 = empty), the high
+    // half of the key in the high half, so that most other markings are
+    // passed over without reading their values.
+    std::vector<quint64> m_slots;
+    std::size_t m_count = 0;
+};
+
+class TMarkList
+{
+public:
+    TMarkList() = default;
+    TMarkList(const TMarkList&) = delete;
+    TMarkList& operator=(const TMarkList&) = delete;
+
+    // ---- entries: the places of every marking, in place order -------------
+    // Sets the entries; only before the first marking is added.
+    void SetPlaces(const QStringList& names, const std::vector<bool>& continuous);
+    int PlaceCount() const { return static_cast<int>(m_placeNames.size()); }
+    const QStringList& PlaceNames() const { return m_placeNames; }
+    QString PlaceName(int i) const { return m_placeNames.value(i); }
+    bool IsContinuousPlace(int i) const { return i >= 0 && i < PlaceCount() && m_balanceSlot[i] >= 0; }
+    int ContinuousCount() const { return m_balances.width(); }
+
+    // ---- transitions and arc labels ------------------------------------------
+    void SetTransitions(const QStringList& names);
+    int TransitionCount() const { return static_cast<int>(m_transitionNames.size()); }
+    QString TransitionName(int t) const { return m_transitionNames.value(t); }
+    const QStringList& TransitionNames() const { return m_transitionNames; }
+    // Firing counters of the build, per transition.
+    std::vector<qint64> FireCounts;
+    // The label that reads as the text of `first` + "," + the text of `second`.
+    int ChainLabel(int first, int second);
+    QString LabelText(int label) const;
+    void AppendLabel(std::string& out, int label) const;
+    // The transition of a label: itself, or for a chain its first transition.
+    int LabelTransition(int label) const;
+
+    // ---- run data --------------------------------------------------------------
+    // The markings' limit of the build (none for a store made otherwise),
+    // and how many markings the build has expanded.
+    qint64 Limit = std::numeric_limits<qint64>::max();
+    int Expanded = 0;
+
+    // ---- markings ----------------------------------------------------------------
+    int Count() const { return static_cast<int>(m_parent.size()); }
+    // Marking m on its own (an empty marking outside the store).
+    TMark Mark(int m) const;
+    const double* Values(int m) const { return m_values.row(static_cast<std::size_t>(m)); }
+    // 0 outside the store or the entries.
+    double Value(int m, int i) const;
+    // The balance of entry i (0 for a discrete place).
+    double Balance(int m, int i) const;
+    const double* Balances(int m) const { return m_balances.row(static_cast<std::size_t>(m)); }
+
+    // The rows that the next marking is read into; AddNew stores them.
+    double* NewValues() { return m_values.spare(); }
+    double* NewBalances() { return m_balances.spare(); }
+    int AddNew(int parent);
+    // The same with the key of the values known.
+    int AddNew(int parent, quint64 key);
+    // Stores a copy of the values (balances: one per continuous place, or none).
+    int Add(const double* values, const double* balances = nullptr, int parent = -1);
+    // The stored marking with exactly these values, or -1.
+    int Find(const double* values) const { return Hash.Find(*this, values); }
+
+    // The marking from which this one was first reached (-1 for the first one).
+    int Parent(int m) const { return m_parent[static_cast<std::size_t>(m)]; }
+    bool Tangible(int m) const { return (m_flags[static_cast<std::size_t>(m)] & fTangible) != 0; }
+    void SetTangible(int m, bool on) { setFlag(m, fTangible, on); }
+    bool HomeState(int m) const { return (m_flags[static_cast<std::size_t>(m)] & fHomeState) != 0; }
+    void SetHomeState(int m, bool on) { setFlag(m, fHomeState, on); }
+    // Continuous transitions enabled in a marking, recorded when balances are calculated.
+    QString OpenContinuous(int m) const;
+    void SetOpenContinuous(int m, const QString& text);
+
+    // ---- arcs ----------------------------------------------------------------------
+    // Appends an arc to the arcs of `source`. Arcs are added marking by
+    // marking: `source` may not be smaller than that of the previous arc.
+    void AddEdge(int source, int target, int label, double weight);
+    qint64 ArcCount() const { return static_cast<qint64>(m_arcs.size()); }
+    int ArcCount(int m) const { return static_cast<int>(arcEnd(m) - arcBegin(m)); }
+    const TArc& Arc(int m, int k) const { return m_arcs[arcBegin(m) + static_cast<std::size_t>(k)]; }
+    // The arcs of marking m as positions in the list of all arcs, for walks over the graph.
+    std::size_t FirstArc(int m) const { return arcBegin(m); }
+    std::size_t EndArc(int m) const { return arcEnd(m); }
+    const TArc& ArcAt(std::size_t position) const { return m_arcs[position]; }
+    QString EdgeName(int m, int k) const { return LabelText(Arc(m, k).Label); }
+    // The value that the decimal text of a weight (15 significant digits)
+    // reads back as: what arcs store.
+    double StoredWeight(double weight);
+
+    // ---- texts -----------------------------------------------------------------------
+    QString GetValuesText(int m) const;
+    QString GetPositionsText() const;
+    QString GetLinksText(int m) const;
+    QString GetRatesText(int m) const;
+    QString GetLine(int m, TRagMode mode) const;
+    void AppendValuesText(std::string& out, int m) const;
+    void AppendLinksText(std::string& out, int m) const;
+    void AppendRatesText(std::string& out, int m) const;
+    void AppendLine(std::string& out, int m, TRagMode mode) const;
+
+    // ---- whole graph -------------------------------------------------------------------
+    // Keeps the markings listed in `kept` (old indices, ascending), renumbered
+    // in that order; `arcsOf` gives the new arcs of each kept marking (targets
+    // in the old numbering, all of them kept).
+    void ReplaceGraph(const std::vector<int>& kept,
+                      const std::function<void(int mark, std::vector<TArc>& arcs)>& arcsOf);
+    std::size_t MemoryBytes() const;
+
+    THash Hash;
+
+private:
+    enum : quint8 { fTangible = 1, fHomeState = 2 };
+    void setFlag(int m, quint8 flag, bool on)
+    {
+        quint8& f = m_flags[static_cast<std::size_t>(m)];
+        f = on ? static_cast<quint8>(f | flag) : static_cast<quint8>(f & ~flag);
+    }
+    std::size_t arcBegin(int m) const
+    {
+        return m <= m_lastSource ? static_cast<std::size_t>(m_arcBegin[static_cast<std::size_t>(m)])
+                                 : m_arcs.size();
+    }
+    std::size_t arcEnd(int m) const
+    {
+        return m < m_lastSource ? static_cast<std::size_t>(m_arcBegin[static_cast<std::size_t>(m) + 1])
+                                : m_arcs.size();
+    }
+
+    QStringList m_placeNames;
+    std::vector<int> m_balanceSlot; // per entry: index among the balances, or -1
+    QStringList m_transitionNames;
+    std::vector<std::string> m_transitionBytes;
+    std::vector<std::pair<qint32, qint32>> m_chains;
+    QHash<quint64, qint32> m_chainIndex;
+
+    TRowArena m_values;
+    TRowArena m_balances;
+    TChunkedArray<qint32> m_parent;
+    TChunkedArray<quint8> m_flags;
+    TChunkedArray<qint64> m_arcBegin;
+    TChunkedArray<TArc> m_arcs;
+    int m_lastSource = -1;
+    std::vector<qint32> m_openContinuous; // per marking, when recorded
+    QStringList m_openTexts;
+    QHash<QString, qint32> m_openIndex;
+
+    struct TWeightCache
+    {
+        quint64 Bits = ~quint64(0);
+        double Stored = 0;
+    };
+    TWeightCache m_weightCache[64];
+};

@@ -1,0 +1,551 @@
+#include "reach/reach_engine.h"
+
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+#include "formula/parser.h"
+#include "model/numbers.h"
+#include "model/places.h"
+#include "reach/reach_run.h"
+
+namespace {
+
+// The net given as arrays: nothing to write back to.
+class TCompiledSource : public IReachSource
+{
+public:
+    explicit TCompiledSource(std::shared_ptr<const TCompiledNet> net) : m_net(std::move(net)) {}
+
+    bool Prepare(const TReachSettings&, int, const std::function<bool(const TQRVObject*)>&,
+                 TPreparedNet& prepared, QString&) override
+    {
+        prepared.Places = m_net->PlaceNames();
+        prepared.Continuous.assign(static_cast<std::size_t>(m_net->PlaceCount()), false);
+        prepared.Transitions = m_net->TransitionNames();
+        prepared.ConflictInputs = m_net->ConflictInputs();
+        prepared.Statistics.Places = m_net->PlaceCount();
+        prepared.Statistics.Transitions = m_net->TransitionCount();
+        prepared.Statistics.Links = m_net->ArcCount();
+        for (double v : m_net->Initial())
+            prepared.Statistics.Markers += RoundHalfEven(v);
+        prepared.Compiled = m_net;
+        return true;
+    }
+    void Finish(TMarkList&, const TCompiledRun*) override {}
+    void ApplyMarking(const TMarkList&, int) override {}
+    TMark CreateMarking(QString*) const override
+    {
+        TMark m;
+        for (int i = 0; i < m_net->PlaceCount(); ++i)
+            m.AddPlace(m_net->PlaceNames()[i], 0, m_net->Initial()[static_cast<std::size_t>(i)]);
+        return m;
+    }
+    void SetUpdating(bool) override {}
+
+private:
+    std::shared_ptr<const TCompiledNet> m_net;
+};
+
+} // namespace
+
+TReachEngine::TReachEngine() : m_silent(std::make_unique<TSilentProgress>())
+{
+    m_progress = m_silent.get();
+}
+
+TReachEngine::~TReachEngine() = default;
+
+void TReachEngine::SetCompiledNet(std::shared_ptr<const TCompiledNet> net)
+{
+    SetSource(std::make_unique<TCompiledSource>(std::move(net)));
+}
+
+void TReachEngine::SetSource(std::unique_ptr<IReachSource> source)
+{
+    m_store.reset();
+    m_compiled.reset();
+    m_live.reset();
+    m_compiledNet.reset();
+    m_source = std::move(source);
+}
+
+void TReachEngine::AdoptStore(std::unique_ptr<TMarkList> store)
+{
+    m_compiled.reset();
+    m_live.reset();
+    m_compiledNet.reset();
+    m_store = std::move(store);
+    m_totalMarkings = m_store ? m_store->Count() : 0;
+}
+
+void TReachEngine::SetProgress(IQRVProgress* progress)
+{
+    m_progress = progress ? progress : m_silent.get();
+}
+
+IReachRun* TReachEngine::run() const
+{
+    return m_compiled ? static_cast<IReachRun*>(m_compiled.get()) : m_live.get();
+}
+
+QString TReachEngine::FormatElapsed(qint64 ms)
+{
+    return QStringLiteral("%1m %2s %3ms")
+        .arg(ms / 60000)
+        .arg((ms / 1000) % 60)
+        .arg(ms % 1000, 3, 10, QLatin1Char('0'));
+}
+
+// ---- preparation ---------------------------------------------------------------------
+
+bool TReachEngine::PrepareBuild()
+{
+    m_store.reset();
+    m_compiled.reset();
+    m_live.reset();
+    m_compiledNet.reset();
+    m_minChainSum.clear();
+    m_exactSums = true;
+    m_built = false;
+    m_shownPercent = -1;
+    m_progress->Progress(0);
+    if (!m_source) {
+        m_progress->Message(QStringLiteral("There is no net to analyse."));
+        return false;
+    }
+
+    TPreparedNet prepared;
+    QString error;
+    if (!m_source->Prepare(Settings, SelectedGroup, GroupFilter, prepared, error)) {
+        m_progress->Message(error);
+        return false;
+    }
+    m_statistics = prepared.Statistics;
+    auto store = std::make_unique<TMarkList>();
+    store->SetPlaces(prepared.Places, prepared.Continuous);
+    store->SetTransitions(prepared.Transitions);
+    store->Limit = Settings.Limit;
+    m_store = std::move(store);
+    m_conflicts = BuildConflicts(prepared.ConflictInputs);
+    m_enabledAt.assign(static_cast<std::size_t>(m_store->TransitionCount()), -1);
+    m_sumWeights.clear();
+    if (prepared.Compiled) {
+        m_compiledNet = prepared.Compiled;
+        m_compiled = std::make_unique<TCompiledRun>(*m_compiledNet, m_store->FireCounts);
+        if (Settings.UnboundedControl)
+            m_sumWeights = m_compiledNet->PositiveInvariant();
+    } else {
+        m_live = std::move(prepared.Live);
+    }
+
+    QString open;
+    run()->Read(m_store->NewValues(), m_store->NewBalances(), Settings.BalanceCalculation ? &open : nullptr);
+    const int first = m_store->AddNew(-1);
+    if (Settings.BalanceCalculation)
+        m_store->SetOpenContinuous(first, open);
+    recordNewMarking(first, -1);
+    return true;
+}
+
+void TReachEngine::recordNewMarking(int mark, int parent)
+{
+    if (!Settings.UnboundedControl)
+        return;
+    double sum = 0;
+    bool exact = false;
+    THash::KeyAndSum(m_store->Values(mark), m_store->PlaceCount(), sumWeights(), sum, exact);
+    recordChainSum(parent, sum, exact);
+}
+
+void TReachEngine::recordChainSum(int parent, double sum, bool exact)
+{
+    if (!exact)
+        m_exactSums = false;
+    if (parent >= 0)
+        sum = std::min(sum, m_minChainSum[static_cast<std::size_t>(parent)]);
+    m_minChainSum.push_back(sum);
+}
+
+// ---- collecting enabled transitions and probabilities -----------------------------------
+
+template <class Run> void TReachEngine::collectEnabledWith(Run& r, bool priorityMode)
+{
+    m_enabled.clear();
+    const int n = r.TransitionCount();
+    for (int t = 0; t < n; ++t) {
+        const TTransClass cls = r.Class(t);
+        if (cls == tcContinuous || !r.Open(t))
+            continue;
+        if (!priorityMode || m_enabled.empty()) {
+            m_enabled.push_back(t);
+            continue;
+        }
+        const int h = m_enabled.front();
+        if (cls == r.Class(h)) {
+            const double pt = r.Priority(t);
+            const double ph = r.Priority(h);
+            if (pt > ph) {
+                m_enabled.clear();
+                m_enabled.push_back(t);
+            } else if (pt == ph) {
+                m_enabled.push_back(t);
+            }
+        } else if (cls == tcImmediate) {
+            m_enabled.clear();
+            m_enabled.push_back(t);
+        }
+    }
+}
+
+const std::vector<int>& TReachEngine::CollectEnabled(bool priorityMode)
+{
+    if (m_compiled)
+        collectEnabledWith(*m_compiled, priorityMode);
+    else if (m_live)
+        collectEnabledWith(*m_live, priorityMode);
+    else
+        m_enabled.clear();
+    return m_enabled;
+}
+
+template <class Run> void TReachEngine::computeProbabilitiesWith(Run& r)
+{
+    // Not yet set: -1 (every probability set below is at least 0).
+    m_probabilities.assign(m_enabled.size(), -1.0);
+    for (std::size_t k = 0; k < m_enabled.size(); ++k)
+        m_enabledAt[static_cast<std::size_t>(m_enabled[k])] = static_cast<int>(k);
+    if (m_enabled.size() > 1) {
+        for (const TConflict& c : m_conflicts) {
+            // The enabled immediate transitions of the set share probability 1
+            // by their weights; equally when the weights sum to 0.
+            double sum = 0;
+            int members = 0;
+            for (int t : c.Transitions) {
+                if (t < 0 || m_enabledAt[static_cast<std::size_t>(t)] < 0 || r.Class(t) != tcImmediate)
+                    continue;
+                const double w = r.WeightSpeed(t);
+                m_probabilities[static_cast<std::size_t>(m_enabledAt[static_cast<std::size_t>(t)])] = w;
+                sum += w;
+                ++members;
+            }
+            if (members == 0)
+                continue;
+            for (int t : c.Transitions) {
+                if (t < 0 || m_enabledAt[static_cast<std::size_t>(t)] < 0 || r.Class(t) != tcImmediate)
+                    continue;
+                double& p =
+                    m_probabilities[static_cast<std::size_t>(m_enabledAt[static_cast<std::size_t>(t)])];
+                p = sum > 0 ? p / sum : 1.0 / members;
+            }
+        }
+    }
+    for (double& p : m_probabilities)
+        if (p < 0)
+            p = 1.0;
+    for (int t : m_enabled)
+        m_enabledAt[static_cast<std::size_t>(t)] = -1;
+}
+
+void TReachEngine::ComputeProbabilities()
+{
+    if (m_compiled)
+        computeProbabilitiesWith(*m_compiled);
+    else if (m_live)
+        computeProbabilitiesWith(*m_live);
+}
+
+double TReachEngine::Probability(int t) const
+{
+    for (std::size_t k = 0; k < m_enabled.size(); ++k)
+        if (m_enabled[k] == t)
+            return k < m_probabilities.size() ? m_probabilities[k] : 0.0;
+    return -1.0;
+}
+
+void TReachEngine::SetProbability(int t, double p)
+{
+    for (std::size_t k = 0; k < m_enabled.size(); ++k)
+        if (m_enabled[k] == t && k < m_probabilities.size())
+            m_probabilities[k] = p;
+}
+
+// ---- unbounded-net control --------------------------------------------------------------
+
+void TReachEngine::ApplyOmega(double* values, int parent) const
+{
+    applyOmega(values, parent);
+}
+
+bool TReachEngine::applyOmega(double* values, int parent) const
+{
+    // The first ancestor covered by the new marking: every value that grew
+    // since then becomes unbounded.
+    const int n = m_store->PlaceCount();
+    for (int a = parent; a >= 0; a = m_store->Parent(a)) {
+        const double* av = m_store->Values(a);
+        int i = 0;
+        while (i < n && av[i] <= values[i])
+            ++i;
+        if (i == n) {
+            bool changed = false;
+            for (int k = 0; k < n; ++k)
+                if (values[k] > av[k]) {
+                    values[k] = OmegaValue;
+                    changed = true;
+                }
+            return changed;
+        }
+        if (a == 0)
+            return false;
+    }
+    return false;
+}
+
+// ---- expansion -------------------------------------------------------------------------------
+
+void TReachEngine::showProgress()
+{
+    const qint64 limit = std::max<qint64>(1, m_store->Limit);
+    const int p =
+        static_cast<int>(std::min<qint64>(100, (m_store->Count() * qint64(100) + limit / 2) / limit));
+    if (p != m_shownPercent) {
+        m_shownPercent = p;
+        m_progress->Progress(p);
+    }
+}
+
+template <class Run> bool TReachEngine::expandPassWith(Run& r)
+{
+    TMarkList& st = *m_store;
+    const int width = st.PlaceCount();
+    const bool omega = Settings.UnboundedControl;
+    const bool balance = Settings.BalanceCalculation;
+    const int contin = st.ContinuousCount();
+    const double* weights = sumWeights();
+    // A compiled net of whole counts keeps them whole (the unbounded-net
+    // control writes 99999).
+    const bool whole = m_compiledNet && m_compiledNet->Clean();
+    bool result = false;
+    const int n = st.Count();
+    for (int i = st.Expanded; i < n; ++i) {
+        ++st.Expanded;
+        m_progress->Pump();
+        if (st.Count() >= st.Limit) {
+            m_progress->Message(QString::fromLatin1(ReachTexts::LimitMessage));
+            m_limitReached = true;
+            return false;
+        }
+        if (m_progress->StopRequested()) {
+            m_stopped = true;
+            return false;
+        }
+        showProgress();
+
+        const double* mv = st.Values(i); // rows never move
+        r.Apply(mv);
+        collectEnabledWith(r, Settings.PriorityMode);
+        if (Settings.RemoveUnsteady)
+            computeProbabilitiesWith(r);
+        else
+            m_probabilities.assign(m_enabled.size(), 0.0);
+        if (m_enabled.empty())
+            m_noDeadMarking = false;
+
+        // First every successor, then their lookups: the lookups' memory
+        // accesses overlap.
+        const std::size_t count = m_enabled.size();
+        if (m_batch.size() < count * std::size_t(width))
+            m_batch.resize(count * std::size_t(width));
+        if (m_batchBalances.size() < count * std::size_t(contin))
+            m_batchBalances.resize(count * std::size_t(contin));
+        if (balance && m_batchOpen.size() < count)
+            m_batchOpen.resize(count);
+        m_batchKeys.resize(count);
+        m_batchSums.resize(count);
+        m_batchExact.resize(count);
+        for (std::size_t k = 0; k < count; ++k) {
+            const int t = m_enabled[k];
+            r.Apply(mv);
+            r.Fire(t);
+            double* nv = m_batch.data() + k * std::size_t(width);
+            r.Read(nv, m_batchBalances.data() + k * std::size_t(contin), balance ? &m_batchOpen[k] : nullptr);
+            if (r.Class(t) == tcTimed)
+                st.SetTangible(i, true);
+            quint64 key;
+            if (omega) {
+                // A marking whose weighted sum is below the smallest along its
+                // parents covers none of them; with sums computed exactly an
+                // equal sum can only mean an equal marking, which changes nothing.
+                double sum = 0;
+                bool exact = false;
+                key = THash::KeyAndSum(nv, width, weights, sum, exact, whole);
+                const double chain = m_minChainSum[static_cast<std::size_t>(i)];
+                if (!(sum < chain || (m_exactSums && exact && sum <= chain)) && applyOmega(nv, i))
+                    key = THash::KeyAndSum(nv, width, weights, sum, exact);
+                m_batchSums[k] = sum;
+                m_batchExact[k] = exact;
+            } else {
+                key = THash::Key(nv, width);
+            }
+            m_batchKeys[k] = key;
+            st.Hash.Prefetch(key);
+        }
+        for (std::size_t k = 0; k < count; ++k) {
+            const int t = m_enabled[k];
+            const double* nv = m_batch.data() + k * std::size_t(width);
+            int x = st.Hash.Find(st, nv, m_batchKeys[k]);
+            if (x < 0) {
+                result = true;
+                std::copy(nv, nv + width, st.NewValues());
+                std::copy(m_batchBalances.data() + k * std::size_t(contin),
+                          m_batchBalances.data() + (k + 1) * std::size_t(contin), st.NewBalances());
+                x = st.AddNew(i, m_batchKeys[k]);
+                if (balance)
+                    st.SetOpenContinuous(x, m_batchOpen[k]);
+                if (omega)
+                    recordChainSum(i, m_batchSums[k], m_batchExact[k]);
+            }
+            const double weight = r.Class(t) == tcImmediate ? m_probabilities[k] : 1.0;
+            st.AddEdge(i, x, t, weight);
+        }
+    }
+    return result;
+}
+
+bool TReachEngine::ExpandPass()
+{
+    if (!m_store)
+        return false;
+    if (m_compiled)
+        return expandPassWith(*m_compiled);
+    if (m_live)
+        return expandPassWith(*m_live);
+    return false;
+}
+
+void TReachEngine::finishRun()
+{
+    if (m_source && m_store)
+        m_source->Finish(*m_store, m_compiled.get());
+    m_minChainSum.clear();
+}
+
+bool TReachEngine::BuildClassical()
+{
+    QElapsedTimer timer;
+    timer.start();
+    SelectedGroup = -1;
+    m_limitReached = false;
+    m_built = false;
+    m_noDeadMarking = true;
+    m_stopped = false;
+    m_removalComplete = true;
+    m_totalMarkings = 0;
+    m_elapsedMs = 0;
+
+    QString failure;
+    try {
+        if (!PrepareBuild())
+            return false;
+        m_source->SetUpdating(true);
+        m_store->Limit = Settings.Limit;
+        bool more = true;
+        while (more) {
+            more = ExpandPass();
+            m_progress->Status(QString::number(m_store->Count()) + QLatin1String(ReachTexts::MarkingsFound));
+        }
+    } catch (const ERxParserError& e) {
+        failure = e.Message;
+    } catch (const std::bad_alloc&) {
+        failure = QStringLiteral("There is not enough memory for the reachability graph. "
+                                 "Lower the markings' limit and build again.");
+    } catch (const std::exception& e) {
+        failure = QString::fromLocal8Bit(e.what());
+    }
+
+    if (m_store) {
+        finishRun();
+        if (Settings.ResetInitialMarking)
+            m_source->ApplyMarking(*m_store, 0);
+    }
+    if (!failure.isEmpty()) {
+        m_source->SetUpdating(false);
+        m_store.reset();
+        m_progress->Message(failure);
+        m_progress->Status(QString::fromLatin1(ReachTexts::Aborted));
+        m_progress->Progress(0);
+        return false;
+    }
+    m_totalMarkings = m_store->Count();
+    if (m_stopped) {
+        m_source->SetUpdating(false);
+        m_progress->Status(QString::fromLatin1(ReachTexts::Aborted));
+        m_progress->Progress(0);
+        return false;
+    }
+    if (Settings.RemoveUnsteady)
+        RemoveUnsteady();
+    m_elapsedMs = timer.elapsed();
+    m_source->SetUpdating(false);
+    if (!GraphFileName.isEmpty()) {
+        const QString error = WriteGraphFile(GraphFileName);
+        if (!error.isEmpty()) {
+            m_progress->Message(error);
+            return false;
+        }
+    }
+    m_progress->Progress(100);
+    m_built = true;
+    return true;
+}
+
+// ---- rows for the window ---------------------------------------------------------------------
+
+QStringList TReachEngine::GraphRow(int mark) const
+{
+    if (!m_store || mark < 0 || mark >= m_store->Count())
+        return QStringList();
+    std::string arcs = "[";
+    m_store->AppendLinksText(arcs, mark);
+    if (GraphMode() == rmReduced) {
+        arcs += "\\\\";
+        m_store->AppendRatesText(arcs, mark);
+    }
+    return QStringList{QLatin1Char('M') + QString::number(mark), m_store->GetValuesText(mark),
+                       QString::fromStdString(arcs)};
+}
+
+QStringList TReachEngine::BalanceColumns() const
+{
+    QStringList columns;
+    if (m_store)
+        for (const QString& name : m_store->PlaceNames())
+            if (name.contains(QLatin1Char('b')))
+                columns.append(name);
+    return columns;
+}
+
+QStringList TReachEngine::BalanceRow(int mark) const
+{
+    if (!m_store || mark < 0 || mark >= m_store->Count())
+        return QStringList();
+    QStringList row{QLatin1Char('M') + QString::number(mark), m_store->OpenContinuous(mark)};
+    for (int i = 0; i < m_store->PlaceCount(); ++i)
+        if (m_store->PlaceName(i).contains(QLatin1Char('b')))
+            row.append(FormatGeneral(m_store->Balance(mark, i)));
+    return row;
+}
+
+void TReachEngine::ApplyMarking(int mark)
+{
+    if (m_source && m_store && mark >= 0 && mark < m_store->Count())
+        m_source->ApplyMarking(*m_store, mark);
+}
+
+TMark TReachEngine::CreateMarkingFromNet(QString* error) const
+{
+    return m_source ? m_source->CreateMarking(error) : TMark();
+}
