@@ -436,10 +436,8 @@ void TfmMain::NewNet()
     m_designer.Update();
 }
 
-bool TfmMain::OpenFile(const QString& fileName)
+bool TfmMain::fileDone(const QString& fileName, const QString& error, const QStringList& warnings)
 {
-    QStringList warnings;
-    const QString error = LoadNetFile(m_designer, fileName, &warnings);
     if (!error.isEmpty()) {
         showError(error);
         return false;
@@ -450,6 +448,13 @@ bool TfmMain::OpenFile(const QString& fileName)
     updateCaption();
     showWarnings(warnings);
     return true;
+}
+
+bool TfmMain::OpenFile(const QString& fileName)
+{
+    QStringList warnings;
+    const QString error = LoadNetFile(m_designer, fileName, &warnings);
+    return fileDone(fileName, error, warnings);
 }
 
 void TfmMain::Open()
@@ -466,16 +471,7 @@ bool TfmMain::SaveTo(const QString& fileName)
 {
     QStringList warnings;
     const QString error = SaveNetFile(m_designer, fileName, &warnings);
-    if (!error.isEmpty()) {
-        showError(error);
-        return false;
-    }
-    m_fileName = fileName;
-    m_fromFile = true;
-    m_designer.SetChanged(false);
-    updateCaption();
-    showWarnings(warnings);
-    return true;
+    return fileDone(fileName, error, warnings);
 }
 
 bool TfmMain::Save()

@@ -77,6 +77,8 @@ private:
     void buildMenus();
     void buildToolPanel();
     void updateCaption();
+    // After a file was read or written: the message, or the new name and caption.
+    bool fileDone(const QString& fileName, const QString& error, const QStringList& warnings);
     // "Save the changes ?": true when the caller may go on (saved or declined).
     bool confirmDiscard(bool always);
     int ask(const QString& text, int buttons);

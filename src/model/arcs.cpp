@@ -851,17 +851,14 @@ bool TclsLink::CanConnect(const TQRVObject* object) const
 
 void TclsLink::endChanged(bool source, TQRVObject* previous)
 {
-    Q_UNUSED(previous)
     TclsNode*& place = source ? m_sourcePlace : m_destPlace;
     TclsTrans*& trans = source ? m_sourceTrans : m_destTrans;
-    // Leave the previous end's lists.
-    if (place) {
-        place->AttachedArcs.removeOne(this);
-        (source ? place->OutArcs : place->InArcs).removeAll(this);
-    }
-    if (trans) {
-        trans->AttachedArcs.removeOne(this);
-        (source ? trans->OutArcs : trans->InArcs).removeAll(this);
+    // Leave the previous end's lists. That end may be in the middle of its
+    // destruction, so it is reached only as the node that holds the lists.
+    if (place || trans) {
+        auto* node = static_cast<TQRVNode*>(previous);
+        node->AttachedArcs.removeOne(this);
+        (source ? node->OutArcs : node->InArcs).removeAll(this);
     }
     TQRVObject* now = source ? SourceObject() : DestObject();
     place = qobject_cast<TclsNode*>(now);

@@ -16,6 +16,11 @@ public:
 
     // Every arc that has this node as an end, kept current by the arcs.
     QList<TclsLink*> AttachedArcs;
+    // The arcs that end here (InArcs) and start here (OutArcs), in net order,
+    // as RebuildArcLists last found them. Only arcs with both ends take part;
+    // an arc that is destroyed or gets another end leaves the lists at once.
+    QList<TclsLink*> InArcs;
+    QList<TclsLink*> OutArcs;
     void MarkArcsDirty();
 
     // The name label: a text object named "Text" + the node's name, found by

@@ -46,8 +46,6 @@ public:
     // Only arcs with both ends take part. An arc that is destroyed or gets
     // another end leaves the lists at once. TQRVDesigner::RebuildArcLists
     // rebuilds the lists of every place and transition in one pass.
-    QList<TclsLink*> InArcs;
-    QList<TclsLink*> OutArcs;
     void RebuildArcLists(bool (*accept)(const TclsLink*, void*) = nullptr, void* context = nullptr);
 
     bool IsContinuous = false;

@@ -60,8 +60,6 @@ public:
     static QSizeF BarSize(Qrv::TObjSize size);
 
     int FireCount = 0;
-    QList<TclsLink*> InArcs;
-    QList<TclsLink*> OutArcs;
     bool IsContinuous = false;
     // Sets FireCount to 0 and rebuilds the arc lists (`accept` filters arcs).
     // Only arcs with both ends take part; an arc that is destroyed or gets
