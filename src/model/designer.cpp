@@ -1,5 +1,6 @@
 #include "model/designer.h"
 
+#include <QMetaProperty>
 #include <QPainter>
 #include <QTextStream>
 
@@ -367,4 +368,35 @@ QStringList TQRVDesigner::GetComponentNames(const QMetaObject* cls) const
         if (!cls || o->metaObject()->inherits(cls))
             names << o->Name();
     return names;
+}
+
+TQRVObject* TQRVDesigner::GetComponent(const QString& name) const
+{
+    const QStringList parts = name.split(QLatin1Char('.'));
+    if (parts.size() == 1)
+        return FindObject(name);
+    return parts.size() >= 2 ? FindObject(parts.at(1)) : nullptr;
+}
+
+QString TQRVDesigner::GetComponentName(const TQRVObject* object) const
+{
+    return object ? object->Name() : QString();
+}
+
+QString TQRVDesigner::GetObjectName(const QObject* item) const
+{
+    if (const auto* object = qobject_cast<const TQRVObject*>(item))
+        return object->Name();
+    // A sub-object (a formula, a font): the owner's name and the property's.
+    if (item && item->parent()) {
+        const QObject* owner = item->parent();
+        const QMetaObject* meta = owner->metaObject();
+        for (int i = 0; i < meta->propertyCount(); ++i) {
+            const QMetaProperty p = meta->property(i);
+            if (p.metaType().flags().testFlag(QMetaType::PointerToQObject) &&
+                p.read(owner).value<QObject*>() == item)
+                return GetObjectName(owner) + QLatin1Char('.') + QString::fromLatin1(p.name());
+        }
+    }
+    return QStringLiteral("Error");
 }

@@ -137,8 +137,17 @@ public:
     void SetErrorReporter(Reporter reporter) { m_reporter = std::move(reporter); }
     void ShowError(const QString& text) const;
 
-    // Name services for the inspector.
+    // Name services for the inspector and for properties that refer to objects.
+    // The names of the objects of a class (all objects when none), in list order.
     QStringList GetComponentNames(const QMetaObject* cls = nullptr) const;
+    // The object of a name; a dotted name ("surface.p1") names the object by
+    // its second part. None for an unknown name.
+    TQRVObject* GetComponent(const QString& name) const;
+    // An object's name; empty for none.
+    QString GetComponentName(const TQRVObject* object) const;
+    // The name of anything the inspector shows: an object's name, the path of
+    // a sub-object ("p1.Cost"), or "Error" for anything else.
+    QString GetObjectName(const QObject* item) const;
 
 Q_SIGNALS:
     // The drawing surface should repaint.

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "model/class_registry.h"
+#include "formula/formula.h"
 #include "model/designer.h"
+#include "model/places.h"
 #include "test_support.h"
 
 namespace {
@@ -271,6 +273,27 @@ TEST(Designer, RubberBandSelectsByBoundingBoxInEitherDirection)
     EXPECT_EQ(d.Selection(), (QList<TQRVObject*>{a, b}));
     EXPECT_FALSE(d.RubberBandActive());
     Q_UNUSED(c)
+}
+
+TEST(Designer, NameServicesFindObjectsAndNameSubObjects)
+{
+    TTestDesigner d;
+    TTestBox* p1 = addBox(d, 0, 0, 10, 10);
+    TTestBox* text = addBox(d, 0, 0, 10, 10, "TText");
+    EXPECT_EQ(d.GetComponent("P1"), p1);
+    EXPECT_EQ(d.GetComponent("fmDesignerForm.Text1"), text);
+    EXPECT_EQ(d.GetComponent("nothing"), nullptr);
+    EXPECT_EQ(d.GetComponentName(p1), "p1");
+    EXPECT_EQ(d.GetComponentName(nullptr), "");
+    EXPECT_EQ(d.GetComponentNames(), (QStringList{"p1", "Text1"}));
+    EXPECT_EQ(d.GetComponentNames(&TQRVDesigner::staticMetaObject), QStringList{});
+    EXPECT_EQ(d.GetObjectName(p1), "p1");
+    QObject stray;
+    EXPECT_EQ(d.GetObjectName(&stray), "Error");
+    auto* place = new TclsNodeDiscrete(&d);
+    place->SetNameDirect("p7");
+    d.InsertObject(place);
+    EXPECT_EQ(d.GetObjectName(place->Cost()), "p7.Cost");
 }
 
 #include "designer_test.moc"
