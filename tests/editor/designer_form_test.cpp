@@ -292,6 +292,9 @@ TEST_F(SurfaceTest, TheWindowWithANetIsWorthLookingAt)
         click({100, 100});
         click({250, 100});
     }
+    // With a place selected, the inspector shows what it publishes.
+    if (!all<TclsNodeDiscrete>().isEmpty())
+        d.SelectObject(all<TclsNodeDiscrete>().first());
     QApplication::processEvents();
     const QImage shot = window->grab().toImage();
     shot.save(QStringLiteral(QUORVANE_TEST_OUTPUT) + "/main-window.png");
