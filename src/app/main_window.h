@@ -52,6 +52,9 @@ public:
     void SetScaleText(const QString& text);
     // Analysis, Structural analysis: the invariant window, modal.
     void StructuralAnalysis();
+    // Analysis, Reachability graph: the reachability-graph window, modal;
+    // when it closes, the performance analyses follow what it built.
+    void ReachabilityGraph();
     // Moves the scale box `steps` entries, keeping the point under `anchor`.
     void ZoomAt(int steps, const QPointF& anchor);
 
@@ -85,6 +88,7 @@ private:
     QString askFileName(bool save);
     QString askPictureName(const QString& filter, const QString& suffix);
     void showError(const QString& text);
+    void showInformation(const QString& text);
     // What a file could not hold, after it was read or written.
     void showWarnings(const QStringList& warnings);
     QString dialogFolder() const;
