@@ -262,8 +262,11 @@ void TclsTrans::Draw(QPainter& painter, int mode)
     const bool hl = IsHighlighted(mode);
     QColor pen = hl ? HighlightColor() : BgrColor(BarColor);
     QColor brush = pen;
-    if (IsContinuous)
+    // Continuous transitions: an outline in their own colour on white.
+    if (IsContinuous) {
+        pen = hl ? HighlightColor() : BgrColor(ContinuousColor);
         brush = Qt::white;
+    }
     if (Designer() && Designer()->Simulating()) {
         // A formula that cannot be evaluated shows the transition as not enabled.
         if (OpenOrFalse()) {

@@ -181,6 +181,28 @@ TEST(TransitionDrawing, AnUprightBarIsHitOverItsTurnedArea)
     EXPECT_NEAR(drawn.center().x(), 115, 1);
 }
 
+TEST(TransitionDrawing, ContinuousTransitionsAreOutlinedInTheirOwnColour)
+{
+    TTestDesigner d;
+    AddNode<TclsTransContinuous>(d, 20, 20); // 30 x 10
+    AddNode<TclsTransTimed>(d, 120, 20);
+    auto own = [](QRgb c) { return IsColor(c, TclsTrans::ContinuousColor); };
+    auto blue = [](QRgb c) { return IsColor(c, TclsTrans::BarColor); };
+    QImage image = Picture(d);
+    EXPECT_GT(CountPixels(image, QRect(15, 15, 40, 20), own), 40); // the outline
+    EXPECT_EQ(CountPixels(image, QRect(15, 15, 40, 20), blue), 0);
+    EXPECT_EQ(image.pixel(35, 25) & 0xFFFFFF, 0xFFFFFFu); // on white
+    EXPECT_TRUE(blue(image.pixel(135, 25)));              // the others are filled blue
+    EXPECT_EQ(CountPixels(image, QRect(115, 15, 40, 20), own), 0);
+
+    // Selected, the outline is magenta.
+    d.SelectObject(d.Objects(0));
+    image = Picture(d);
+    EXPECT_EQ(CountPixels(image, QRect(15, 15, 40, 20), own), 0);
+    EXPECT_GT(CountPixels(image, QRect(15, 15, 40, 20), IsMagenta), 40);
+    EXPECT_EQ(image.pixel(35, 25) & 0xFFFFFF, 0xFFFFFFu);
+}
+
 TEST(TransitionDrawing, DuringSimulationEnabledTransitionsAreRed)
 {
     TTestDesigner d;
