@@ -1,6 +1,9 @@
 // Mouse and key input on the drawing surface, in screen pixels.
 #include <QKeyEvent>
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "model/class_registry.h"
 #include "model/designer.h"
 
@@ -85,7 +88,12 @@ void TQRVDesigner::LeftButtonUp(double x, double y)
     }
     if (m_bandActive) {
         m_bandEnd = QPoint(static_cast<int>(x), static_cast<int>(y));
-        const QRect band = RubberBandRect();
+        // The area between the two corners, the far edges excluded: a band
+        // released where it was pressed (a plain click on empty space, say
+        // inside a frame) is empty and selects nothing.
+        const QRect band(
+            QPoint(std::min(m_bandStart.x(), m_bandEnd.x()), std::min(m_bandStart.y(), m_bandEnd.y())),
+            QSize(std::abs(m_bandEnd.x() - m_bandStart.x()), std::abs(m_bandEnd.y() - m_bandStart.y())));
         m_selection.clear();
         for (TQRVObject* o : m_objects) {
             const QRect box = o->GetRegion().boundingRect();

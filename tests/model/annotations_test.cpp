@@ -78,6 +78,9 @@ TEST(Frame, IsHitOnlyAlongItsTopEdgeAndAtItsCorner)
     EXPECT_TRUE(d.Selection().isEmpty());
     EXPECT_TRUE(d.RubberBandActive());
     d.LeftButtonUp(150, 130);
+    // Released where it was pressed: an empty band, which selects nothing.
+    EXPECT_TRUE(d.Selection().isEmpty());
+    EXPECT_FALSE(d.RubberBandActive());
 }
 
 TEST(Frame, ResizesByItsCornerThroughTheContainer)
