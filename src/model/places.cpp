@@ -179,7 +179,15 @@ void TclsNodeDiscrete::SaveToXml(TqibXMLNode& element) const
 void TclsNodeDiscrete::LoadFromXml(const TqibXMLNode& element)
 {
     TclsNode::LoadFromXml(element);
-    m_tokens = ReadInteger(element, QStringLiteral("markers"));
+    // A count is read as a whole number. Counts beyond the integer range are
+    // written as whole reals ("3000000000", "1E15") and read back as such, so
+    // that every net that was saved can be opened again.
+    const QString markers = RequiredAttribute(element, QStringLiteral("markers")).Value;
+    double tokens = 0;
+    if (ParseReal(markers, tokens) && tokens == std::trunc(tokens) && std::abs(tokens) > 2147483647.0)
+        m_tokens = tokens;
+    else
+        m_tokens = ReadInteger(element, QStringLiteral("markers"));
     LoadFormula(element, QStringLiteral("cost"), *m_cost, true);
 }
 

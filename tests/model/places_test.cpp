@@ -225,6 +225,28 @@ TEST(PlaceStorage, DiscretePlacesRoundTripWithTheirNameTwice)
     EXPECT_EQ(savedText(*back), text);
 }
 
+TEST(PlaceStorage, CountsBeyondTheIntegerRangeReadBack)
+{
+    TTestDesigner d;
+    auto* p = AddNode<TclsNodeDiscrete>(d, 0, 0);
+    for (double tokens : {3e9, 1e15, 4e20}) {
+        p->SetTokens(tokens);
+        const QString text = savedText(*p);
+        std::unique_ptr<TclsNodeDiscrete> back;
+        ASSERT_NO_THROW(back.reset(loaded<TclsNodeDiscrete>(d, text))) << text.toStdString();
+        EXPECT_EQ(back->Tokens(), tokens);
+        EXPECT_EQ(savedText(*back), text);
+    }
+    // Within the integer range only whole numbers written as such are read.
+    const QString cost = "<cost formula=\"RefV\" Value_Reference=\"0\" Value_Actual=\"0\" />";
+    for (const char* bad : {"2.5", "1E3", "3000000000.5"})
+        EXPECT_THROW(
+            loaded<TclsNodeDiscrete>(d, QStringLiteral("<object name=\"p1\" size=\"osNormal\" markers=\"") +
+                                            bad + "\">" + cost + "</object>"),
+            TNetFileError)
+            << bad;
+}
+
 TEST(PlaceStorage, ContinuousPlacesRoundTripAndReadValuesAsTheyStand)
 {
     TTestDesigner d;
