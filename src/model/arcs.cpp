@@ -342,6 +342,9 @@ void TQRVLinkBase::MouseUp(Qt::MouseButton button, double x, double y)
 
 void TQRVLinkBase::removeBend(double x, double y)
 {
+    // Not while a point is dragged: the point could be one of those removed.
+    if (ActivePoint)
+        return;
     TPivotPoint* p = PointAt(x, y);
     if (!p || !p->Stationar())
         return;

@@ -272,6 +272,32 @@ TEST_F(ArcPlacing, DraggingTheHandleBendsAndARightClickStraightens)
     EXPECT_EQ(arc->Points().size(), 3);
 }
 
+TEST_F(ArcPlacing, ARightClickWhileAPointIsDraggedKeepsThePoints)
+{
+    TclsLink* arc = AddArc<TclsLinkNormal>(d, p1, t1);
+    TPivotPoint* handle = arc->PointByIndex(1);
+    QPointF at(handle->RX(), handle->RY());
+    d.LeftButtonDown(at.x(), at.y());
+    d.MouseMoveTo(at.x() + 20, at.y() + 60);
+    d.LeftButtonUp(at.x() + 20, at.y() + 60);
+    ASSERT_EQ(arc->Points().size(), 5);
+    TPivotPoint* bend = arc->PointByIndex(2);
+
+    // The handle before the bend is pulled onto it, and the right button
+    // pressed there while the left one is still held.
+    handle = arc->PointByIndex(1);
+    at = QPointF(handle->RX(), handle->RY());
+    d.LeftButtonDown(at.x(), at.y());
+    ASSERT_EQ(arc->ActivePoint, handle);
+    d.MouseMoveTo(bend->RX(), bend->RY());
+    d.RightButtonDown(bend->RX(), bend->RY());
+    EXPECT_EQ(arc->Points().size(), 5);
+    d.MouseMoveTo(bend->RX() + 30, bend->RY());
+    d.LeftButtonUp(bend->RX() + 30, bend->RY());
+    EXPECT_EQ(arc->ActivePoint, nullptr);
+    EXPECT_EQ(arc->Points().size(), 7);
+}
+
 TEST_F(ArcPlacing, DraggingAHandleSidewaysAlongOneAxisBendsToo)
 {
     // A vertical arc whose handle is pulled straight to the side.
