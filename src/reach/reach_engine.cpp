@@ -468,7 +468,9 @@ bool TReachEngine::BuildClassical()
 
     if (m_store) {
         finishRun();
-        if (Settings.ResetInitialMarking)
+        // A build that failed before the initial marking was stored has
+        // written nothing into the net, and has nothing to write back.
+        if (Settings.ResetInitialMarking && m_store->Count() > 0)
             m_source->ApplyMarking(*m_store, 0);
     }
     if (!failure.isEmpty()) {

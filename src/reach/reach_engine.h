@@ -235,7 +235,7 @@ private:
     bool m_stopped = false;
     bool m_limitReached = false;
     bool m_built = false;
-    bool m_noDeadMarking = true;
+    bool m_noDeadMarking = false; // set when a build starts
     bool m_removalComplete = true;
     int m_totalMarkings = 0;
     qint64 m_elapsedMs = 0;

@@ -143,21 +143,60 @@ TEST(MainWindow, NewAsksEvenForAnUnchangedNetAndEmptiesIt)
 {
     TTestDesigner d;
     TfmMain w(d);
-    int asked = 0;
-    w.AutoAnswer = QMessageBox::No;
     addText(d);
-    d.SetChanged(true);
-    QObject::connect(&d, &TQRVDesigner::ObjectsChanged, [&] { ++asked; });
+    d.SetChanged(false);
+
+    // The question comes for an unchanged net too: Cancel keeps it.
+    w.AutoAnswer = QMessageBox::Cancel;
+    w.NewNet();
+    EXPECT_EQ(d.ObjectCount(), 1);
+
+    // No empties the net without writing anything.
+    w.AutoAnswer = QMessageBox::No;
+    w.AutoFileName = QString("");
     w.NewNet();
     EXPECT_EQ(d.ObjectCount(), 0);
     EXPECT_FALSE(d.IsChanged());
     EXPECT_EQ(w.FileName(), "noname.pn");
+    EXPECT_FALSE(w.AutoFileName.isNull()) << "no save dialog";
+}
 
-    // Cancel keeps the net.
+TEST(MainWindow, SaveAsksForANameOnlyForANetNeverSaved)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    TTestDesigner d;
+    TfmMain w(d);
+    w.AutoAnswer = QMessageBox::Ok;
     addText(d);
-    w.AutoAnswer = QMessageBox::Cancel;
-    w.NewNet();
-    EXPECT_EQ(d.ObjectCount(), 1);
+
+    // A new net: the save dialog; cancelling it writes nothing.
+    w.AutoFileName = QString("");
+    EXPECT_FALSE(w.Save());
+    EXPECT_TRUE(w.AutoFileName.isNull()) << "the save dialog was asked";
+    EXPECT_EQ(w.FileName(), "noname.pn");
+
+    const QString name = dir.filePath("net.pn2");
+    w.AutoFileName = name;
+    ASSERT_TRUE(w.Save());
+    EXPECT_EQ(w.FileName(), name);
+    EXPECT_EQ(w.windowTitle(), name + " - Quorvane -  Release v2.2");
+
+    // A named net is written without a dialog.
+    QFile::remove(name);
+    w.AutoFileName = QString("");
+    ASSERT_TRUE(w.Save());
+    EXPECT_FALSE(w.AutoFileName.isNull()) << "no save dialog";
+    EXPECT_TRUE(QFile::exists(name));
+
+    // A file that is literally called "noname.pn" counts as never saved.
+    const QString current = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    ASSERT_TRUE(w.SaveTo("noname.pn"));
+    w.AutoFileName = QString("");
+    EXPECT_FALSE(w.Save());
+    EXPECT_TRUE(w.AutoFileName.isNull()) << "the save dialog was asked";
+    QDir::setCurrent(current);
 }
 
 TEST(MainWindow, ClosingWithUnsavedChangesAsksFirst)

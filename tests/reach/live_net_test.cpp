@@ -257,6 +257,25 @@ TEST(ReachLiveNet, AFormulaThatFailsEndsTheBuildWithItsMessage)
     EXPECT_EQ(b->Progress.Statuses.last(), "Process aborted");
     EXPECT_EQ(p1->Tokens(), 1);
     EXPECT_FALSE(net.Updating());
+
+    // A failure while the initial marking is read (the guard of a continuous
+    // transition, asked for with balance calculation) leaves the net's
+    // marking as it was.
+    TTestDesigner hybrid;
+    auto* d1 = AddNode<TclsNodeDiscrete>(hybrid, 0, 0);
+    auto* c1 = AddNode<TclsNodeContinuous>(hybrid, 40, 0);
+    c1->SetBoundMax(10);
+    auto* q1 = AddNode<TclsTransContinuous>(hybrid, 40, 50);
+    AddArcOfKind(hybrid, lkContinuous, c1, q1, "1");
+    q1->Guard()->SetFormula("1/(1-p1_TOKENS)");
+    d1->SetTokens(1);
+    c1->SetLevel(4);
+    auto h = buildLive(hybrid, [](TReachSettings& s) { s.BalanceCalculation = true; });
+    EXPECT_FALSE(h->Built);
+    ASSERT_EQ(h->Progress.Messages.size(), 1);
+    EXPECT_EQ(d1->Tokens(), 1);
+    EXPECT_EQ(c1->Level(), 4);
+    EXPECT_FALSE(hybrid.Updating());
 }
 
 TEST(ReachLiveNet, APlaceNameWithoutNumberStopsTheBuild)

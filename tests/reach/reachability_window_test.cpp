@@ -550,6 +550,8 @@ TEST(ReachabilityWindow, TheMainWindowsPerformanceEntriesFollowTheGraph)
     steady->trigger();
     EXPECT_EQ(d.Errors, QStringList{"The steady-state analysis is not available yet."});
 
+    // Closing without a build allows neither analysis.
     run(false);
     EXPECT_FALSE(performance->isEnabled());
+    EXPECT_FALSE(steady->isEnabled());
 }
