@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QLocale>
+
 #include <clocale>
 
 #ifdef QUORVANE_TEST_WIDGETS
@@ -27,10 +28,11 @@ int main(int argc, char** argv)
         chmod(dir.constData(), 0700);
         qputenv("XDG_RUNTIME_DIR", dir);
     }
-    std::setlocale(LC_NUMERIC, "C");
     QLocale::setDefault(QLocale::c());
     ::testing::InitGoogleTest(&argc, argv);
     TTestApplication app(argc, argv);
+    // As the program does: after the application object set the locale.
+    std::setlocale(LC_NUMERIC, "C");
     RegisterStandardClasses();
     return RUN_ALL_TESTS();
 }

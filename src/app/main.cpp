@@ -42,11 +42,11 @@ int main(int argc, char** argv)
     RegisterStandardClasses();
     TQRVDesigner netDesigner;
 
-    // Numbers are written and read with "." whatever the locale.
-    std::setlocale(LC_NUMERIC, "C");
     QLocale::setDefault(QLocale::c());
-
     QApplication app(argc, argv);
+    // Numbers are written and read with "." whatever the locale. The
+    // application object has just set the locale from the environment.
+    std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("Quorvane"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quorvane"));
     QApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));

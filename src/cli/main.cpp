@@ -47,8 +47,9 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     ensureRuntimeDir();
-    std::setlocale(LC_NUMERIC, "C");
     QGuiApplication app(argc, argv);
+    // After the application object, which sets the locale from the environment.
+    std::setlocale(LC_NUMERIC, "C");
     QGuiApplication::setApplicationName(QStringLiteral("quorvane-cli"));
     RegisterStandardClasses();
 

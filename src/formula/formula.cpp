@@ -24,11 +24,23 @@ int hexValue(QChar c)
     return -1;
 }
 
-// Clears a flag when the evaluation ends, however it ends.
+// Formula evaluations in progress on this thread, one inside the other.
+thread_local int evaluationDepth = 0;
+
+// Marks a formula as being evaluated and counts the nesting, until the
+// evaluation ends, however it ends.
 struct TEvaluationGuard
 {
-    explicit TEvaluationGuard(bool& flag) : Flag(flag) { Flag = true; }
-    ~TEvaluationGuard() { Flag = false; }
+    explicit TEvaluationGuard(bool& flag) : Flag(flag)
+    {
+        Flag = true;
+        ++evaluationDepth;
+    }
+    ~TEvaluationGuard()
+    {
+        Flag = false;
+        --evaluationDepth;
+    }
     bool& Flag;
 };
 
@@ -146,6 +158,8 @@ long double TQRVFormula::Evaluate() const
     // value (a rate that reads itself through its transition).
     if (m_evaluating)
         RaiseRxError(TRxError::CircularReference);
+    if (evaluationDepth >= MaxReferenceDepth)
+        RaiseRxError(TRxError::ReferenceDepth);
     TEvaluationGuard guard(m_evaluating);
     if (m_boundSerial != m_parser->ProgramSerial()) {
         bind();

@@ -58,6 +58,10 @@ public:
     bool TryValue(double& value, QString* error = nullptr) const;
     // The value of the text itself, in extended precision (what the parser returns).
     long double Evaluate() const;
+    // Formulas that read other formulas (a rate reading a place's cost, which
+    // reads another place's cost, ...) nest their evaluations at most this
+    // deep; a longer chain fails instead of exhausting the stack.
+    static constexpr int MaxReferenceDepth = 1000;
 
     TFormulaKind Kind() const { return m_kind; }
     void SetKind(TFormulaKind kind) { m_kind = kind; }

@@ -29,6 +29,8 @@ QString RxErrorMessage(TRxError error)
         return QStringLiteral("Floating-point division by zero");
     case TRxError::CircularReference:
         return QStringLiteral("Circular reference");
+    case TRxError::ReferenceDepth:
+        return QStringLiteral("Formulas refer to each other too deeply");
     case TRxError::Custom:
         break;
     }

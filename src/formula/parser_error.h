@@ -23,6 +23,8 @@ enum class TRxError : quint8 {
     ZeroDivide,
     // A formula whose value depends on itself through other elements.
     CircularReference,
+    // A chain of formulas that read each other deeper than a formula may nest.
+    ReferenceDepth,
     Custom // a message given as text
 };
 

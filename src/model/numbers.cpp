@@ -4,9 +4,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <locale.h>
 #include <string>
 
 namespace {
+
+// Reads a decimal number with "." as separator whatever the process locale:
+// the application object sets the locale from the environment when it is
+// created, and with a locale that writes "," strtod would stop at the ".".
+double readDecimal(const char* text, char** end)
+{
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+    return strtod_l(text, end, cLocale);
+}
 
 // Writes the general form of `value` into `buf` and returns its length.
 int formatGeneral(char* buf, double value, int precision)
@@ -114,7 +124,7 @@ bool ParseReal(const QString& text, double& value)
             return false;
     }
     char* end = nullptr;
-    double v = std::strtod(bytes.constData(), &end);
+    double v = readDecimal(bytes.constData(), &end);
     if (end != bytes.constData() + bytes.size() || !std::isfinite(v))
         return false;
     value = v;
@@ -140,5 +150,5 @@ double RoundTrip15(double value)
 {
     char buf[64];
     formatGeneral(buf, value, 15);
-    return std::strtod(buf, nullptr);
+    return readDecimal(buf, nullptr);
 }

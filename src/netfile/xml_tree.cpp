@@ -261,6 +261,7 @@ void TqibXMLTree::SetText(const QString& text)
     TNamePool names;
     QString buffer;
     TqibXMLNode* current = this;
+    int depth = 0; // of `current`
     bool anyToken = false;
     qsizetype p = 0;
     int line = 1;
@@ -312,6 +313,7 @@ void TqibXMLTree::SetText(const QString& text)
                                 .arg(tagLine)
                                 .arg(normalised(tag.mid(1))));
                     current = current->Parent;
+                    --depth;
                 } else {
                     const bool empty = tag.endsWith(QLatin1Char('/'));
                     auto* node = new TqibXMLNode;
@@ -319,6 +321,12 @@ void TqibXMLTree::SetText(const QString& text)
                     node->Line = tagLine;
                     parseTag(node, normalisedView(tag, buffer), names);
                     if (!empty) {
+                        // The tree is walked and destroyed recursively: a
+                        // damaged file must not nest deep enough to exhaust
+                        // the stack.
+                        if (++depth > MaxDepth)
+                            throw TXmlReadError(
+                                QStringLiteral("Line %1: the elements are nested too deeply.").arg(tagLine));
                         ++m_openingTags;
                         current = node;
                     }

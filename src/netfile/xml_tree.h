@@ -95,8 +95,12 @@ public:
 
     // The text of every top-level element (the root itself is not written).
     QString Text() const;
+    // Elements nest at most this deep; net files use three levels.
+    static constexpr int MaxDepth = 200;
+
     // Replaces the tree by what `text` holds. Throws TXmlReadError for a text
-    // without any token or with a closing tag beyond the top level.
+    // without any token, with a closing tag beyond the top level, or with
+    // elements nested deeper than MaxDepth.
     void SetText(const QString& text);
 
     // File forms. The text is stored in Latin-1 when every character fits,

@@ -275,6 +275,46 @@ TEST(Formula, ACircularReferenceFailsInsteadOfRecursing)
     EXPECT_EQ(t1->Rate->Value_Actual(), 8);
 }
 
+TEST(Formula, ALongChainOfFormulasFailsInsteadOfExhaustingTheStack)
+{
+    TTestDesigner d;
+    // c1 reads c2's cost, which reads c3's, ... down to the last one.
+    const int n = TQRVFormula::MaxReferenceDepth;
+    std::vector<TTestPlace*> chain;
+    for (int i = 1; i <= n; ++i)
+        chain.push_back(new TTestPlace(&d, QStringLiteral("c%1").arg(i)));
+    chain.back()->Cost->SetFormula("1");
+    for (int i = n - 1; i >= 1; --i)
+        ASSERT_EQ(
+            chain[static_cast<size_t>(i - 1)]->Cost->TrySetFormula(QStringLiteral("C%1_COST + 1").arg(i + 1)),
+            "")
+            << i;
+    EXPECT_EQ(chain.front()->Cost->Value_Actual(), n);
+
+    // One more link is refused where it is set...
+    auto* head = new TTestPlace(&d, "c0");
+    EXPECT_EQ(head->Cost->TrySetFormula("C1_COST"), "Formulas refer to each other too deeply");
+    EXPECT_EQ(head->Cost->Formula(), "RefV");
+    // ...and fails, like any other error, when a file made it unchecked.
+    head->IncludeState(osLoading);
+    head->Cost->SetFormula("C1_COST");
+    head->ExcludeState(osLoading);
+    EXPECT_EQ(failure(*head->Cost), "Formulas refer to each other too deeply");
+    // Far longer chains fail the same way.
+    TTestPlace* last = head;
+    for (int i = 0; i < 50 * n; ++i) {
+        auto* p = new TTestPlace(&d, QStringLiteral("x%1").arg(i));
+        p->IncludeState(osLoading);
+        p->Cost->SetFormula(last->Name() + "_COST");
+        p->ExcludeState(osLoading);
+        last = p;
+    }
+    EXPECT_EQ(failure(*last->Cost), "Formulas refer to each other too deeply");
+    // The chains that fit are still read.
+    EXPECT_EQ(chain.front()->Cost->Value_Actual(), n);
+    EXPECT_TRUE(d.Errors.isEmpty());
+}
+
 TEST(Formula, AssignCopiesOnlyTheText)
 {
     TTestDesigner d;

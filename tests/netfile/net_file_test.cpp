@@ -5,8 +5,12 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <clocale>
+#include <string>
+
 #include "model/class_registry.h"
 #include "model/graphics_objects.h"
+#include "model/numbers.h"
 #include "model/text.h"
 #include "netfile/net_file.h"
 #include "test_support.h"
@@ -160,4 +164,41 @@ TEST(NetFile, SavingFailsCleanlyAndKeepsThePreviousFile)
     const QString error = LoadNetFile(back, dir.filePath("missing.pn2"));
     EXPECT_TRUE(error.contains("no such file")) << error.toStdString();
     EXPECT_EQ(back.ObjectCount(), 1);
+}
+
+TEST(NetFile, ReadsPointDecimalsWhateverTheLocale)
+{
+    // A locale that writes "," as its decimal separator, where one is installed.
+    const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+    bool switched = false;
+    for (const char* name :
+         {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8", "ru_RU.UTF-8", "nl_NL.UTF-8"})
+        if (std::setlocale(LC_NUMERIC, name) && *std::localeconv()->decimal_point == ',') {
+            switched = true;
+            break;
+        }
+    if (!switched) {
+        std::setlocale(LC_NUMERIC, previous.c_str());
+        GTEST_SKIP() << "no locale with a decimal comma is installed";
+    }
+    double v = 0;
+    const bool point = ParseReal("12.5", v);
+    const double pointValue = v;
+    const bool comma = ParseReal("0,25", v);
+    const double commaValue = v;
+    const double roundTrip = RoundTrip15(0.1);
+    ensureTextClass();
+    TTestDesigner d;
+    const QString error = NetFromText(d, "<object class=\"TclsText\" name=\"Text1\" left=\"10.5\" top=\"2\" "
+                                         "text=\"a\">\r\n  <font name=\"Arial\" size=\"10\" color=\"0\" "
+                                         "style=\"0\" />\r\n</object>\r\n<simulate />\r\n");
+    std::setlocale(LC_NUMERIC, previous.c_str());
+
+    EXPECT_TRUE(point);
+    EXPECT_EQ(pointValue, 12.5);
+    EXPECT_TRUE(comma);
+    EXPECT_EQ(commaValue, 0.25);
+    EXPECT_EQ(roundTrip, 0.1);
+    ASSERT_EQ(error, "");
+    EXPECT_EQ(d.Objects(0)->Left(), 10.5);
 }

@@ -88,6 +88,19 @@ TEST(XmlTree, ReportsTextsThatHoldNoTree)
     EXPECT_EQ(tree.UnclosedElement()->Name, "b");
     tree.SetText("<a><b x=\"1\" /></a>");
     EXPECT_EQ(tree.UnclosedElement(), nullptr);
+
+    // Nesting is bounded, so that no damaged file can exhaust the stack of
+    // the recursive walks, closed or not.
+    const int max = TqibXMLTree::MaxDepth;
+    tree.SetText(QString("<a>").repeated(max) + "<b />" + QString("</a>").repeated(max));
+    QList<TqibXMLNode*> found;
+    tree.FindNamedNodes("b", found);
+    EXPECT_EQ(found.size(), 1);
+    EXPECT_THROW(tree.SetText(QString("<a>").repeated(max + 1) + QString("</a>").repeated(max + 1)),
+                 TXmlReadError);
+    const int deep = 1000000;
+    EXPECT_THROW(tree.SetText(QString("<a>").repeated(deep) + QString("</a>").repeated(deep)), TXmlReadError);
+    EXPECT_THROW(tree.SetText(QString("<a>").repeated(deep)), TXmlReadError);
 }
 
 TEST(XmlTree, FindsNamedNodesInDocumentOrder)
