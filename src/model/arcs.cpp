@@ -709,8 +709,8 @@ void TQRVLinkBase::LoadFromXml(const TqibXMLNode& element)
     for (const TqibXMLNode* child : element.Nodes()) {
         if (child->Name != QLatin1String("point"))
             continue;
-        const double x = ReadReal(*child, QStringLiteral("x"));
-        const double y = ReadReal(*child, QStringLiteral("y"));
+        const double x = ReadPosition(*child, QStringLiteral("x"));
+        const double y = ReadPosition(*child, QStringLiteral("y"));
         const bool big = RequiredAttribute(*child, QStringLiteral("big")).AsBoolean();
         points.append({d ? d->SnapX(x) : x, d ? d->SnapY(y) : y, big});
     }

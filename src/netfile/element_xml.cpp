@@ -1,5 +1,7 @@
 #include "netfile/element_xml.h"
 
+#include <cmath>
+
 #include "formula/formula.h"
 #include "model/graphics_objects.h"
 #include "model/numbers.h"
@@ -124,14 +126,37 @@ void SaveCommonAttributes(const TQRVObject& object, TqibXMLNode& element)
     element.AddAttribute(QStringLiteral("group"), object.Group());
 }
 
+namespace {
+// Positions and sizes far beyond the drawing area cannot come from the editor;
+// they would overflow the screen arithmetic or make a hit region take minutes.
+constexpr double kMaxPosition = 1e6;
+constexpr double kMaxExtent = 5e4;
+
+void readBoundedReal(const TqibXMLNode& element, const QString& name, double limit, double& value)
+{
+    if (ReadOptionalReal(element, name, value) && std::abs(value) > limit)
+        ThrowElementError(element,
+                          QStringLiteral("the attribute \"%1\": %2 is out of range (-%3 to %3)")
+                              .arg(name, element.GetAttribute(name)->Value.trimmed(), RealText(limit)));
+}
+} // namespace
+
+double ReadPosition(const TqibXMLNode& element, const QString& name)
+{
+    RequiredAttribute(element, name);
+    double value = 0;
+    readBoundedReal(element, name, kMaxPosition, value);
+    return value;
+}
+
 void LoadCommonAttributes(TQRVObject& object, const TqibXMLNode& element)
 {
     object.SetNameDirect(RequiredAttribute(element, QStringLiteral("name")).Value);
     double left = object.Left(), top = object.Top(), width = object.Width(), height = object.Height();
-    ReadOptionalReal(element, QStringLiteral("left"), left);
-    ReadOptionalReal(element, QStringLiteral("top"), top);
-    ReadOptionalReal(element, QStringLiteral("width"), width);
-    ReadOptionalReal(element, QStringLiteral("height"), height);
+    readBoundedReal(element, QStringLiteral("left"), kMaxPosition, left);
+    readBoundedReal(element, QStringLiteral("top"), kMaxPosition, top);
+    readBoundedReal(element, QStringLiteral("width"), kMaxExtent, width);
+    readBoundedReal(element, QStringLiteral("height"), kMaxExtent, height);
     object.SetBoundsDirect(left, top, width, height);
     QString group;
     if (ReadOptionalString(element, QStringLiteral("group"), group))

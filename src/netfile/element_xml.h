@@ -36,6 +36,9 @@ double ReadReal(const TqibXMLNode& element, const QString& name);
 int ReadInteger(const TqibXMLNode& element, const QString& name);
 bool ReadOptionalReal(const TqibXMLNode& element, const QString& name, double& value);
 bool ReadOptionalInteger(const TqibXMLNode& element, const QString& name, int& value);
+// A coordinate of a point: required, and within the range an object's
+// position may take.
+double ReadPosition(const TqibXMLNode& element, const QString& name);
 bool ReadOptionalString(const TqibXMLNode& element, const QString& name, QString& value);
 const TqibXMLNode& RequiredChild(const TqibXMLNode& element, const QString& name);
 

@@ -188,8 +188,9 @@ bool parseWhole(const QString& text, qint64 least, qint64& value)
 
 double parseCoordinate(QStringView text, bool& ok)
 {
+    // A position far beyond any drawing counts as none: the element is laid out.
     const double v = QLocale::c().toDouble(text.trimmed(), &ok);
-    if (ok && !std::isfinite(v))
+    if (ok && !(std::abs(v) <= 1e6))
         ok = false;
     return v;
 }

@@ -202,6 +202,12 @@ TEST(NetFileCorpus, BrokenElementsOfEveryClassAreRefusedAndTheNetStays)
         {"TclsRoundRect", R"( color="16777215")", "", "\"color\" is missing"},
         {"TclsRoundRect", R"( text="[^"]*")", "", "\"text\" is missing"},
         {"TclsLine", R"(style="2")", "style=\"dotted\"", "\"style\""},
+        // Far beyond any drawing: the screen arithmetic would overflow, or a
+        // hit region would take minutes to build.
+        {"TclsEllipse", R"(width="120")", "width=\"1e12\"", "\"width\": 1e12 is out of range"},
+        {"TclsFrame", R"(height="[^"]*")", "height=\"-60000\"", "\"height\": -60000 is out of range"},
+        {"TclsNodeDiscrete", R"(left="[^"]*")", "left=\"2e6\"", "\"left\": 2e6 is out of range"},
+        {"TclsLinkNormal", R"(<point x="[^"]*")", "<point x=\"-1e300\"", "\"x\": -1e300 is out of range"},
     };
     for (const auto& c : cases) {
         const QString className = QString::fromLatin1(c.className);
