@@ -107,6 +107,6 @@ int runEval(const QStringList& args, TCliContext& ctx)
 }
 
 [[maybe_unused]] static const bool registered =
-    RegisterCliCommand({"eval", "Evaluate a formula text", usage, runEval});
+    RegisterCliCommand({"eval", "evaluate a formula, alone or against a net", usage, runEval});
 
 } // namespace
