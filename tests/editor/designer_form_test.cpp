@@ -16,6 +16,7 @@
 #include "editor/component_palette.h"
 #include "editor/designer_form.h"
 #include "model/arcs.h"
+#include "model/element_builders.h"
 #include "model/places.h"
 #include "model/text.h"
 #include "model/transitions.h"
@@ -164,6 +165,39 @@ TEST_F(SurfaceTest, DeleteRemovesTheSelectionAndNothingWhenNothingIsSelected)
     QTest::keyClick(window->Surface(), Qt::Key_Delete);
     EXPECT_TRUE(all<TclsNodeDiscrete>().isEmpty());
     EXPECT_TRUE(all<TclsText>().isEmpty()); // the name label goes with its place
+}
+
+TEST_F(SurfaceTest, EveryMouseEditOfAnArcMarksTheNetChanged)
+{
+    auto* p1 = AddNode<TclsNodeDiscrete>(d, 100, 100, "p1");
+    auto* t1 = AddNode<TclsTransTimed>(d, 300, 100, "t1");
+    auto* arc = AddArc<TclsLinkNormal>(d, p1, t1);
+    auto screen = [this](const TPivotPoint* p) {
+        return QPoint(qRound(d.ToScreenX(p->X())), qRound(d.ToScreenY(p->Y())));
+    };
+
+    // Dragging the middle handle away makes a bend.
+    d.SetChanged(false);
+    ASSERT_EQ(arc->Points().size(), 3);
+    const QPoint handle = screen(arc->Points().at(1));
+    drag(handle, handle + QPoint(0, 40));
+    ASSERT_EQ(arc->Points().size(), 5);
+    EXPECT_TRUE(d.IsChanged());
+
+    // A right click on the bend removes it again.
+    d.SetChanged(false);
+    const TPivotPoint* bend = arc->Points().at(2);
+    ASSERT_TRUE(bend->Stationar());
+    click(screen(bend), Qt::RightButton);
+    EXPECT_EQ(arc->Points().size(), 3);
+    EXPECT_TRUE(d.IsChanged());
+    EXPECT_TRUE(window->windowTitle().endsWith('*'));
+
+    // A right click on an arc's plain handle changes nothing.
+    d.SetChanged(false);
+    click(screen(arc->Points().at(1)), Qt::RightButton);
+    EXPECT_EQ(arc->Points().size(), 3);
+    EXPECT_FALSE(d.IsChanged());
 }
 
 TEST_F(SurfaceTest, ANetDrawnByClicksSurvivesSavingAndLoading)
