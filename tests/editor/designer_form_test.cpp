@@ -132,6 +132,32 @@ TEST_F(SurfaceTest, DraggingMovesTheSelectionByGridSteps)
     EXPECT_EQ(d.Selection(), QList<TQRVObject*>{third});
 }
 
+TEST_F(SurfaceTest, AReleaseTheSurfaceNeverSawEndsTheDrag)
+{
+    // A message box opened while the button was down (a refused name
+    // written when the inspector loses the focus) takes the release.
+    auto* p1 = AddNode<TclsNodeDiscrete>(d, 100, 100, "p1");
+    auto* p2 = AddNode<TclsNodeDiscrete>(d, 300, 100, "p2");
+    auto moveWithoutButton = [this](QPoint to) {
+        QMouseEvent move(QEvent::MouseMove, QPointF(to), surface->mapToGlobal(QPointF(to)), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(surface, &move);
+    };
+    const double left = p1->Left();
+    QTest::mousePress(surface, Qt::LeftButton, {}, at(p1));
+    moveWithoutButton(at(p1) + QPoint(40, 0));
+    EXPECT_DOUBLE_EQ(p1->Left(), left) << "moves without the button drag nothing";
+    moveWithoutButton(at(p1) + QPoint(80, 30));
+    EXPECT_DOUBLE_EQ(p1->Left(), left);
+    EXPECT_EQ(d.DragOrigin().x(), -1.0);
+
+    // Likewise for a rubber band: it ends where the pointer is.
+    QTest::mousePress(surface, Qt::LeftButton, {}, {20, 20});
+    moveWithoutButton(at(p2) + QPoint(30, 30));
+    EXPECT_FALSE(d.RubberBandActive());
+    EXPECT_TRUE(d.Selection().contains(p1) && d.Selection().contains(p2));
+}
+
 TEST_F(SurfaceTest, ARightClickCancelsAnUnfinishedArc)
 {
     choose("TclsNodeDiscrete");
