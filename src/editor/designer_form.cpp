@@ -96,6 +96,14 @@ void TfmDesignerForm::mouseMoveEvent(QMouseEvent* event)
 {
     m_designer.SetModifiers(event->modifiers());
     const QPointF p = event->position();
+    // A window that opened while the button was down (a message box) may
+    // have taken the release: a drag or a rubber band ends at the first
+    // move without the button, instead of following the pointer on.
+    const bool pressed = m_designer.DragOrigin().x() != -1.0 || m_designer.RubberBandActive();
+    if (pressed && !(event->buttons() & Qt::LeftButton)) {
+        m_designer.LeftButtonUp(p.x(), p.y());
+        return;
+    }
     m_designer.MouseMoveTo(p.x(), p.y());
 }
 

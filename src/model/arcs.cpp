@@ -356,6 +356,8 @@ void TQRVLinkBase::removeBend(double x, double y)
         delete m_points.takeAt(i - 1);
     p->SetStationar(false);
     IncludeState(osDirty);
+    // The arc's shape is part of the net: an unsaved edit.
+    Designer()->SetChanged(true);
     DesignerUpdate();
 }
 

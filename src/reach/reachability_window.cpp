@@ -31,6 +31,7 @@
 #include "model/arcs.h"
 #include "model/designer.h"
 #include "model/numbers.h"
+#include "model/places.h"
 #include "model/transitions.h"
 #include "reach/current_graph.h"
 
@@ -616,6 +617,10 @@ void TfmAnalyze_1::BuildGraph()
         message(QStringLiteral("The tensorial construction is not available yet. Choose \"Classical\"."));
         return;
     }
+    if (m_netMarking.empty())
+        for (TQRVObject* o : m_designer.ObjectList())
+            if (auto* place = qobject_cast<TclsNode*>(o))
+                m_netMarking.emplace_back(place, place->Value());
     QElapsedTimer clock;
     clock.start();
     m_busy = true;
@@ -889,5 +894,10 @@ void TfmAnalyze_1::done(int result)
         m_engine.ApplyMarking(0);
         m_designer.SetUpdating(false);
     }
+    for (const auto& [place, value] : m_netMarking)
+        if (place && place->Value() != value) {
+            m_designer.SetChanged(true);
+            break;
+        }
     QDialog::done(result);
 }

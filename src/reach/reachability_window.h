@@ -6,8 +6,11 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "reach/reach_engine.h"
 
@@ -24,6 +27,7 @@ class QTableView;
 class QTreeWidget;
 class QWidget;
 class TclsLink;
+class TclsNode;
 class TQRVDesigner;
 class TGraphListModel;
 class TBalanceListModel;
@@ -155,4 +159,7 @@ private:
     bool m_built = false;
     bool m_closePending = false;
     bool m_fillingGroups = false;
+    // The values of the net's places before the first build: a net left
+    // in another marking on closing holds an unsaved edit.
+    std::vector<std::pair<QPointer<TclsNode>, double>> m_netMarking;
 };

@@ -16,6 +16,7 @@
 #include "editor/component_palette.h"
 #include "editor/designer_form.h"
 #include "model/arcs.h"
+#include "model/element_builders.h"
 #include "model/places.h"
 #include "model/text.h"
 #include "model/transitions.h"
@@ -131,6 +132,32 @@ TEST_F(SurfaceTest, DraggingMovesTheSelectionByGridSteps)
     EXPECT_EQ(d.Selection(), QList<TQRVObject*>{third});
 }
 
+TEST_F(SurfaceTest, AReleaseTheSurfaceNeverSawEndsTheDrag)
+{
+    // A message box opened while the button was down (a refused name
+    // written when the inspector loses the focus) takes the release.
+    auto* p1 = AddNode<TclsNodeDiscrete>(d, 100, 100, "p1");
+    auto* p2 = AddNode<TclsNodeDiscrete>(d, 300, 100, "p2");
+    auto moveWithoutButton = [this](QPoint to) {
+        QMouseEvent move(QEvent::MouseMove, QPointF(to), surface->mapToGlobal(QPointF(to)), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(surface, &move);
+    };
+    const double left = p1->Left();
+    QTest::mousePress(surface, Qt::LeftButton, {}, at(p1));
+    moveWithoutButton(at(p1) + QPoint(40, 0));
+    EXPECT_DOUBLE_EQ(p1->Left(), left) << "moves without the button drag nothing";
+    moveWithoutButton(at(p1) + QPoint(80, 30));
+    EXPECT_DOUBLE_EQ(p1->Left(), left);
+    EXPECT_EQ(d.DragOrigin().x(), -1.0);
+
+    // Likewise for a rubber band: it ends where the pointer is.
+    QTest::mousePress(surface, Qt::LeftButton, {}, {20, 20});
+    moveWithoutButton(at(p2) + QPoint(30, 30));
+    EXPECT_FALSE(d.RubberBandActive());
+    EXPECT_TRUE(d.Selection().contains(p1) && d.Selection().contains(p2));
+}
+
 TEST_F(SurfaceTest, ARightClickCancelsAnUnfinishedArc)
 {
     choose("TclsNodeDiscrete");
@@ -164,6 +191,39 @@ TEST_F(SurfaceTest, DeleteRemovesTheSelectionAndNothingWhenNothingIsSelected)
     QTest::keyClick(window->Surface(), Qt::Key_Delete);
     EXPECT_TRUE(all<TclsNodeDiscrete>().isEmpty());
     EXPECT_TRUE(all<TclsText>().isEmpty()); // the name label goes with its place
+}
+
+TEST_F(SurfaceTest, EveryMouseEditOfAnArcMarksTheNetChanged)
+{
+    auto* p1 = AddNode<TclsNodeDiscrete>(d, 100, 100, "p1");
+    auto* t1 = AddNode<TclsTransTimed>(d, 300, 100, "t1");
+    auto* arc = AddArc<TclsLinkNormal>(d, p1, t1);
+    auto screen = [this](const TPivotPoint* p) {
+        return QPoint(qRound(d.ToScreenX(p->X())), qRound(d.ToScreenY(p->Y())));
+    };
+
+    // Dragging the middle handle away makes a bend.
+    d.SetChanged(false);
+    ASSERT_EQ(arc->Points().size(), 3);
+    const QPoint handle = screen(arc->Points().at(1));
+    drag(handle, handle + QPoint(0, 40));
+    ASSERT_EQ(arc->Points().size(), 5);
+    EXPECT_TRUE(d.IsChanged());
+
+    // A right click on the bend removes it again.
+    d.SetChanged(false);
+    const TPivotPoint* bend = arc->Points().at(2);
+    ASSERT_TRUE(bend->Stationar());
+    click(screen(bend), Qt::RightButton);
+    EXPECT_EQ(arc->Points().size(), 3);
+    EXPECT_TRUE(d.IsChanged());
+    EXPECT_TRUE(window->windowTitle().endsWith('*'));
+
+    // A right click on an arc's plain handle changes nothing.
+    d.SetChanged(false);
+    click(screen(arc->Points().at(1)), Qt::RightButton);
+    EXPECT_EQ(arc->Points().size(), 3);
+    EXPECT_FALSE(d.IsChanged());
 }
 
 TEST_F(SurfaceTest, ANetDrawnByClicksSurvivesSavingAndLoading)

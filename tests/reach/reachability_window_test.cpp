@@ -417,6 +417,47 @@ TEST(ReachabilityWindow, RowsWriteTheirMarkingIntoTheNetAndFiringsAnimateOnTheDr
     EXPECT_EQ(netValues(d, *keep.W.Engine().Store()), chosen);
 }
 
+TEST(ReachabilityWindow, AMarkingKeptInTheNetOnClosingIsAnUnsavedEdit)
+{
+    TTestDesigner d;
+    twoPlaceNet(d, true);
+    auto tokens = [&d](const char* name) {
+        return qobject_cast<TclsNodeDiscrete*>(d.FindObject(QString::fromLatin1(name)))->Tokens();
+    };
+    d.SetChanged(false);
+
+    // Back in the net's own marking on closing: nothing changed.
+    TWindow same(d);
+    child<QCheckBox>(same.W, "cbReset")->setChecked(false);
+    same.build();
+    same.W.SelectMarking(1);
+    same.W.SelectMarking(0);
+    same.W.reject();
+    EXPECT_EQ(tokens("p1"), 1);
+    EXPECT_FALSE(d.IsChanged());
+
+    // Another marking stays in the net, to be saved like any edit.
+    TWindow keep(d);
+    child<QCheckBox>(keep.W, "cbReset")->setChecked(false);
+    keep.build();
+    keep.W.SelectMarking(1);
+    keep.W.reject();
+    EXPECT_EQ(tokens("p1"), 0);
+    EXPECT_EQ(tokens("p2"), 1);
+    EXPECT_TRUE(d.IsChanged());
+
+    // With the reset the initial marking comes back and nothing changed.
+    d.ClearNet();
+    twoPlaceNet(d, true);
+    d.SetChanged(false);
+    TWindow reset(d);
+    reset.build();
+    reset.W.SelectMarking(1);
+    reset.W.reject();
+    EXPECT_EQ(tokens("p1"), 1);
+    EXPECT_FALSE(d.IsChanged());
+}
+
 TEST(ReachabilityWindow, TheBalancePageListsTheContinuousPlaces)
 {
     TTestDesigner d;
