@@ -99,7 +99,7 @@ void TfmDesignerForm::mouseMoveEvent(QMouseEvent* event)
     // A window that opened while the button was down (a message box) may
     // have taken the release: a drag or a rubber band ends at the first
     // move without the button, instead of following the pointer on.
-    const bool pressed = m_designer.DragOrigin().x() != -1.0 || m_designer.RubberBandActive();
+    const bool pressed = m_designer.DragActive() || m_designer.RubberBandActive();
     if (pressed && !(event->buttons() & Qt::LeftButton)) {
         m_designer.LeftButtonUp(p.x(), p.y());
         return;

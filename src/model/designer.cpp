@@ -222,7 +222,7 @@ void TQRVDesigner::ClearNet()
     ClearSelection();
     DeleteAll();
     m_bandActive = false;
-    m_dragOrigin = QPointF(-1.0, -1.0);
+    m_dragActive = false;
     m_updating = false;
     Q_EMIT ObjectsChanged();
     Modified();

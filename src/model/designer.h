@@ -115,6 +115,9 @@ public:
     bool RubberBandActive() const { return m_bandActive; }
     // The band normalised (a band dragged leftwards or upwards selects too).
     QRect RubberBandRect() const;
+    // Whether the selection is being dragged, and the model position where the
+    // drag began (model terms, so scrolling or zooming during it moves nothing).
+    bool DragActive() const { return m_dragActive; }
     QPointF DragOrigin() const { return m_dragOrigin; }
     // The class a click creates (chosen in the palette), or none for selection mode.
     const TQRVClassInfo* CreationClass() const { return m_creationClass; }
@@ -173,7 +176,8 @@ private:
     QPoint m_bandStart;
     QPoint m_bandEnd;
     bool m_bandActive = false;
-    QPointF m_dragOrigin{-1.0, -1.0};
+    bool m_dragActive = false;
+    QPointF m_dragOrigin;
     bool m_updating = false;
     bool m_simulating = false;
     bool m_changed = false;

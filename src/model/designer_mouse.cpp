@@ -33,7 +33,8 @@ void TQRVDesigner::LeftButtonDown(double x, double y)
         if (!IsSelected(o))
             SelectObject(o);
         o->MouseDown(Qt::LeftButton, x, y);
-        m_dragOrigin = QPointF(x / m_scale, y / m_scale);
+        m_dragActive = true;
+        m_dragOrigin = QPointF(ToModelX(x), ToModelY(y));
     } else {
         m_bandActive = true;
         m_bandStart = m_bandEnd = QPoint(static_cast<int>(x), static_cast<int>(y));
@@ -52,7 +53,7 @@ void TQRVDesigner::MouseMoveTo(double x, double y)
         Paint();
         return;
     }
-    if (m_dragOrigin.x() != -1.0 && !m_selection.isEmpty()) {
+    if (m_dragActive && !m_selection.isEmpty()) {
         if (!m_selection.first()->HasState(osDragging)) {
             for (TQRVObject* o : m_selection) {
                 o->IncludeState(osDragging);
@@ -60,8 +61,8 @@ void TQRVDesigner::MouseMoveTo(double x, double y)
                 o->SavePosition();
             }
         }
-        const double dx = SnapX(x / m_scale - m_dragOrigin.x());
-        const double dy = SnapY(y / m_scale - m_dragOrigin.y());
+        const double dx = SnapX(ToModelX(x) - m_dragOrigin.x());
+        const double dy = SnapY(ToModelY(y) - m_dragOrigin.y());
         for (TQRVObject* o : m_selection) {
             o->RestorePosition();
             o->MoveBy(dx, dy);
@@ -74,8 +75,8 @@ void TQRVDesigner::MouseMoveTo(double x, double y)
 
 void TQRVDesigner::LeftButtonUp(double x, double y)
 {
-    if (m_dragOrigin.x() != -1.0) {
-        m_dragOrigin = QPointF(-1.0, -1.0);
+    if (m_dragActive) {
+        m_dragActive = false;
         for (TQRVObject* o : m_selection) {
             o->ExcludeState(osDragging);
             o->EndDrag();

@@ -1,8 +1,8 @@
 // The net container: naming, lookup, hit testing, deletion, snapping, selection.
 #include <gtest/gtest.h>
 
-#include "model/class_registry.h"
 #include "formula/formula.h"
+#include "model/class_registry.h"
 #include "model/designer.h"
 #include "model/places.h"
 #include "test_support.h"
@@ -259,6 +259,18 @@ TEST(Designer, DragMovesTheWholeSelectionByGridSteps)
     d.LeftButtonDown(310, 110);
     d.LeftButtonUp(310, 110);
     EXPECT_EQ(d.Selection(), QList<TQRVObject*>{c});
+
+    // Scrolling during a drag (the wheel) keeps the objects under the pointer.
+    d.SetSelection({a});
+    d.LeftButtonDown(110, 110);
+    d.MouseMoveTo(124, 110);
+    EXPECT_EQ(a->Left(), 120);
+    d.SetScroll(40, 0); // the pointer stays where it is on the screen
+    d.MouseMoveTo(124, 110);
+    EXPECT_EQ(a->Left(), 160);
+    d.MouseMoveTo(70, 110); // back over the model point where the drag began
+    d.LeftButtonUp(70, 110);
+    EXPECT_EQ(a->Left(), 110);
 }
 
 TEST(Designer, RubberBandSelectsByBoundingBoxInEitherDirection)
