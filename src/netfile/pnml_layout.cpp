@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -79,6 +80,100 @@ std::vector<int> layersOf(const TGraph& g, const std::vector<int>& members, cons
     return layer;
 }
 
+// The slot of every node in its row.
+void numberSlots(const std::vector<std::vector<int>>& rows, std::vector<double>& slot)
+{
+    for (const auto& row : rows)
+        for (size_t i = 0; i < row.size(); ++i)
+            slot[static_cast<size_t>(row[i])] = static_cast<double>(i);
+}
+
+// Sorts a row by the mean slot of each node's neighbours in row `reference`;
+// a node without such neighbours keeps its place.
+void sortRow(const TGraph& g, const std::vector<int>& layer, std::vector<int>& row, int reference,
+             const std::vector<double>& slot)
+{
+    std::vector<std::pair<double, int>> keyed;
+    keyed.reserve(row.size());
+    for (size_t i = 0; i < row.size(); ++i) {
+        const int v = row[i];
+        double sum = 0;
+        int count = 0;
+        for (const auto* list : {&g.In[static_cast<size_t>(v)], &g.Out[static_cast<size_t>(v)]})
+            for (int w : *list)
+                if (layer[static_cast<size_t>(w)] == reference) {
+                    sum += slot[static_cast<size_t>(w)];
+                    ++count;
+                }
+        keyed.emplace_back(count ? sum / count : static_cast<double>(i), v);
+    }
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (size_t i = 0; i < row.size(); ++i)
+        row[i] = keyed[i].second;
+}
+
+// The number of crossings between arcs that join neighbouring rows.
+long long crossingsOf(const TGraph& g, const std::vector<int>& layer,
+                      const std::vector<std::vector<int>>& rows, const std::vector<double>& slot)
+{
+    long long total = 0;
+    std::vector<std::pair<int, int>> ends;
+    std::vector<int> tree; // counts of lower ends seen so far (a Fenwick tree)
+    for (size_t l = 0; l + 1 < rows.size(); ++l) {
+        ends.clear();
+        for (int v : rows[l])
+            for (const auto* list : {&g.In[static_cast<size_t>(v)], &g.Out[static_cast<size_t>(v)]})
+                for (int w : *list)
+                    if (layer[static_cast<size_t>(w)] == static_cast<int>(l) + 1)
+                        ends.emplace_back(static_cast<int>(slot[static_cast<size_t>(v)]),
+                                          static_cast<int>(slot[static_cast<size_t>(w)]));
+        std::sort(ends.begin(), ends.end());
+        const size_t size = rows[l + 1].size() + 1;
+        tree.assign(size, 0);
+        long long seen = 0;
+        for (const auto& [upper, lower] : ends) {
+            // Arcs seen before with a lower end right of this one cross it.
+            long long atOrLeft = 0;
+            for (size_t i = static_cast<size_t>(lower) + 1; i > 0; i -= i & (~i + 1))
+                atOrLeft += tree[i];
+            total += seen - atOrLeft;
+            for (size_t i = static_cast<size_t>(lower) + 1; i < size; i += i & (~i + 1))
+                ++tree[i];
+            ++seen;
+        }
+    }
+    return total;
+}
+
+// Orders the rows to cross few arcs: sweeps down and up, each row sorted by
+// the mean position of its neighbours in the row just passed, keeping the
+// best order seen.
+void orderRows(const TGraph& g, const std::vector<int>& layer, std::vector<std::vector<int>>& rows,
+               std::vector<double>& slot)
+{
+    numberSlots(rows, slot);
+    std::vector<std::vector<int>> best = rows;
+    long long fewest = crossingsOf(g, layer, rows, slot);
+    const int rowCount = static_cast<int>(rows.size());
+    for (int sweep = 0; sweep < 12 && fewest > 0; ++sweep) {
+        const bool down = sweep % 2 == 0;
+        for (int k = 1; k < rowCount; ++k) {
+            const int l = down ? k : rowCount - 1 - k;
+            sortRow(g, layer, rows[static_cast<size_t>(l)], down ? l - 1 : l + 1, slot);
+            for (size_t i = 0; i < rows[static_cast<size_t>(l)].size(); ++i)
+                slot[static_cast<size_t>(rows[static_cast<size_t>(l)][i])] = static_cast<double>(i);
+        }
+        const long long crossings = crossingsOf(g, layer, rows, slot);
+        if (crossings < fewest) {
+            fewest = crossings;
+            best = rows;
+        }
+    }
+    rows = best;
+    numberSlots(rows, slot);
+}
+
 } // namespace
 
 QList<QPointF> LayeredLayout(const TLayeredLayoutInput& input)
@@ -134,39 +229,7 @@ QList<QPointF> LayeredLayout(const TLayeredLayoutInput& input)
         for (int v : order)
             rows[static_cast<size_t>(layer[static_cast<size_t>(v)])].push_back(v);
 
-        // Order each layer by the mean slot of its neighbours in the layer above.
-        for (int sweep = 0; sweep < 2; ++sweep) {
-            for (size_t l = 0; l < rows.size(); ++l) {
-                std::vector<int>& row = rows[l];
-                std::vector<double> key(row.size());
-                for (size_t i = 0; i < row.size(); ++i) {
-                    const int v = row[i];
-                    double sum = 0;
-                    int count = 0;
-                    if (l > 0)
-                        for (const auto* list :
-                             {&g.In[static_cast<size_t>(v)], &g.Out[static_cast<size_t>(v)]})
-                            for (int w : *list)
-                                if (layer[static_cast<size_t>(w)] == static_cast<int>(l) - 1) {
-                                    sum += slot[static_cast<size_t>(w)];
-                                    ++count;
-                                }
-                    key[i] = count ? sum / count : static_cast<double>(i);
-                }
-                std::vector<size_t> index(row.size());
-                for (size_t i = 0; i < index.size(); ++i)
-                    index[i] = i;
-                std::stable_sort(index.begin(), index.end(),
-                                 [&](size_t a, size_t b) { return key[a] < key[b]; });
-                std::vector<int> sorted;
-                sorted.reserve(row.size());
-                for (size_t i : index)
-                    sorted.push_back(row[i]);
-                row = sorted;
-                for (size_t i = 0; i < row.size(); ++i)
-                    slot[static_cast<size_t>(row[i])] = static_cast<double>(i);
-            }
-        }
+        orderRows(g, layer, rows, slot);
 
         // Rows of at most perRow nodes, centred on the widest.
         int width = 1;

@@ -453,6 +453,23 @@ TEST(PnmlImport, LayeredLayoutPlacesEveryNodeOnce)
     }
     EXPECT_EQ(seen.size(), 40);
     EXPECT_TRUE(LayeredLayout(TLayeredLayoutInput()).isEmpty());
+
+    // Rows are ordered to avoid crossings where the document order has them:
+    // roots 0, 1, 2 with 3 below 0 and 2, 4 below 1, and 5 below 3 and 4.
+    // Drawn in document order, 2-3 crosses 1-4; the root 2 belongs between 0 and 1.
+    TLayeredLayoutInput crossed;
+    crossed.Count = 6;
+    crossed.Edges << qMakePair(0, 3) << qMakePair(2, 3) << qMakePair(1, 4) << qMakePair(3, 5)
+                  << qMakePair(4, 5);
+    const QList<QPointF> r = LayeredLayout(crossed);
+    ASSERT_EQ(r.size(), 6);
+    int crossings = 0;
+    for (const auto& a : crossed.Edges)
+        for (const auto& b : crossed.Edges)
+            if (r[a.first].y() == r[b.first].y() && r[a.second].y() == r[b.second].y() &&
+                (r[a.first].x() - r[b.first].x()) * (r[a.second].x() - r[b.second].x()) < 0)
+                ++crossings;
+    EXPECT_EQ(crossings, 0);
 }
 
 TEST(PnmlImport, FilesThatCannotBeReadLeaveTheNetAsItWas)
