@@ -40,7 +40,8 @@ int runReach(const QStringList& args, TCliContext& ctx)
         (toFile && output.isEmpty())) {
         ctx.err << (error.isEmpty() ? (a.UnknownOption().isEmpty()
                                            ? QString()
-                                           : QStringLiteral("unknown option ") + a.UnknownOption() + "\n")
+                                           : QStringLiteral("quorvane-cli reach: unknown option ") +
+                                                 a.UnknownOption() + "\n")
                                     : error + "\n")
                 << kUsage;
         return exitUsage;

@@ -138,7 +138,10 @@ QString NetFromText(TQRVDesigner& designer, const QString& text, QStringList* wa
 
 QString LoadNetFile(TQRVDesigner& designer, const QString& fileName, QStringList* warnings)
 {
-    if (!QFileInfo(fileName).isFile())
+    const QFileInfo info(fileName);
+    if (info.isDir())
+        return QStringLiteral("Cannot read %1: it is a folder, not a net file.").arg(fileName);
+    if (!info.isFile())
         return QStringLiteral("Cannot read %1: there is no such file.").arg(fileName);
     const QString error = loadInto(designer, [&](TQRVDesigner& fresh) {
         if (IsPnmlFileName(fileName)) {

@@ -163,6 +163,7 @@ TEST(NetFile, SavingFailsCleanlyAndKeepsThePreviousFile)
     EXPECT_EQ(NetToText(back).toLatin1(), first);
     const QString error = LoadNetFile(back, dir.filePath("missing.pn2"));
     EXPECT_TRUE(error.contains("no such file")) << error.toStdString();
+    EXPECT_TRUE(LoadNetFile(back, dir.path()).contains("it is a folder"));
     EXPECT_EQ(back.ObjectCount(), 1);
 }
 
