@@ -66,7 +66,7 @@ void TfmDesignerForm::PaintSurface(QPainter& painter, const QRect& area) const
     painter.fillRect(area, QBrush(tile));
 
     painter.setRenderHint(QPainter::Antialiasing, false);
-    m_designer.DrawObjects(painter);
+    m_designer.DrawObjects(painter, area);
 
     if (m_designer.RubberBandActive()) {
         painter.setPen(QPen(Qt::black, 1, Qt::DotLine));

@@ -53,6 +53,14 @@ TPivotPoint::TPivotPoint(TQRVObject* link, double x, double y, bool stationar)
 {
 }
 
+QRect TQRVLinkBase::DrawnBounds() const
+{
+    QRectF box;
+    for (const TPivotPoint* p : m_points)
+        box |= QRectF(p->RX(), p->RY(), 1, 1);
+    return box.toAlignedRect();
+}
+
 double TPivotPoint::RX() const
 {
     const TQRVDesigner* d = m_owner ? m_owner->Designer() : nullptr;

@@ -124,6 +124,8 @@ public:
     void MouseUp(Qt::MouseButton button, double x, double y) override;
     void MouseMove(double x, double y) override;
     void UpdateRegion() override;
+    // All points, ends included: the region holds the inner ones only.
+    QRect DrawnBounds() const override;
     void MoveBy(double dx, double dy) override;
     void SavePosition() override;
     void RestorePosition() override;

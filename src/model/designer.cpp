@@ -320,9 +320,19 @@ void TQRVDesigner::Paint()
     Q_EMIT PaintRequested();
 }
 
-void TQRVDesigner::DrawObjects(QPainter& painter) const
+void TQRVDesigner::DrawObjects(QPainter& painter, const QRect& visible) const
 {
+    // Labels, arrowheads and selection handles reach a little beyond a hit region.
+    const int margin = static_cast<int>(std::ceil(50 * m_scale));
+    const QRect wide = visible.adjusted(-margin, -margin, margin, margin);
     for (size_t i = 0; i < m_objects.size(); ++i) {
+        const TQRVObject* o = m_objects[i];
+        if (visible.isValid() && !o->HasState(osDirty) && !o->HasState(osPlacing) &&
+            !o->HasState(osDragging)) {
+            const QRect box = o->DrawnBounds();
+            if (!box.isEmpty() && !box.intersects(wide))
+                continue;
+        }
         painter.save();
         m_objects[i]->Draw(painter, dmNormal);
         painter.restore();

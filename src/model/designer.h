@@ -85,7 +85,9 @@ public:
     // Asks the drawing surface to repaint.
     void Paint();
     // Draws every object in list order (what the surface, exports and the clipboard show).
-    void DrawObjects(QPainter& painter) const;
+    // With a `visible` screen area, objects whose hit region lies well outside it are
+    // left out: the surface of a large net repaints only what it shows.
+    void DrawObjects(QPainter& painter, const QRect& visible = QRect()) const;
     // Width and height of the net: the largest right and bottom edges, rounded.
     QSize NetExtent() const;
 

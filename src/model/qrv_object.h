@@ -87,6 +87,9 @@ public:
     virtual void SetBounds(double left, double top, double width, double height);
     virtual void MoveBy(double dx, double dy);
     virtual const QRegion& GetRegion() const { return m_region; }
+    // The screen area the object draws in, give or take its labels and
+    // handles; empty when unknown. The surface leaves out what lies far outside.
+    virtual QRect DrawnBounds() const { return m_region.boundingRect(); }
     // After a file was read: resolve references to other objects by name.
     virtual void Loaded() {}
     // `object` is about to be destroyed (arcs mark themselves doomed when it is an end).

@@ -314,3 +314,38 @@ TEST(ArcDrawing, FormulasThatFailDoNotStopTheDrawing)
     EXPECT_ANY_THROW(b->Balance());
     EXPECT_EQ(b->property("Balance").toDouble(), 0);
 }
+
+TEST(NetDrawing, TheSurfaceDrawsOnlyWhatReachesItsArea)
+{
+    TTestDesigner d;
+    auto* inside = AddNode<TclsNodeDiscrete>(d, 120, 40);
+    auto* far = AddNode<TclsNodeDiscrete>(d, 1500, 40);
+    // A long arc whose ends and middle lie outside the area still crosses it.
+    auto* from = AddNode<TclsNodeDiscrete>(d, 20, 140);
+    auto* to = AddNode<TclsTransTimed>(d, 1400, 150);
+    AddArc<TclsLinkNormal>(d, from, to);
+
+    auto draw = [&](const QRect& visible) {
+        QImage image(1700, 200, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        d.DrawObjects(painter, visible);
+        return image;
+    };
+    auto drawn = [](const QImage& image, const TQRVObject* o) {
+        return CountPixels(image, o->GetRegion().boundingRect(), isDark) > 0;
+    };
+    auto arcIn = [](const QImage& image, const QRect& area) {
+        return CountPixels(image, area, [](QRgb c) { return IsColor(c, TclsLink::ArcColor); }) > 0;
+    };
+    const QRect area(100, 0, 200, 200);
+    const QImage part = draw(area);
+    EXPECT_TRUE(drawn(part, inside));
+    EXPECT_FALSE(drawn(part, far));
+    EXPECT_TRUE(arcIn(part, area));
+    // Without an area (pictures, the clipboard) everything is drawn.
+    const QImage whole = draw(QRect());
+    EXPECT_TRUE(drawn(whole, far));
+    EXPECT_TRUE(arcIn(whole, QRect(1000, 140, 200, 30)));
+    EXPECT_TRUE(arcIn(whole, area));
+}
