@@ -353,26 +353,10 @@ TEST_F(ArcPlacing, AnArcFollowsItsEndsAndMovesWithTheSelection)
 
 namespace {
 
-QString savedText(const IQRVStorable& element)
-{
-    TqibXMLNode node(QStringLiteral("object"));
-    element.SaveToXml(node);
-    return node.AsXml(0);
-}
-
+// An arc read from a file element into the net, its ends resolved.
 template <class T> T* loadInto(TQRVDesigner& d, const QString& text)
 {
-    TqibXMLTree tree;
-    tree.SetText(text);
-    auto* o = new T(&d);
-    o->IncludeState(osLoading);
-    try {
-        o->LoadFromXml(*tree.Nodes().first());
-    } catch (...) {
-        delete o;
-        throw;
-    }
-    o->ExcludeState(osLoading);
+    T* o = LoadedElement<T>(d, text).release();
     d.InsertObject(o);
     o->Loaded();
     d.Update();
@@ -384,7 +368,7 @@ template <class T> T* loadInto(TQRVDesigner& d, const QString& text)
 TEST_F(ArcPlacing, ArcsRoundTripWithTheirNameTwiceAndEveryPoint)
 {
     TclsLink* arc = AddArc<TclsLinkNormal>(d, p1, t1, "2");
-    const QString text = savedText(*arc);
+    const QString text = SavedText(*arc);
     EXPECT_TRUE(text.startsWith("<object name=\"L1\" left=\""));
     EXPECT_TRUE(text.contains("group=\"\" name=\"L1\" src=\"p1\" dst=\"t1\">\r\n"
                               "  <weight formula=\"2\" Value_Reference=\"1\" Value_Actual=\"2\" />\r\n"
@@ -397,7 +381,7 @@ TEST_F(ArcPlacing, ArcsRoundTripWithTheirNameTwiceAndEveryPoint)
     EXPECT_EQ(back->Source(), p1);
     EXPECT_EQ(back->Dest(), t1);
     EXPECT_EQ(back->WeightValue(), 2);
-    EXPECT_EQ(savedText(*back), text);
+    EXPECT_EQ(SavedText(*back), text);
 }
 
 TEST_F(ArcPlacing, LoadedPointsAreSnappedAndRequiredPartsChecked)
@@ -444,7 +428,7 @@ TEST_F(ArcPlacing, AnArcWhoseEndsAreMissingTakesNoPartAndKeepsTheirNames)
     arc->Draw(painter, dmNormal);
     painter.end();
     EXPECT_EQ(CountPixels(picture, picture.rect(), [](QRgb c) { return (c & 0xFFFFFF) != 0xFFFFFF; }), 0);
-    EXPECT_TRUE(savedText(*arc).contains("src=\"p1\" dst=\"gone\""));
+    EXPECT_TRUE(SavedText(*arc).contains("src=\"p1\" dst=\"gone\""));
     // A source that is no place or transition stays empty as well.
     auto* text2 = new TclsLinkNormal(&d);
     text2->SourceName = "L5";

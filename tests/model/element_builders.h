@@ -6,11 +6,13 @@
 #include <QPainter>
 
 #include <functional>
+#include <memory>
 
 #include "formula/formula.h"
 #include "model/arcs.h"
 #include "model/places.h"
 #include "model/transitions.h"
+#include "netfile/xml_tree.h"
 #include "test_support.h"
 
 // A place or transition with its top-left corner at (left, top), in the net.
@@ -97,4 +99,24 @@ inline TclsLink* AddArcOfKind(TQRVDesigner& d, TLinkKind kind, TQRVObject* sourc
         return AddArc<TclsLinkFlow>(d, source, dest, weight);
     }
     return nullptr;
+}
+
+// What an element writes into a net file, as text.
+inline QString SavedText(const IQRVStorable& element)
+{
+    TqibXMLNode node(QStringLiteral("object"));
+    element.SaveToXml(node);
+    return node.AsXml(0);
+}
+
+// An element read from the text of one file element, outside the net.
+template <class T> std::unique_ptr<T> LoadedElement(TQRVDesigner& d, const QString& text)
+{
+    TqibXMLTree tree;
+    tree.SetText(text);
+    auto o = std::make_unique<T>(&d);
+    o->IncludeState(osLoading);
+    o->LoadFromXml(*tree.Nodes().first());
+    o->ExcludeState(osLoading);
+    return o;
 }

@@ -177,33 +177,6 @@ TEST_F(PlaceLabels, TheLabelFollowsMovesAndGoesWithThePlace)
     EXPECT_EQ(d.ObjectCount(), 1); // the old label stays; it is no label of anything now
 }
 
-namespace {
-
-QString savedText(const IQRVStorable& element)
-{
-    TqibXMLNode node(QStringLiteral("object"));
-    element.SaveToXml(node);
-    return node.AsXml(0);
-}
-
-template <class T> T* loaded(TQRVDesigner& d, const QString& text)
-{
-    TqibXMLTree tree;
-    tree.SetText(text);
-    auto* o = new T(&d);
-    o->IncludeState(osLoading);
-    try {
-        o->LoadFromXml(*tree.Nodes().first());
-    } catch (...) {
-        delete o;
-        throw;
-    }
-    o->ExcludeState(osLoading);
-    return o;
-}
-
-} // namespace
-
 TEST(PlaceStorage, DiscretePlacesRoundTripWithTheirNameTwice)
 {
     TTestDesigner d;
@@ -212,17 +185,17 @@ TEST(PlaceStorage, DiscretePlacesRoundTripWithTheirNameTwice)
     p->SetTokens(12);
     p->SetGroup("g");
     p->Cost()->SetFormula("2.5");
-    const QString text = savedText(*p);
+    const QString text = SavedText(*p);
     EXPECT_EQ(text, "<object name=\"p1\" left=\"85\" top=\"45\" width=\"40\" height=\"40\" group=\"g\" "
                     "name=\"p1\" size=\"osLarge\" markers=\"12\">\r\n"
                     "  <cost formula=\"2.5\" Value_Reference=\"0\" Value_Actual=\"2.5\" />\r\n"
                     "</object>\r\n");
-    std::unique_ptr<TclsNodeDiscrete> back(loaded<TclsNodeDiscrete>(d, text));
+    auto back = LoadedElement<TclsNodeDiscrete>(d, text);
     EXPECT_EQ(back->Tokens(), 12);
     EXPECT_EQ(back->Size(), Qrv::osLarge);
     EXPECT_EQ(back->Group(), "g");
     EXPECT_EQ(back->Cost()->Formula(), "2.5");
-    EXPECT_EQ(savedText(*back), text);
+    EXPECT_EQ(SavedText(*back), text);
 }
 
 TEST(PlaceStorage, CountsBeyondTheIntegerRangeReadBack)
@@ -231,19 +204,19 @@ TEST(PlaceStorage, CountsBeyondTheIntegerRangeReadBack)
     auto* p = AddNode<TclsNodeDiscrete>(d, 0, 0);
     for (double tokens : {3e9, 1e15, 4e20}) {
         p->SetTokens(tokens);
-        const QString text = savedText(*p);
+        const QString text = SavedText(*p);
         std::unique_ptr<TclsNodeDiscrete> back;
-        ASSERT_NO_THROW(back.reset(loaded<TclsNodeDiscrete>(d, text))) << text.toStdString();
+        ASSERT_NO_THROW(back = LoadedElement<TclsNodeDiscrete>(d, text)) << text.toStdString();
         EXPECT_EQ(back->Tokens(), tokens);
-        EXPECT_EQ(savedText(*back), text);
+        EXPECT_EQ(SavedText(*back), text);
     }
     // Within the integer range only whole numbers written as such are read.
     const QString cost = "<cost formula=\"RefV\" Value_Reference=\"0\" Value_Actual=\"0\" />";
     for (const char* bad : {"2.5", "1E3", "3000000000.5"})
-        EXPECT_THROW(
-            loaded<TclsNodeDiscrete>(d, QStringLiteral("<object name=\"p1\" size=\"osNormal\" markers=\"") +
-                                            bad + "\">" + cost + "</object>"),
-            TNetFileError)
+        EXPECT_THROW(LoadedElement<TclsNodeDiscrete>(
+                         d, QStringLiteral("<object name=\"p1\" size=\"osNormal\" markers=\"") + bad + "\">" +
+                                cost + "</object>"),
+                     TNetFileError)
             << bad;
 }
 
@@ -254,14 +227,14 @@ TEST(PlaceStorage, ContinuousPlacesRoundTripAndReadValuesAsTheyStand)
                          "name=\"b1\" size=\"OSNORMAL\" boundmin=\"1.5\" boundmax=\"100\" level=\"250\">\r\n"
                          "  <cost formula=\"RefV\" Value_Reference=\"3\" Value_Actual=\"3\" />\r\n"
                          "</object>\r\n";
-    std::unique_ptr<TclsNodeContinuous> b(loaded<TclsNodeContinuous>(d, text));
+    auto b = LoadedElement<TclsNodeContinuous>(d, text);
     EXPECT_EQ(b->BoundMin(), 1.5);
     EXPECT_EQ(b->BoundMax(), 100);
     EXPECT_EQ(b->Level(), 250); // stored as read, without the cap
     EXPECT_EQ(b->Cost()->Value_Actual(), 3);
     QString again = text;
     again.replace("OSNORMAL", "osNormal");
-    EXPECT_EQ(savedText(*b), again);
+    EXPECT_EQ(SavedText(*b), again);
 }
 
 TEST(PlaceStorage, RequiredPartsMissingOrMalformedStopReading)
@@ -278,8 +251,8 @@ TEST(PlaceStorage, RequiredPartsMissingOrMalformedStopReading)
         "<object name=\"p1\" left=\"a\" size=\"osNormal\" markers=\"1\">" + cost + "</object>",
     };
     for (const QString& text : bad)
-        EXPECT_THROW(loaded<TclsNodeDiscrete>(d, text), TNetFileError) << text.toStdString();
-    std::unique_ptr<TclsNodeDiscrete> p(loaded<TclsNodeDiscrete>(
-        d, "<object name=\"p1\" left=\"12,5\" size=\"osNormal\" markers=\"3\">" + cost + "</object>"));
+        EXPECT_THROW(LoadedElement<TclsNodeDiscrete>(d, text), TNetFileError) << text.toStdString();
+    auto p = LoadedElement<TclsNodeDiscrete>(
+        d, "<object name=\"p1\" left=\"12,5\" size=\"osNormal\" markers=\"3\">" + cost + "</object>");
     EXPECT_EQ(p->Left(), 12.5);
 }

@@ -326,28 +326,6 @@ TEST(Transitions, ArcListsHoldConnectedArcsInNetOrder)
     EXPECT_EQ(p->OutArcs, (QList<TclsLink*>{a1, a2}));
 }
 
-namespace {
-
-QString savedText(const IQRVStorable& element)
-{
-    TqibXMLNode node(QStringLiteral("object"));
-    element.SaveToXml(node);
-    return node.AsXml(0);
-}
-
-template <class T> std::unique_ptr<T> loaded(TQRVDesigner& d, const QString& text)
-{
-    TqibXMLTree tree;
-    tree.SetText(text);
-    auto o = std::make_unique<T>(&d);
-    o->IncludeState(osLoading);
-    o->LoadFromXml(*tree.Nodes().first());
-    o->ExcludeState(osLoading);
-    return o;
-}
-
-} // namespace
-
 TEST(TransitionStorage, EachKindRoundTripsItsFormulas)
 {
     TTestDesigner d;
@@ -355,43 +333,44 @@ TEST(TransitionStorage, EachKindRoundTripsItsFormulas)
     i->SetAngle(45);
     i->WeightSpeed()->SetFormula("50");
     i->SetSize(Qrv::osSmall);
-    const QString instant = savedText(*i);
+    const QString instant = SavedText(*i);
     EXPECT_EQ(instant, "<object name=\"t1\" left=\"10\" top=\"20\" width=\"20\" height=\"5\" group=\"\" "
                        "size=\"osSmall\" angle=\"45\">\r\n"
                        "  <guard formula=\"RefV\" Value_Reference=\"1\" Value_Actual=\"1\" />\r\n"
                        "  <priority formula=\"RefV\" Value_Reference=\"1\" Value_Actual=\"1\" />\r\n"
                        "  <speed formula=\"50\" Value_Reference=\"100\" Value_Actual=\"50\" />\r\n"
                        "</object>\r\n");
-    auto i2 = loaded<TclsTransInstant>(d, instant);
+    auto i2 = LoadedElement<TclsTransInstant>(d, instant);
     EXPECT_EQ(i2->Angle(), 45);
     EXPECT_EQ(i2->WeightSpeed()->Formula(), "50");
-    EXPECT_EQ(savedText(*i2), instant);
+    EXPECT_EQ(SavedText(*i2), instant);
 
     auto* t = AddNode<TclsTransTimed>(d, 0, 0);
     t->Rate()->SetFormula("0.25");
     EXPECT_EQ(t->VariableValue("RATE"), 0.25);
-    const QString timed = savedText(*t);
+    const QString timed = SavedText(*t);
     EXPECT_TRUE(timed.contains("<rate formula=\"0.25\""));
-    EXPECT_EQ(savedText(*loaded<TclsTransTimed>(d, timed)), timed);
+    EXPECT_EQ(SavedText(*LoadedElement<TclsTransTimed>(d, timed)), timed);
 
     auto* q = AddNode<TclsTransContinuous>(d, 0, 0);
     q->Dispersion()->SetFormula("3");
-    const QString cont = savedText(*q);
+    const QString cont = SavedText(*q);
     EXPECT_TRUE(cont.contains("<expectance formula=\"RefV\" Value_Reference=\"1\" Value_Actual=\"1\" />\r\n"
                               "  <dispersion formula=\"3\""));
-    EXPECT_EQ(savedText(*loaded<TclsTransContinuous>(d, cont)), cont);
+    EXPECT_EQ(SavedText(*LoadedElement<TclsTransContinuous>(d, cont)), cont);
 }
 
 TEST(TransitionStorage, OptionalFormulasKeepTheirDefaultsAndRequiredOnesStopReading)
 {
     TTestDesigner d;
-    auto t = loaded<TclsTransTimed>(d, "<object name=\"t1\" size=\"osLarge\" />");
+    auto t = LoadedElement<TclsTransTimed>(d, "<object name=\"t1\" size=\"osLarge\" />");
     EXPECT_EQ(t->Size(), Qrv::osLarge);
     EXPECT_EQ(t->Width(), 40);
     EXPECT_EQ(t->Rate()->Value_Actual(), 1);
     EXPECT_EQ(t->Guard()->Kind(), fkBoolean);
-    EXPECT_THROW(loaded<TclsTransTimed>(d, "<object name=\"t1\" />"), TNetFileError);
-    EXPECT_THROW(loaded<TclsTransInstant>(d, "<object name=\"t1\" size=\"osNormal\" />"), TNetFileError);
-    EXPECT_THROW(loaded<TclsTransTimed>(d, "<object name=\"t1\" size=\"osNormal\" angle=\"x\" />"),
+    EXPECT_THROW(LoadedElement<TclsTransTimed>(d, "<object name=\"t1\" />"), TNetFileError);
+    EXPECT_THROW(LoadedElement<TclsTransInstant>(d, "<object name=\"t1\" size=\"osNormal\" />"),
+                 TNetFileError);
+    EXPECT_THROW(LoadedElement<TclsTransTimed>(d, "<object name=\"t1\" size=\"osNormal\" angle=\"x\" />"),
                  TNetFileError);
 }
