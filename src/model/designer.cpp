@@ -326,7 +326,7 @@ void TQRVDesigner::DrawObjects(QPainter& painter, const QRect& visible) const
     const int margin = static_cast<int>(std::ceil(50 * m_scale));
     const QRect wide = visible.adjusted(-margin, -margin, margin, margin);
     for (size_t i = 0; i < m_objects.size(); ++i) {
-        const TQRVObject* o = m_objects[i];
+        TQRVObject* o = m_objects[i];
         if (visible.isValid() && !o->HasState(osDirty) && !o->HasState(osPlacing) &&
             !o->HasState(osDragging)) {
             const QRect box = o->DrawnBounds();
@@ -334,7 +334,7 @@ void TQRVDesigner::DrawObjects(QPainter& painter, const QRect& visible) const
                 continue;
         }
         painter.save();
-        m_objects[i]->Draw(painter, dmNormal);
+        o->Draw(painter, dmNormal);
         painter.restore();
     }
 }

@@ -132,21 +132,26 @@ namespace {
 constexpr double kMaxPosition = 1e6;
 constexpr double kMaxExtent = 5e4;
 
+double boundedReal(const TqibXMLNode& element, const TqibXMLAttribute& a, double limit)
+{
+    const double value = convertReal(element, a);
+    if (std::abs(value) > limit)
+        ThrowElementError(element, QStringLiteral("the attribute \"%1\": %2 is out of range (-%3 to %3)")
+                                       .arg(a.Name, a.Value.trimmed(), RealText(limit)));
+    return value;
+}
+
+// An optional attribute: `value` stays as it is when it is absent.
 void readBoundedReal(const TqibXMLNode& element, const QString& name, double limit, double& value)
 {
-    if (ReadOptionalReal(element, name, value) && std::abs(value) > limit)
-        ThrowElementError(element,
-                          QStringLiteral("the attribute \"%1\": %2 is out of range (-%3 to %3)")
-                              .arg(name, element.GetAttribute(name)->Value.trimmed(), RealText(limit)));
+    if (const TqibXMLAttribute* a = element.GetAttribute(name))
+        value = boundedReal(element, *a, limit);
 }
 } // namespace
 
 double ReadPosition(const TqibXMLNode& element, const QString& name)
 {
-    RequiredAttribute(element, name);
-    double value = 0;
-    readBoundedReal(element, name, kMaxPosition, value);
-    return value;
+    return boundedReal(element, RequiredAttribute(element, name), kMaxPosition);
 }
 
 void LoadCommonAttributes(TQRVObject& object, const TqibXMLNode& element)
