@@ -48,6 +48,23 @@ void circleEnd(QPainter& p, QPointF centre, const QColor& c)
     p.drawEllipse(centre, 3, 3);
 }
 
+// An inhibitor arc: a line ending in a circle.
+void inhibitor(QPainter& p, const QColor& c)
+{
+    p.setPen(QPen(c, 1.4));
+    p.drawLine(QPointF(3, 20), QPointF(17, 7.5));
+    circleEnd(p, QPointF(19, 6), c);
+}
+
+// An inhibitor counter arc: an arrowhead before the circle.
+void inhibitorCounter(QPainter& p, const QColor& c)
+{
+    p.setPen(QPen(c, 1.4));
+    p.drawLine(QPointF(3, 20), QPointF(15, 9.5));
+    arrowHead(p, QPointF(16.5, 8), QPointF(3, 20), c);
+    circleEnd(p, QPointF(19.5, 5.5), c);
+}
+
 void place(QPainter& p, bool continuous)
 {
     p.setPen(QPen(continuous ? kContinuous : Qt::black, 1.6));
@@ -89,19 +106,8 @@ const QHash<QString, TGlyphPainter>& painters()
              arcLine(p, kArcBlue);
              arrowHead(p, QPointF(21, 4), QPointF(3, 20), kArcBlue);
          }},
-        {"TclsLinkIngibitor",
-         [](QPainter& p) {
-             p.setPen(QPen(kArcBlue, 1.4));
-             p.drawLine(QPointF(3, 20), QPointF(17, 7.5));
-             circleEnd(p, QPointF(19, 6), kArcBlue);
-         }},
-        {"TclsLinkIngibitorCounter",
-         [](QPainter& p) {
-             p.setPen(QPen(kArcBlue, 1.4));
-             p.drawLine(QPointF(3, 20), QPointF(15, 9.5));
-             arrowHead(p, QPointF(16.5, 8), QPointF(3, 20), kArcBlue);
-             circleEnd(p, QPointF(19.5, 5.5), kArcBlue);
-         }},
+        {"TclsLinkIngibitor", [](QPainter& p) { inhibitor(p, kArcBlue); }},
+        {"TclsLinkIngibitorCounter", [](QPainter& p) { inhibitorCounter(p, kArcBlue); }},
         {"TclsLinkTest",
          [](QPainter& p) {
              arcLine(p, kArcBlue, 1.4, Qt::DotLine);
@@ -124,19 +130,8 @@ const QHash<QString, TGlyphPainter>& painters()
              arcLine(p, kContinuous, 1.4, Qt::DotLine);
              arrowHead(p, QPointF(21, 4), QPointF(3, 20), kContinuous);
          }},
-        {"TclsLinkIngibitorContinuous",
-         [](QPainter& p) {
-             p.setPen(QPen(kContinuous, 1.4));
-             p.drawLine(QPointF(3, 20), QPointF(17, 7.5));
-             circleEnd(p, QPointF(19, 6), kContinuous);
-         }},
-        {"TclsLinkIngibitorCounterContinuous",
-         [](QPainter& p) {
-             p.setPen(QPen(kContinuous, 1.4));
-             p.drawLine(QPointF(3, 20), QPointF(15, 9.5));
-             arrowHead(p, QPointF(16.5, 8), QPointF(3, 20), kContinuous);
-             circleEnd(p, QPointF(19.5, 5.5), kContinuous);
-         }},
+        {"TclsLinkIngibitorContinuous", [](QPainter& p) { inhibitor(p, kContinuous); }},
+        {"TclsLinkIngibitorCounterContinuous", [](QPainter& p) { inhibitorCounter(p, kContinuous); }},
         {"TclsMarker",
          [](QPainter& p) {
              p.setPen(Qt::NoPen);
