@@ -7,10 +7,16 @@
 #include <algorithm>
 #include <cmath>
 
+#include "model/arcs.h"
 #include "model/class_registry.h"
+#include "model/edits.h"
 #include "model/numbers.h"
 
-TQRVDesigner::TQRVDesigner() = default;
+TQRVDesigner::TQRVDesigner() : m_edits(std::make_unique<TQRVEdits>(*this))
+{
+    connect(m_edits.get(), &TQRVEdits::CleanChanged, this,
+            [this](bool clean) { Q_EMIT ChangedStateChanged(!clean); });
+}
 
 TQRVDesigner::~TQRVDesigner()
 {
@@ -83,10 +89,63 @@ void TQRVDesigner::DestroyObject(TQRVObject* object)
     m_selection.removeAll(object);
     if (m_capture == object)
         m_capture = nullptr;
+    m_edits->ObjectDestroying(object);
     object->Destroying();
     for (size_t i = 0; i < m_objects.size(); ++i)
         m_objects[i]->Notification(object);
     delete object;
+    ++m_namesGeneration;
+    Q_EMIT ObjectsChanged();
+}
+
+void TQRVDesigner::InsertObjectAt(TQRVObject* object, int index)
+{
+    object->SetDesignerDirect(this);
+    index = std::clamp(index, 0, ObjectCount());
+    m_objects.insert(m_objects.begin() + index, object);
+    m_byName.insert(NameKey(object->Name()), object);
+}
+
+void TQRVDesigner::RemoveObjects(const QSet<TQRVObject*>& objects)
+{
+    if (objects.isEmpty())
+        return;
+    std::vector<TQRVObject*> kept;
+    kept.reserve(m_objects.size());
+    for (TQRVObject* o : m_objects)
+        if (!objects.contains(o))
+            kept.push_back(o);
+    m_objects.swap(kept);
+    for (TQRVObject* o : objects) {
+        removeFromIndex(o);
+        m_selection.removeAll(o);
+        if (m_capture == o)
+            m_capture = nullptr;
+    }
+    // Links that stay must not keep an end that goes.
+    for (TQRVObject* o : m_objects)
+        if (auto* link = qobject_cast<TQRVLinkBase*>(o)) {
+            if (objects.contains(link->SourceObject()))
+                link->ForgetEnd(link->SourceObject());
+            if (objects.contains(link->DestObject()))
+                link->ForgetEnd(link->DestObject());
+        }
+    for (TQRVObject* o : objects)
+        delete o;
+}
+
+void TQRVDesigner::UnindexName(TQRVObject* object)
+{
+    removeFromIndex(object);
+}
+
+void TQRVDesigner::IndexName(TQRVObject* object)
+{
+    m_byName.insert(NameKey(object->Name()), object);
+}
+
+void TQRVDesigner::NamesChanged()
+{
     ++m_namesGeneration;
     Q_EMIT ObjectsChanged();
 }
@@ -151,7 +210,6 @@ QString TQRVDesigner::RenameObject(TQRVObject* object, const QString& name)
     object->SetNameDirect(name);
     m_byName.insert(NameKey(name), object);
     ++m_namesGeneration;
-    SetChanged(true);
     Q_EMIT ObjectsChanged();
     return QString();
 }
@@ -191,18 +249,27 @@ void TQRVDesigner::destroyDoomed()
 
 void TQRVDesigner::DeleteSelected()
 {
-    if (m_selection.isEmpty())
+    m_edits->Delete(m_selection);
+}
+
+void TQRVDesigner::DeleteObjects(const QList<TQRVObject*>& objects)
+{
+    if (objects.isEmpty())
         return;
-    for (TQRVObject* o : m_selection)
-        o->IncludeState(osDoomed);
-    m_selection.clear();
+    for (TQRVObject* o : objects)
+        if (o) {
+            o->IncludeState(osDoomed);
+            m_selection.removeAll(o);
+        }
     destroyDoomed();
-    SetChanged(true);
     Modified();
 }
 
 void TQRVDesigner::DeleteAll()
 {
+    // The history speaks of objects that are gone.
+    m_edits->Clear();
+    m_gesture = false;
     // Everything goes, so nobody needs to be told about anybody.
     std::vector<TQRVObject*> objects;
     objects.swap(m_objects);
@@ -305,12 +372,19 @@ void TQRVDesigner::Update()
 {
     if (m_updating)
         return;
+    UpdateRegions();
+    Paint();
+}
+
+void TQRVDesigner::UpdateRegions()
+{
+    if (m_updating)
+        return;
     for (size_t i = 0; i < m_objects.size(); ++i) {
         TQRVObject* o = m_objects[i];
         if (o->HasState(osDirty))
             o->UpdateRegion();
     }
-    Paint();
 }
 
 void TQRVDesigner::Paint()
@@ -349,12 +423,9 @@ QSize TQRVDesigner::NetExtent() const
     return QSize(static_cast<int>(RoundHalfEven(w)), static_cast<int>(RoundHalfEven(h)));
 }
 
-void TQRVDesigner::SetChanged(bool value)
+bool TQRVDesigner::IsChanged() const
 {
-    if (m_changed == value)
-        return;
-    m_changed = value;
-    Q_EMIT ChangedStateChanged(value);
+    return !m_edits->IsClean();
 }
 
 QRect TQRVDesigner::RubberBandRect() const
