@@ -171,7 +171,10 @@ void TfmMain::buildMenus()
     connect(redo, &QAction::triggered, this, [this] { m_designer.Edits().Redo(); });
     edit->addSeparator();
     connect(addCommand(edit, QStringLiteral("Cu&t"), "actCut", QKeySequence(Qt::CTRL | Qt::Key_X), false),
-            &QAction::triggered, this, [this] { CutSelection(m_designer); });
+            &QAction::triggered, this, [this] {
+                m_designer.FinishGesture();
+                CutSelection(m_designer);
+            });
     connect(addCommand(edit, QStringLiteral("&Copy"), "actCopy", QKeySequence(Qt::CTRL | Qt::Key_C), false),
             &QAction::triggered, this, [this] { CopySelection(m_designer); });
     connect(addCommand(edit, QStringLiteral("&Paste"), "actPaste", QKeySequence(Qt::CTRL | Qt::Key_V), false),
@@ -317,6 +320,8 @@ void TfmMain::Paste()
     const QString text = FragmentOf(QGuiApplication::clipboard()->mimeData());
     if (text.isEmpty())
         return;
+    // An arc half drawn is cancelled first, as for any command of the menu.
+    m_designer.FinishGesture();
     TPastePlace place;
     QWidget* viewport = m_surface->viewport();
     const QPoint pointer = QCursor::pos();
@@ -338,6 +343,7 @@ void TfmMain::Paste()
 
 void TfmMain::Duplicate()
 {
+    m_designer.FinishGesture();
     const QList<TQRVObject*> objects = FragmentObjects(m_designer, m_designer.Selection());
     if (objects.isEmpty())
         return;

@@ -86,7 +86,7 @@ void TQRVDesigner::DestroyObject(TQRVObject* object)
     // (its name label) cannot reach it again.
     m_objects.erase(it);
     removeFromIndex(object);
-    m_selection.removeAll(object);
+    dropFromSelection(object);
     if (m_capture == object)
         m_capture = nullptr;
     m_edits->ObjectDestroying(object);
@@ -118,10 +118,11 @@ void TQRVDesigner::RemoveObjects(const QSet<TQRVObject*>& objects)
     m_objects.swap(kept);
     for (TQRVObject* o : objects) {
         removeFromIndex(o);
-        m_selection.removeAll(o);
+        m_selected.remove(o);
         if (m_capture == o)
             m_capture = nullptr;
     }
+    m_selection.removeIf([&objects](TQRVObject* o) { return objects.contains(o); });
     // Links that stay must not keep an end that goes.
     for (TQRVObject* o : m_objects)
         if (auto* link = qobject_cast<TQRVLinkBase*>(o)) {
@@ -159,7 +160,7 @@ void TQRVDesigner::TakeObjectsFrom(TQRVDesigner& other)
     }
     other.m_objects.clear();
     other.m_byName.clear();
-    other.m_selection.clear();
+    other.clearSelectionList();
     other.m_capture = nullptr;
     ++other.m_namesGeneration;
     ++m_namesGeneration;
@@ -259,7 +260,7 @@ void TQRVDesigner::DeleteObjects(const QList<TQRVObject*>& objects)
     for (TQRVObject* o : objects)
         if (o) {
             o->IncludeState(osDoomed);
-            m_selection.removeAll(o);
+            dropFromSelection(o);
         }
     destroyDoomed();
     Modified();
@@ -274,7 +275,7 @@ void TQRVDesigner::DeleteAll()
     std::vector<TQRVObject*> objects;
     objects.swap(m_objects);
     m_byName.clear();
-    m_selection.clear();
+    clearSelectionList();
     m_capture = nullptr;
     for (auto it = objects.rbegin(); it != objects.rend(); ++it)
         delete *it;
@@ -297,32 +298,51 @@ void TQRVDesigner::ClearNet()
 
 bool TQRVDesigner::IsSelected(const TQRVObject* object) const
 {
-    return m_selection.contains(const_cast<TQRVObject*>(object));
+    return m_selected.contains(object);
+}
+
+void TQRVDesigner::clearSelectionList()
+{
+    m_selection.clear();
+    m_selected.clear();
+}
+
+void TQRVDesigner::addToSelection(TQRVObject* object)
+{
+    if (object && !m_selected.contains(object)) {
+        m_selected.insert(object);
+        m_selection.append(object);
+    }
+}
+
+void TQRVDesigner::dropFromSelection(TQRVObject* object)
+{
+    if (m_selected.remove(object))
+        m_selection.removeOne(object);
 }
 
 void TQRVDesigner::SelectObject(TQRVObject* object)
 {
-    m_selection.clear();
+    clearSelectionList();
     if (!object)
         return;
-    m_selection.append(object);
+    addToSelection(object);
     Q_EMIT SelectionHandedOver();
     Update();
 }
 
 void TQRVDesigner::SetSelection(const QList<TQRVObject*>& objects)
 {
-    m_selection.clear();
+    clearSelectionList();
     for (TQRVObject* o : objects)
-        if (o && !m_selection.contains(o))
-            m_selection.append(o);
+        addToSelection(o);
 }
 
 void TQRVDesigner::ClearSelection()
 {
     if (m_selection.isEmpty())
         return;
-    m_selection.clear();
+    clearSelectionList();
     Q_EMIT SelectionHandedOver();
 }
 

@@ -209,10 +209,15 @@ private:
     void beginGesture(const QString& caption, const QList<TQRVObject*>& objects);
     void endGestureIfIdle();
     void destroyPlacing();
+    // The selection is a list (in selection order) and a set (for IsSelected).
+    void clearSelectionList();
+    void addToSelection(TQRVObject* object);
+    void dropFromSelection(TQRVObject* object);
 
     std::vector<TQRVObject*> m_objects;
     QHash<QString, TQRVObject*> m_byName; // keyed by the case-folded name
     QList<TQRVObject*> m_selection;
+    QSet<const TQRVObject*> m_selected;
     TQRVObject* m_capture = nullptr;
     QPoint m_bandStart;
     QPoint m_bandEnd;

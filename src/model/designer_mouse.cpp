@@ -164,11 +164,11 @@ void TQRVDesigner::LeftButtonUp(double x, double y)
         const QRect band(
             QPoint(std::min(m_bandStart.x(), m_bandEnd.x()), std::min(m_bandStart.y(), m_bandEnd.y())),
             QSize(std::abs(m_bandEnd.x() - m_bandStart.x()), std::abs(m_bandEnd.y() - m_bandStart.y())));
-        m_selection.clear();
+        clearSelectionList();
         for (TQRVObject* o : m_objects) {
             const QRect box = o->GetRegion().boundingRect();
             if (!box.isEmpty() && box.intersects(band))
-                m_selection.append(o);
+                addToSelection(o);
         }
         m_bandActive = false;
         Modified();

@@ -37,18 +37,33 @@ QByteArray ElementText(const TQRVObject& object)
     return element.AsXml(0).toUtf8();
 }
 
-// An element read back from its text. The text is completed into a whole net
-// (the list of charts at its end), so that it reads as any net file does.
-class TParsedElement
+// The elements of records read back from their texts, in one go. The texts
+// are completed into a whole net (the list of charts at its end), so that
+// they read as any net file does.
+class TParsedElements
 {
 public:
-    explicit TParsedElement(const QByteArray& xml)
+    explicit TParsedElements(const std::vector<TObjectRecord>& records)
     {
-        m_tree.SetText(QString::fromUtf8(xml) + QStringLiteral("<simulate />\r\n"));
-        if (m_tree.Nodes().isEmpty() || m_tree.Nodes().first()->Name != QLatin1String("object"))
+        if (records.empty())
+            return;
+        qsizetype size = 0;
+        for (const TObjectRecord& r : records)
+            size += r.Xml.size();
+        QString text;
+        text.reserve(size + 16);
+        for (const TObjectRecord& r : records)
+            text += QString::fromUtf8(r.Xml);
+        text += QStringLiteral("<simulate />\r\n");
+        m_tree.SetText(text);
+        const QList<TqibXMLNode*>& nodes = m_tree.Nodes();
+        bool whole = nodes.size() == static_cast<qsizetype>(records.size()) + 1;
+        for (qsizetype i = 0; whole && i + 1 < nodes.size(); ++i)
+            whole = nodes.at(i)->Name == QLatin1String("object");
+        if (!whole)
             throw TNetFileError(QStringLiteral("a recorded object cannot be read back"));
     }
-    const TqibXMLNode& Element() const { return *m_tree.Nodes().first(); }
+    const TqibXMLNode& Element(size_t i) const { return *m_tree.Nodes().at(static_cast<qsizetype>(i)); }
 
 private:
     TqibXMLTree m_tree;
@@ -162,6 +177,8 @@ TQRVEdits::TQRVEdits(TQRVDesigner& designer) : m_designer(designer)
 {
     // Objects are rebuilt by their class names, as files are read.
     RegisterStandardClasses();
+    // A long session keeps its last thousand steps.
+    m_stack.setUndoLimit(1000);
     connect(&m_stack, &QUndoStack::canUndoChanged, this, &TQRVEdits::HistoryChanged);
     connect(&m_stack, &QUndoStack::canRedoChanged, this, &TQRVEdits::HistoryChanged);
     connect(&m_stack, &QUndoStack::undoTextChanged, this, &TQRVEdits::HistoryChanged);
@@ -247,9 +264,16 @@ void TQRVEdits::NameStep(const QString& caption)
 
 void TQRVEdits::ObjectDestroying(TQRVObject* object)
 {
-    // An object the step did not expect to change: recorded as it was.
-    if (m_step && object && !m_step->Before.contains(object->Serial()))
-        m_step->Before.insert(object->Serial(), TObjectRecord{-1, object->Name(), ElementText(*object)});
+    if (!m_step || !object)
+        return;
+    // An object the step did not expect to change is recorded as it was, and
+    // so are its arcs and label before they learn that it goes.
+    QList<TQRVObject*> objects = withDependants({object});
+    if (!objects.contains(object))
+        objects.prepend(object);
+    for (const TQRVObject* o : objects)
+        if (!m_step->Before.contains(o->Serial()))
+            m_step->Before.insert(o->Serial(), TObjectRecord{-1, o->Name(), ElementText(*o)});
 }
 
 void TQRVEdits::Commit()
@@ -409,23 +433,36 @@ bool TQRVEdits::apply(const TNetStep& step, bool forwards, QString& error)
 
     // Everything is read before anything changes: a record that cannot be
     // read leaves the net as it is. Objects read their state exactly.
-    std::vector<std::unique_ptr<TParsedElement>> states;
+    std::unique_ptr<TParsedElements> states;
     std::vector<TQRVObject*> created;
     const bool restoring = m_designer.Restoring();
     m_designer.SetRestoring(true);
     try {
-        for (const TObjectRecord& r : bring) {
-            TParsedElement parsed(r.Xml);
-            created.push_back(CreateFromElement(m_designer, parsed.Element()));
+        const TParsedElements brought(bring);
+        for (size_t k = 0; k < bring.size(); ++k)
+            created.push_back(CreateFromElement(m_designer, brought.Element(k)));
+        states = std::make_unique<TParsedElements>(to);
+        // Each state is read into a spare object of its class first.
+        QHash<QString, TQRVObject*> spares;
+        try {
+            for (size_t k = 0; k < to.size(); ++k) {
+                const TqibXMLNode& element = states->Element(k);
+                const QString className = RequiredAttribute(element, QStringLiteral("class")).Value;
+                TQRVObject*& spare = spares[className];
+                if (!spare) {
+                    const TQRVClassInfo* cls = TQRVClassRegistry::Instance().Find(className);
+                    spare = cls ? cls->Create(&m_designer) : nullptr;
+                }
+                if (auto* storable = dynamic_cast<IQRVStorable*>(spare)) {
+                    spare->IncludeState(osLoading);
+                    storable->LoadFromXml(element);
+                }
+            }
+        } catch (...) {
+            qDeleteAll(spares);
+            throw;
         }
-        for (const TObjectRecord& r : to) {
-            states.push_back(std::make_unique<TParsedElement>(r.Xml));
-            // Read into a spare object first, when the class is one of the program's.
-            const TqibXMLNode& element = states.back()->Element();
-            const QString className = RequiredAttribute(element, QStringLiteral("class")).Value;
-            if (TQRVClassRegistry::Instance().Find(className))
-                delete CreateFromElement(m_designer, element);
-        }
+        qDeleteAll(spares);
     } catch (const std::exception& e) {
         m_designer.SetRestoring(restoring);
         qDeleteAll(created);
@@ -444,7 +481,7 @@ bool TQRVEdits::apply(const TNetStep& step, bool forwards, QString& error)
     for (qsizetype k = 0; k < changed.size(); ++k) {
         TQRVObject* o = changed[k];
         o->IncludeState(osLoading);
-        dynamic_cast<IQRVStorable*>(o)->LoadFromXml(states[static_cast<size_t>(k)]->Element());
+        dynamic_cast<IQRVStorable*>(o)->LoadFromXml(states->Element(static_cast<size_t>(k)));
     }
     for (TQRVObject* o : changed)
         m_designer.IndexName(o);

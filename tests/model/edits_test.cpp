@@ -462,6 +462,19 @@ TEST(EditHistory, StepsNestAndAFailedChangeIsPutBack)
     EXPECT_EQ(qobject_cast<TclsTrans*>(d.FindObject("t1"))->AttachedArcs.size(), 2);
 }
 
+TEST(EditHistory, ObjectsDestroyedWithoutBeingNamedComeBackWithTheirArcs)
+{
+    TTestDesigner d;
+    TSampleNet net(d);
+    // The change names nothing; the transition takes its arcs and label along.
+    ExpectOneStep(d, [&] { d.Edits().Change("Remove", {}, [&] { d.DeleteObjects({net.t1}); }); }, "Remove");
+    d.Edits().Undo();
+    auto* t1 = qobject_cast<TclsTrans*>(d.FindObject("t1"));
+    ASSERT_NE(t1, nullptr);
+    EXPECT_EQ(t1->AttachedArcs.size(), 2);
+    EXPECT_NE(NameLabel::Find(*t1), nullptr);
+}
+
 TEST(EditHistory, ANetChangedBehindItsBackIsNotUndoneWrongly)
 {
     TTestDesigner d;
