@@ -119,14 +119,8 @@ int runDeterministic(TQRVDesigner& net, double until, qint64 firings, QStringLis
             for (const QString& g : graphs) {
                 out += ',';
                 double value = 0;
-                try {
-                    if (GraphValue(net, g, value))
-                        out += shortest(value).toUtf8();
-                } catch (const std::exception& e) {
-                    throw ESimError(
-                        QStringLiteral("The graph %1 cannot be plotted at model time %2: %3")
-                            .arg(g, FormatGeneral(engine.ModelTime()), QString::fromUtf8(e.what())));
-                }
+                if (PlotValue(net, g, engine.ModelTime(), value))
+                    out += shortest(value).toUtf8();
             }
             out += '\n';
             const double before = engine.ModelTime();

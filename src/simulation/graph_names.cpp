@@ -1,10 +1,13 @@
 #include "simulation/graph_names.h"
 
+#include "formula/formula.h"
 #include "model/arcs.h"
 #include "model/designer.h"
 #include "model/interfaces.h"
+#include "model/numbers.h"
 #include "model/places.h"
 #include "model/transitions.h"
+#include "simulation/sim_error.h"
 
 TGraphName TGraphName::Parse(const QString& name)
 {
@@ -27,6 +30,28 @@ bool GraphValue(const TQRVDesigner& net, const QString& graphName, double& value
         return false;
     value = variables->VariableValue(g.Variable.toUpper());
     return true;
+}
+
+bool PlotValue(const TQRVDesigner& net, const QString& graphName, double time, double& value)
+{
+    try {
+        return GraphValue(net, graphName, value);
+    } catch (const std::exception& e) {
+        const auto* parser = dynamic_cast<const ERxParserError*>(&e);
+        QString reason = parser ? parser->Message : QString::fromStdString(e.what());
+        const TQRVObject* o = net.FindObject(TGraphName::Parse(graphName).Object);
+        if (const auto* t = qobject_cast<const TclsTrans*>(o)) {
+            reason = DescribeFailure(t, reason);
+        } else if (const auto* p = qobject_cast<const TclsNode*>(o)) {
+            double v = 0;
+            QString error;
+            if (!p->Cost()->TryValue(v, &error))
+                reason = QStringLiteral("the cost of %1 (\"%2\") cannot be evaluated: %3")
+                             .arg(ElementCaption(p), p->Cost()->Formula(), error);
+        }
+        throw ESimError(QStringLiteral("The graph %1 cannot be plotted at model time %2: %3.")
+                            .arg(graphName, FormatGeneral(time), reason));
+    }
 }
 
 QString ElementCaption(const TQRVObject* object)

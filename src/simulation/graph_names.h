@@ -23,6 +23,9 @@ struct TGraphName
 // publishes no variables (such a graph gets no point). Throws what reading
 // the variable throws (a cost formula that fails).
 bool GraphValue(const TQRVDesigner& net, const QString& graphName, double& value);
+// GraphValue for a step's plot at model time `time`: a failure throws
+// ESimError naming the graph, the element's formula and the reason.
+bool PlotValue(const TQRVDesigner& net, const QString& graphName, double time, double& value);
 
 // The element that names a formula or a measure, for messages: "transition t1".
 QString ElementCaption(const TQRVObject* object);

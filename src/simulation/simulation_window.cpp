@@ -353,14 +353,8 @@ void TfmSimulation::plot()
 {
     for (TSimChart* chart : Charts()) {
         double value = 0;
-        try {
-            if (GraphValue(m_designer, chart->Graph(), value))
-                chart->AddPoint(m_engine.ModelTime(), value);
-        } catch (const std::exception& e) {
-            throw ESimError(
-                QStringLiteral("The graph %1 cannot be plotted at model time %2: %3")
-                    .arg(chart->Graph(), QString::number(m_engine.ModelTime()), QString::fromUtf8(e.what())));
-        }
+        if (PlotValue(m_designer, chart->Graph(), m_engine.ModelTime(), value))
+            chart->AddPoint(m_engine.ModelTime(), value);
     }
 }
 

@@ -321,4 +321,18 @@ TEST(SimGraphs, NamesAndValues)
     EXPECT_EQ(v, 2.5);
     EXPECT_FALSE(GraphValue(d, "p9 - TOKENS", v));
     EXPECT_FALSE(GraphValue(d, "L1 - TOKENS", v)); // arcs publish no variables
+
+    // A plot that cannot be read names the graph and the formula.
+    auto* p1 = static_cast<TclsNode*>(d.FindObject("p1"));
+    ASSERT_EQ(p1->Cost()->TrySetFormula("1/(p2_TOKENS - 3)"), "");
+    static_cast<TclsNodeDiscrete*>(d.FindObject("p2"))->SetTokensDirect(3);
+    try {
+        PlotValue(d, "p1 - COST", 2.5, v);
+        FAIL() << "the plot should fail";
+    } catch (const ESimError& e) {
+        EXPECT_TRUE(
+            e.Message.startsWith("The graph p1 - COST cannot be plotted at model time 2.5: the cost of "
+                                 "place p1 (\"1/(p2_TOKENS - 3)\") cannot be evaluated: "))
+            << e.Message.toStdString();
+    }
 }
