@@ -11,8 +11,8 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <new>
 
+#include "allocation_counter.h"
 #include "formula/formula.h"
 #include "model/class_registry.h"
 #include "model/designer.h"
@@ -24,30 +24,6 @@
 #include "simulation/sim_engine.h"
 #include "simulation/stochastic_estimator.h"
 #include "simulation/stochastic_net.h"
-
-namespace {
-long g_allocations = 0;
-bool g_counting = false;
-} // namespace
-
-void* operator new(std::size_t size)
-{
-    if (g_counting)
-        ++g_allocations;
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-
-void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-
-void operator delete(void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
 
 namespace {
 
