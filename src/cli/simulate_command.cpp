@@ -28,11 +28,11 @@ const char* const kUsage =
     "                             [--replications R] [--warmup W] [--measure SPEC]...\n"
     "                             [--csv FILE] [--seed S]\n"
     "Deterministic timing (the simulation window's, without animation and waits) runs\n"
-    "steps until the model time passes T or N transitions fired, and writes CSV: a row\n"
-    "\"time\" and the graph names, then one row per step with the values the step plots\n"
-    "(empty for a graph whose element does not exist). The graphs are the --plot names,\n"
-    "else the net's own graphs, else the tokens or level of every place. The CSV goes to\n"
-    "FILE, or to standard output.\n"
+    "steps until the model time passes T or N transitions fired (without T also once no\n"
+    "transition is enabled), and writes CSV: a row \"time\" and the graph names, then one\n"
+    "row per step with the values the step plots (empty for a graph whose element does\n"
+    "not exist). The graphs are the --plot names, else the net's own graphs, else the\n"
+    "tokens or level of every place. The CSV goes to FILE, or to standard output.\n"
     "--stochastic estimates measures by simulation with exponentially distributed delays:\n"
     "SPEC is tokens:P (mean tokens of place P), rate:T (firings of T per time unit) or\n"
     "prob:CONDITION (the share of time a formula is true); P* and T* stand for every\n"
@@ -123,6 +123,12 @@ int runDeterministic(TQRVDesigner& net, double until, qint64 firings, QStringLis
                     out += shortest(value).toUtf8();
             }
             out += '\n';
+            if (engine.Dead() && until == 0) {
+                // Only a limit of firings was given: the net will not reach it.
+                ctx.err << "At model time " << FormatGeneral(engine.ModelTime())
+                        << " no transition is enabled: the net is dead.\n";
+                break;
+            }
             const double before = engine.ModelTime();
             engine.Step();
             ++steps;

@@ -368,9 +368,11 @@ void TSimEngine::Step()
 void TSimEngine::chooseTimeStep()
 {
     m_timeStep = m_defaultStep;
+    m_dead = true;
     for (int i = 0; i < TransitionCount(); ++i) {
         if (!open(i))
             continue;
+        m_dead = false;
         const double d = delay(i);
         if (d < m_timeStep)
             m_timeStep = d;

@@ -82,7 +82,8 @@ public:
     // that fired (indices).
     const std::vector<int>& ReadyList() const { return m_ready; }
     const std::vector<int>& FiringList() const { return m_firing; }
-    // Stochastic timing: nothing can happen any more (no transition enabled).
+    // No transition was enabled at the end of the last step: nothing can
+    // happen any more.
     bool Dead() const { return m_dead; }
 
     // The key by which ready immediate transitions are ordered: FireCount /

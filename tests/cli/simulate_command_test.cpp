@@ -52,6 +52,13 @@ TEST(CliSimulate, DeterministicStepsAsCsv)
     EXPECT_EQ(r.Status, 0) << r.Err.toStdString();
     EXPECT_EQ(r.Out, "");
     EXPECT_EQ(readText(csv), "time,p2 - TOKENS\n0,0\n0.5,0\n1,1\n1.5,2\n");
+
+    // More firings than the net can make: it ends where the net is dead.
+    r = runCli({"simulate", net, "--firings", "10"});
+    EXPECT_EQ(r.Status, 0) << r.Err.toStdString();
+    EXPECT_TRUE(r.Out.endsWith("1.5,2\n2,3\n")) << r.Out.toStdString();
+    EXPECT_EQ(r.Err, "At model time 2 no transition is enabled: the net is dead.\n"
+                     "Steps: 4, firings: 3, model time: 2\n");
 }
 
 TEST(CliSimulate, DeterministicFailureWritesNothing)

@@ -74,9 +74,14 @@ TEST(SimulationWindow, OpensCollapsedAndStopped)
     TTestDesigner d;
     TimedChain(d, "2", 3);
     d.Graphs << "p2 - TOKENS";
+    auto redPixels = [&] {
+        return CountPixels(Picture(d), QRect(75, 5, 40, 20), [](QRgb px) { return IsColor(px, 0x0000FF); });
+    };
+    EXPECT_EQ(redPixels(), 0);
     TWindow t(d);
     EXPECT_TRUE(t.w.Stopped());
     EXPECT_TRUE(d.Simulating());
+    EXPECT_GT(redPixels(), 100); // the enabled transition
     EXPECT_TRUE(t.w.ChartPages()->isHidden());
     EXPECT_EQ(t.w.TimeLabel()->text(), "Time: 00.00");
     EXPECT_EQ(t.w.SpeedSlider()->value(), 50);
