@@ -188,8 +188,11 @@ TCombineResult CombineGraphs(const TMarkList& acc, const TMarkList& grp, const T
             timed[static_cast<std::size_t>(it.value())] = order.Timed[static_cast<std::size_t>(t)];
     }
     auto combined = [&](int o, int operandLabel) {
-        const int t = operands[o]->LabelTransition(operandLabel);
-        return t >= 0 && t < static_cast<int>(label[o].size()) ? label[o][static_cast<std::size_t>(t)] : -1;
+        const std::vector<int>& to = label[o];
+        if (operandLabel >= 0 && operandLabel < static_cast<int>(to.size()))
+            return to[static_cast<std::size_t>(operandLabel)];
+        const int t = operands[o]->LabelTransition(operandLabel); // a chain of bypassed markings
+        return t >= 0 && t < static_cast<int>(to.size()) ? to[static_cast<std::size_t>(t)] : -1;
     };
 
     auto store = std::make_unique<TMarkList>();
@@ -282,9 +285,15 @@ TCombineResult CombineGraphs(const TMarkList& acc, const TMarkList& grp, const T
             if (t >= 0 && !(takesPart[static_cast<std::size_t>(t)] & 2))
                 moves.push_back({t, g, arc.Target, arc.Weight});
         }
-        // In the net order of the transitions, as the classical build fires them.
-        std::stable_sort(moves.begin(), moves.end(),
-                         [](const TMove& x, const TMove& y) { return x.Transition < y.Transition; });
+        // In the net order of the transitions, as the classical build fires
+        // them (a stable insertion sort: a marking has few arcs).
+        for (std::size_t k = 1; k < moves.size(); ++k) {
+            const TMove move = moves[k];
+            std::size_t l = k;
+            for (; l > 0 && moves[l - 1].Transition > move.Transition; --l)
+                moves[l] = moves[l - 1];
+            moves[l] = move;
+        }
         for (const TMove& move : moves) {
             int target = index.Find(pairKey(move.Group, move.Accumulated), pairs);
             if (target < 0)
