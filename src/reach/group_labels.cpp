@@ -116,7 +116,7 @@ bool GroupTakesPart(const TQRVObject* object, int selected)
     return false;
 }
 
-QString TGroupRecord::RecordedTransition(int side) const
+QString TGroup::RecordedTransition(int side) const
 {
     const QStringList& list = Shared[side];
     return list.size() >= 2 ? list.at(1) : list.value(0);
@@ -167,9 +167,9 @@ QString CheckGroupLabels(const TQRVDesigner& net)
     return QString();
 }
 
-std::vector<TGroupRecord> BuildGroupRecords(const TQRVDesigner& net)
+std::vector<TGroup> BuildGroupRecords(const TQRVDesigner& net)
 {
-    std::map<int, TGroupRecord> records;
+    std::map<int, TGroup> records;
     for (const TQRVObject* o : net.ObjectList()) {
         if (!qobject_cast<const TclsTrans*>(o))
             continue;
@@ -201,7 +201,7 @@ std::vector<TGroupRecord> BuildGroupRecords(const TQRVDesigner& net)
             it->second.Place[side] = place->Name();
         }
     }
-    std::vector<TGroupRecord> chain;
+    std::vector<TGroup> chain;
     for (int n = 1;; ++n) {
         auto it = records.find(n);
         if (it == records.end())

@@ -52,7 +52,7 @@ bool GroupTakesPart(const TQRVObject* object, int selectedGroup);
 // groups (side 0) and with higher-numbered ones (side 1), in net order, and
 // per side the first arc (in net order) that joins one of the group's places
 // to one of those transitions, with that place.
-struct TGroupRecord
+struct TGroup
 {
     QStringList Shared[2];
     QString Arc[2];
@@ -68,7 +68,7 @@ QString CheckGroupLabels(const TQRVDesigner& net);
 // The records of groups 1, 2, ... up to the first number that no shared
 // transition names (index = group number - 1). Needs labels that passed
 // CheckGroupLabels.
-std::vector<TGroupRecord> BuildGroupRecords(const TQRVDesigner& net);
+std::vector<TGroup> BuildGroupRecords(const TQRVDesigner& net);
 
 // Empty when every labelled element belongs to a group of the records;
 // otherwise the message naming the group that cannot take part.

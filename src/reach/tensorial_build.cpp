@@ -404,10 +404,10 @@ public:
     bool Run();
 
 private:
-    bool validateGroups();
-    bool prepareStep(int a, int b, bool first);
-    bool combineStep();
-    std::unique_ptr<TMarkList> buildGroupGraph(int selected, bool interfaceNet);
+    bool ValidateGroups();
+    bool PrepareStep(int a, int b, bool first);
+    bool CombineStep();
+    std::unique_ptr<TMarkList> BuildGroupGraph(int selected, bool interfaceNet);
     bool boundedOnItsOwn(const TMarkList& graph, int group);
     double bufferValue(int a, int b) const;
     QStringList sharedBetween(int a, int b) const;
@@ -416,7 +416,7 @@ private:
     TReachEngine& m_engine;
     TQRVDesigner& m_net;
     IQRVProgress& m_progress;
-    std::vector<TGroupRecord> m_groups;
+    std::vector<TGroup> m_groups;
     TCombineOrder m_order;
     TNetGuard* m_guard = nullptr;
     // The three graphs of a step.
@@ -460,7 +460,7 @@ bool TTensorialBuild::Run()
     e.m_compiledNet.reset();
     m_progress.Progress(0);
 
-    if (!validateGroups())
+    if (!ValidateGroups())
         return false;
     m_order = CombineOrderOf(m_net);
 
@@ -469,9 +469,9 @@ bool TTensorialBuild::Run()
         TNetGuard guard(m_net);
         m_guard = &guard;
         try {
-            for (int k = 1; prepareStep(k, k + 1, k == 1); ++k) {
+            for (int k = 1; PrepareStep(k, k + 1, k == 1); ++k) {
                 m_progress.Status(QString::fromLatin1(TensorialTexts::Kronecker));
-                if (!combineStep())
+                if (!CombineStep())
                     break;
             }
         } catch (const ERxParserError& x) {
@@ -518,7 +518,7 @@ bool TTensorialBuild::Run()
     return true;
 }
 
-bool TTensorialBuild::validateGroups()
+bool TTensorialBuild::ValidateGroups()
 {
     const QString wrong = CheckGroupLabels(m_net);
     if (!wrong.isEmpty()) {
@@ -542,7 +542,7 @@ bool TTensorialBuild::validateGroups()
     return true;
 }
 
-std::unique_ptr<TMarkList> TTensorialBuild::buildGroupGraph(int selected, bool interfaceNet)
+std::unique_ptr<TMarkList> TTensorialBuild::BuildGroupGraph(int selected, bool interfaceNet)
 {
     TReachEngine sub;
     TQuietProgress quiet(m_progress);
@@ -667,18 +667,18 @@ void TTensorialBuild::makeInterfaceNet(int a, int b, double buffer, const QStrin
     link(place, m_net.FindObject(shared.at(0)));
 }
 
-bool TTensorialBuild::prepareStep(int a, int b, bool first)
+bool TTensorialBuild::PrepareStep(int a, int b, bool first)
 {
     if (b > static_cast<int>(m_groups.size()))
         return false;
     // Each group's graph sees its own side of the transitions it shares: the
     // group filter takes an arc of a shared transition with its place.
     if (first) {
-        m_accumulated = buildGroupGraph(a, false);
+        m_accumulated = BuildGroupGraph(a, false);
         if (!m_accumulated)
             return false;
     }
-    m_group = buildGroupGraph(b, false);
+    m_group = BuildGroupGraph(b, false);
     if (!m_group)
         return false;
 
@@ -689,7 +689,7 @@ bool TTensorialBuild::prepareStep(int a, int b, bool first)
     const QStringList shared = sharedBetween(a, b);
     if (shared.size() >= 2 && shared.at(0) != shared.at(1)) {
         makeInterfaceNet(a, b, bufferValue(a, b), shared);
-        m_interface = buildGroupGraph(InterfaceGroup(a, b), true);
+        m_interface = BuildGroupGraph(InterfaceGroup(a, b), true);
         m_guard->RemoveTemporaries();
         if (!m_interface)
             return false;
@@ -697,7 +697,7 @@ bool TTensorialBuild::prepareStep(int a, int b, bool first)
     return true;
 }
 
-bool TTensorialBuild::combineStep()
+bool TTensorialBuild::CombineStep()
 {
     // A shared transition fires in both groups at once, as the net fires it:
     // every synchronised arc leads from a pair of markings to a pair. A

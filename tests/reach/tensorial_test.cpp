@@ -213,7 +213,7 @@ TEST(TensorialLabels, RecordsListTheSharedTransitionsAndTheirPlacesBySide)
     n.arc(t3, n.Net.FindObject("p3"), "g2");
     n.arc(p5, t3, "g3");
     n.arc(t3, p5, "g3");
-    const std::vector<TGroupRecord> records = BuildGroupRecords(n.Net);
+    const std::vector<TGroup> records = BuildGroupRecords(n.Net);
     ASSERT_EQ(records.size(), 3u);
     EXPECT_EQ(records[0].Shared[0], QStringList());
     EXPECT_EQ(records[0].Shared[1], QStringList{"ts"});
@@ -225,7 +225,7 @@ TEST(TensorialLabels, RecordsListTheSharedTransitionsAndTheirPlacesBySide)
     EXPECT_EQ(records[2].Shared[0], QStringList{"t3"});
     EXPECT_EQ(records[2].Place[0], "p5");
 
-    TGroupRecord r;
+    TGroup r;
     r.Shared[1] = QStringList{"a", "b", "c"};
     EXPECT_EQ(r.RecordedTransition(1), "b");
     r.Shared[1] = QStringList{"a"};
