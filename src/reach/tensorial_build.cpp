@@ -133,14 +133,21 @@ TCombineResult CombineGraphs(const TMarkList& acc, const TMarkList& grp, const T
             where.insert(name, qMakePair(o, c));
         }
     }
-    QStringList inNetOrder;
-    for (const QString& name : order.Places)
-        if (where.contains(name))
-            inNetOrder << name;
-    for (int o = 0; o < 2; ++o)
-        for (const QString& name : operands[o]->PlaceNames())
-            if (!inNetOrder.contains(name))
-                inNetOrder << name;
+    // Names the order does not hold come last.
+    auto inOrder = [](const QStringList& known, const QStringList& first, const QStringList& second) {
+        QSet<QString> present(first.begin(), first.end());
+        present.unite(QSet<QString>(second.begin(), second.end()));
+        QStringList ordered;
+        for (const QString& name : known)
+            if (present.remove(name))
+                ordered << name;
+        for (const QStringList* list : {&first, &second})
+            for (const QString& name : *list)
+                if (present.remove(name))
+                    ordered << name;
+        return ordered;
+    };
+    const QStringList inNetOrder = inOrder(order.Places, acc.PlaceNames(), grp.PlaceNames());
     TMark entries;
     for (int k = 0; k < inNetOrder.size(); ++k)
         if (!entries.AddPlace(inNetOrder[k], 0, k, &result.Error))
@@ -162,14 +169,7 @@ TCombineResult CombineGraphs(const TMarkList& acc, const TMarkList& grp, const T
 
     // Transitions: those of both graphs in net order. One that takes part
     // in both fires in both at once.
-    QStringList transitions;
-    for (const QString& name : order.Transitions)
-        if (acc.TransitionNames().contains(name) || grp.TransitionNames().contains(name))
-            transitions << name;
-    for (int o = 0; o < 2; ++o)
-        for (const QString& name : operands[o]->TransitionNames())
-            if (!transitions.contains(name))
-                transitions << name;
+    const QStringList transitions = inOrder(order.Transitions, acc.TransitionNames(), grp.TransitionNames());
     QHash<QString, int> position;
     for (int t = 0; t < transitions.size(); ++t)
         position.insert(transitions[t], t);
@@ -294,6 +294,8 @@ TCombineResult CombineGraphs(const TMarkList& acc, const TMarkList& grp, const T
                 moves[l] = moves[l - 1];
             moves[l] = move;
         }
+        if (moves.empty())
+            result.DeadMarking = true;
         for (const TMove& move : moves) {
             int target = index.Find(pairKey(move.Group, move.Accumulated), pairs);
             if (target < 0)
@@ -425,6 +427,7 @@ private:
     std::unique_ptr<TMarkList> m_interface;
     bool m_failed = false; // a message was shown; nothing is built
     bool m_haveStatistics = false;
+    bool m_deadMarking = false; // in the last combined graph
 };
 
 bool TReachEngine::BuildTensorial()
@@ -498,9 +501,7 @@ bool TTensorialBuild::Run()
     e.m_store = std::move(m_accumulated);
     const TMarkList& st = *e.m_store;
     e.m_totalMarkings = st.Count();
-    for (int m = 0; m < st.Expanded && m < st.Count(); ++m)
-        if (st.ArcCount(m) == 0)
-            e.m_noDeadMarking = false;
+    e.m_noDeadMarking = !m_deadMarking;
     // The removal of unsteady markings is switched off: a tensorial graph is
     // shown and written in full.
     m_progress.Status(QString::fromLatin1(TensorialTexts::RemoveUnsteady));
@@ -719,6 +720,7 @@ bool TTensorialBuild::CombineStep()
     }
     if (r.LimitReached)
         m_engine.m_limitReached = true;
+    m_deadMarking = r.DeadMarking;
     m_accumulated = std::move(r.Store);
     m_progress.Status(QString::number(m_accumulated->Count()) + QLatin1String(ReachTexts::MarkingsFound));
     return true;

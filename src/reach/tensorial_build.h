@@ -51,7 +51,8 @@ struct TCombineResult
     std::unique_ptr<TMarkList> Store;
     bool Stopped = false;
     bool LimitReached = false;
-    QString Error; // a place name without a number, a place in both graphs
+    bool DeadMarking = false; // an expanded marking without arcs
+    QString Error;            // a place name without a number, a place in both graphs
 };
 
 // Combines two graphs whose places are disjoint into the graph of their

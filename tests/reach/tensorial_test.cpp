@@ -616,6 +616,7 @@ TEST(TensorialBuild, TheMarkingsLimitHoldsForGroupsAndForTheCombinedGraph)
         // Where every group graph is complete, the graph stops where the classical one does.
         if (limit > 3) {
             EXPECT_EQ(t->File, k->File) << limit;
+            EXPECT_TRUE(t->Engine.NoDeadMarking()) << "a marking left unexpanded is no dead one";
         }
     }
 }
