@@ -25,15 +25,26 @@
 namespace {
 
 // Finds the combined marking of a pair of markings (group marking in the
-// high half of the key, accumulated marking in the low half). The slots hold
-// marking + 1; the pairs themselves are kept by the caller, one per marking.
+// high half of the key, accumulated marking in the low half). Up to a few
+// million pairs, one slot per pair; beyond, a table of the pairs met, whose
+// slots hold marking + 1 and compare through the pairs kept by the caller.
 class TPairIndex
 {
 public:
-    TPairIndex() : m_slots(1024, 0) {}
+    static constexpr qint64 DirectPairs = qint64(1) << 22;
+
+    TPairIndex(int accumulatedCount, qint64 pairCount) : m_width(accumulatedCount)
+    {
+        if (pairCount <= DirectPairs)
+            m_direct.assign(static_cast<std::size_t>(pairCount), 0);
+        else
+            m_slots.assign(1024, 0);
+    }
 
     int Find(quint64 key, const TChunkedArray<quint64>& pairs) const
     {
+        if (!m_direct.empty())
+            return m_direct[direct(key)] - 1;
         const std::size_t mask = m_slots.size() - 1;
         for (std::size_t s = home(key, mask);; s = (s + 1) & mask) {
             const qint32 v = m_slots[s];
@@ -45,6 +56,10 @@ public:
     }
     void Insert(quint64 key, int mark, const TChunkedArray<quint64>& pairs)
     {
+        if (!m_direct.empty()) {
+            m_direct[direct(key)] = mark + 1;
+            return;
+        }
         if ((m_count + 1) * 2 > m_slots.size()) {
             m_slots.assign(m_slots.size() * 2, 0);
             for (std::size_t m = 0; m < m_count; ++m)
@@ -55,6 +70,11 @@ public:
     }
 
 private:
+    std::size_t direct(quint64 key) const
+    {
+        return static_cast<std::size_t>(key >> 32) * static_cast<std::size_t>(m_width) +
+               static_cast<std::size_t>(key & 0xFFFFFFFFu);
+    }
     static std::size_t home(quint64 key, std::size_t mask)
     {
         return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 32) & mask;
@@ -68,6 +88,8 @@ private:
         m_slots[s] = mark + 1;
     }
 
+    int m_width;
+    std::vector<qint32> m_direct;
     std::vector<qint32> m_slots;
     std::size_t m_count = 0;
 };
@@ -200,8 +222,9 @@ TCombineResult CombineGraphs(const TMarkList& acc, const TMarkList& grp, const T
     store->SetTransitions(transitions);
     store->Limit = limit;
 
+    const qint64 pairCount = qint64(acc.Count()) * grp.Count();
     TChunkedArray<quint64> pairs; // per combined marking: its group and accumulated markings
-    TPairIndex index;
+    TPairIndex index(acc.Count(), pairCount);
     auto add = [&](int g, int a, int parent) {
         const int ops[2] = {a, g};
         double* v = store->NewValues();
@@ -238,7 +261,6 @@ TCombineResult CombineGraphs(const TMarkList& acc, const TMarkList& grp, const T
     }
     add(0, 0, -1);
 
-    const qint64 pairCount = qint64(acc.Count()) * grp.Count();
     const qint64 scale = std::max<qint64>(1, std::min(limit, pairCount));
     int shown = -1;
     std::vector<TMove> moves;

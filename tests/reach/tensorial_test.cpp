@@ -651,3 +651,45 @@ TEST(TensorialBuild, CombiningRecordsTheContinuousTransitionsEnabledInBothGraphs
     EXPECT_TRUE(st.Tangible(0));
     EXPECT_FALSE(st.Tangible(1));
 }
+
+TEST(TensorialBuild, CombiningFindsPairsOfLargeGraphs)
+{
+    // Two chains of 2,100 markings moved on by one shared transition: of the
+    // 4.4 million pairs the diagonal is reached. A self-loop of the
+    // accumulated graph leads back to known markings.
+    const int n = 2100;
+    TMarkList acc, grp;
+    acc.SetPlaces({"p1"}, {false});
+    acc.SetTransitions({"s", "d"});
+    grp.SetPlaces({"p2"}, {false});
+    grp.SetTransitions({"s"});
+    for (int i = 0; i < n; ++i) {
+        const double v = i;
+        acc.Add(&v, nullptr, i - 1);
+        grp.Add(&v, nullptr, i - 1);
+    }
+    for (int i = 0; i < n; ++i) {
+        acc.AddEdge(i, i, 1, 1);
+        if (i + 1 < n)
+            acc.AddEdge(i, i + 1, 0, 1);
+        if (i + 1 < n)
+            grp.AddEdge(i, i + 1, 0, 1);
+    }
+    TCombineOrder order{{"p1", "p2"}, {"d", "s"}, {true, true}};
+    TSilentProgress silent;
+    const TCombineResult r = CombineGraphs(acc, grp, order, 1 << 30, false, silent);
+    ASSERT_TRUE(r.Store);
+    const TMarkList& st = *r.Store;
+    ASSERT_EQ(st.Count(), n);
+    EXPECT_EQ(st.TransitionNames(), (QStringList{"d", "s"}));
+    for (int m = 0; m < n; m += 419) {
+        EXPECT_EQ(st.GetValuesText(m), QStringLiteral("%1,%1").arg(m));
+        ASSERT_EQ(st.ArcCount(m), m + 1 < n ? 2 : 1);
+        EXPECT_EQ(st.Arc(m, 0).Target, m); // d, first in net order
+        if (m + 1 < n) {
+            EXPECT_EQ(st.Arc(m, 1).Target, m + 1);
+        }
+    }
+    EXPECT_EQ(st.FireCounts, (std::vector<qint64>{n, n - 1}));
+    EXPECT_FALSE(r.DeadMarking);
+}
