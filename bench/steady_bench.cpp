@@ -1,0 +1,70 @@
+// Steady-state analysis of the Kanban net: the generator, each solver
+// candidate, and the residual each reaches.
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <cstdio>
+
+#include "formula/formula.h"
+#include "kanban_net.h"
+#include "model/transitions.h"
+#include "performance/chain_graph.h"
+#include "performance/sparse_generator.h"
+#include "performance/steady_solvers.h"
+#include "reach/reach_engine.h"
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    const int cards = argc > 1 ? atoi(argv[1]) : 3;
+    QElapsedTimer clock;
+    clock.start();
+    auto net = KanbanNet(cards);
+    TReachEngine reach;
+    reach.SetNet(net.get());
+    reach.Settings.Limit = 100000000;
+    reach.BuildClassical();
+    std::printf("reach: %d markings, %lld arcs, %lld ms\n", reach.Store()->Count(),
+                static_cast<long long>(reach.Store()->ArcCount()), static_cast<long long>(clock.restart()));
+    TChainGraph graph;
+    ChainGraphFromStore(*reach.Store(), false, graph);
+    std::printf("graph: %lld ms, %zu MB\n", static_cast<long long>(clock.restart()),
+                graph.MemoryBytes() >> 20);
+    TLabelRates rates;
+    for (const QString& label : graph.Labels) {
+        auto* t = qobject_cast<TclsTransTimed*>(net->FindObject(label.section(QLatin1Char(','), 0, 0)));
+        rates.Static.push_back(t ? t->Rate()->Value_Actual() : 0.0);
+        rates.Dynamic.push_back(0);
+    }
+    TSparseGenerator g;
+    bool stopped = false;
+    BuildSparseGenerator(graph, rates, g, nullptr, stopped);
+    std::printf("generator: %lld non-zeros, %lld ms\n", static_cast<long long>(g.NonZeros()),
+                static_cast<long long>(clock.restart()));
+    const char* names[] = {"default",       "Gauss-Seidel", "SOR 1.1",    "BiCGSTAB+Jacobi",
+                           "BiCGSTAB+ILUT", "BiCGSTAB+GS",  "GMRES+ILUT", "GMRES+GS"};
+    for (int k = 1; k <= 7; ++k) {
+        if (argc > 2 && atoi(argv[2]) != k)
+            continue;
+        TSteadySettings s;
+        s.Method = smIterative;
+        s.Kind = static_cast<TIterativeKind>(k);
+        s.MaxSweeps = 3000;
+        std::vector<double> x;
+        TSolveReport r;
+        clock.restart();
+        const bool ok = SolveSteady(g, s, x, nullptr, r);
+        std::printf("%-18s %s %5d iterations, residual %.3g, %lld ms %s\n", names[k], ok ? "ok  " : "FAIL",
+                    r.Sweeps, r.Residual, static_cast<long long>(clock.elapsed()), qPrintable(r.Message));
+    }
+    if (g.Size <= 500000 && (argc <= 2 || atoi(argv[2]) == 0)) {
+        std::vector<double> x;
+        TSolveReport r;
+        clock.restart();
+        const bool ok = SolveSparseLu(g, x, nullptr, r);
+        std::printf("%-18s %s residual %.3g, %lld ms %s\n", "UMFPACK", ok ? "ok  " : "FAIL", r.Residual,
+                    static_cast<long long>(clock.elapsed()), qPrintable(r.Message));
+    }
+    return 0;
+}
