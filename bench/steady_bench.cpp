@@ -8,6 +8,7 @@
 #include "formula/formula.h"
 #include "kanban_net.h"
 #include "model/transitions.h"
+#include "netfile/net_file.h"
 #include "performance/chain_graph.h"
 #include "performance/sparse_generator.h"
 #include "performance/steady_solvers.h"
@@ -21,6 +22,12 @@ int main(int argc, char** argv)
     QElapsedTimer clock;
     clock.start();
     auto net = KanbanNet(cards);
+    // "N FILE.pn2" writes the net for quorvane-cli steady and stops.
+    if (argc > 2 && QString::fromLocal8Bit(argv[2]).endsWith(QLatin1String(".pn2"))) {
+        const QString failure = SaveNetFile(*net, QString::fromLocal8Bit(argv[2]));
+        std::printf("%s\n", failure.isEmpty() ? "written" : qPrintable(failure));
+        return failure.isEmpty() ? 0 : 1;
+    }
     TReachEngine reach;
     reach.SetNet(net.get());
     reach.Settings.Limit = 100000000;
