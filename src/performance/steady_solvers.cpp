@@ -276,9 +276,13 @@ bool seidelSweeps(const TSparseGenerator& g, const TSteadySettings& s, double om
             sweep(0, n, x.data());
         } else {
             RunParallelRows(
-                n, parts, n, [&](qint64 b, qint64 e, int) { std::copy(x.begin() + b, x.begin() + e, previous.begin() + b); },
+                n, parts, n,
+                [&](qint64 b, qint64 e, int) {
+                    std::copy(x.begin() + b, x.begin() + e, previous.begin() + b);
+                },
                 nullptr);
-            RunParallelRows(n, parts, n, [&](qint64 b, qint64 e, int) { sweep(b, e, previous.data()); }, nullptr);
+            RunParallelRows(
+                n, parts, n, [&](qint64 b, qint64 e, int) { sweep(b, e, previous.data()); }, nullptr);
         }
         ++r.Sweeps;
         if (clock.Tick()) {

@@ -41,6 +41,8 @@ public:
     void Start();
     void SaveAs();
     bool Running() const { return m_running; }
+    // Closes the window, unless a calculation runs.
+    void reject() override;
 
     TValuesListBox* Values() const { return m_values; }
     TArgumentBox* Argument1() const { return m_arg1; }
@@ -69,7 +71,6 @@ protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void reject() override;
 
 private:
     class TProgress;

@@ -165,7 +165,7 @@ TEST(SteadyWindow, AddsValuesSweepsARateAndListsTheResults)
     EXPECT_FALSE(w.StartButton()->isEnabled());
 }
 
-TEST(SteadyWindow, BreakStopsTheSweepAndKeepsTheListing)
+TEST(SteadyWindow, BreakStopsTheSweepWithoutAListing)
 {
     TQueueFixture f;
     TStohAnalyze w(f.Net.Net, f.Graph);
@@ -179,7 +179,10 @@ TEST(SteadyWindow, BreakStopsTheSweepAndKeepsTheListing)
     QTimer::singleShot(0, &w, [&] { w.Start(); });
     w.Start();
     EXPECT_EQ(w.StartButton()->text(), "Start");
-    EXPECT_TRUE(w.Engine().ResultsValid);
+    // Between two points the sweep just stops; inside the solver it could not solve.
+    EXPECT_TRUE(w.Engine().ResultsValid ||
+                (f.Messages.size() == 1 && f.Messages[0].startsWith(PerfTexts::CouldNotSolve)))
+        << f.Messages.join("\n").toStdString();
     EXPECT_EQ(w.Engine().Arg1Values.back(), 0.0); // stopped before the last point
     EXPECT_TRUE(w.Listing()->toPlainText().isEmpty());
 }
