@@ -33,6 +33,7 @@
 #include "netfile/net_file.h"
 #include "performance/steady_window.h"
 #include "reach/reachability_window.h"
+#include "simulation/simulation_window.h"
 #include "structural/invariants_window.h"
 
 namespace {
@@ -231,7 +232,8 @@ void TfmMain::buildToolPanel()
             &QAction::triggered, this, &TfmMain::Open);
     connect(addButton(QStringLiteral("Save"), QStyle::SP_DialogSaveButton, "btSave"), &QAction::triggered,
             this, &TfmMain::Save);
-    addButton(QStringLiteral("Simulate"), QStyle::SP_MediaPlay, "btSimulate")->setEnabled(false);
+    connect(addButton(QStringLiteral("Simulate"), QStyle::SP_MediaPlay, "btSimulate"), &QAction::triggered,
+            this, &TfmMain::Simulate);
     m_toolPanel->addSeparator();
 
     auto* scaleLabel = new QLabel(QStringLiteral("Scale"), m_toolPanel);
@@ -316,6 +318,14 @@ void TfmMain::SteadyAnalysis()
         window.MessageHook = [this](const QString& text) { m_designer.ShowError(text); };
     window.exec();
     m_designer.SetUpdating(false);
+    m_designer.Update();
+}
+
+void TfmMain::Simulate()
+{
+    TfmSimulation window(m_designer, this);
+    window.exec();
+    m_designer.SetSimulating(false);
     m_designer.Update();
 }
 

@@ -57,6 +57,8 @@ public:
     void ReachabilityGraph();
     // Analysis, Performance analysis, Steady Analysis.
     void SteadyAnalysis();
+    // The "Simulate" tool button: the simulation window, modal.
+    void Simulate();
     // Moves the scale box `steps` entries, keeping the point under `anchor`.
     void ZoomAt(int steps, const QPointF& anchor);
 
