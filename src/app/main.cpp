@@ -48,7 +48,9 @@ int main(int argc, char** argv)
     // application object has just set the locale from the environment.
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("Quorvane"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Quorvane"));
+    // The platform adds this to the titles of the program's windows (the main
+    // window's title already ends with it).
+    QApplication::setApplicationDisplayName(TfmMain::ProgramName());
     QApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
 
     const QStringList args = QCoreApplication::arguments();

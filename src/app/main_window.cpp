@@ -13,10 +13,13 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProcess>
+#include <QScreen>
+#include <QStatusBar>
 #include <QStyle>
 #include <QTabBar>
 #include <QToolBar>
@@ -41,7 +44,6 @@
 #include "structural/invariants_window.h"
 
 namespace {
-const QString kRelease = QStringLiteral(" Release v2.2");
 const QString kPn2Filter = QStringLiteral("Petri Net v2 (*.pn2)");
 const QString kPnmlFilter = QStringLiteral("PNML (*.pnml)");
 const QString kFileFilter =
@@ -74,9 +76,11 @@ TfmMain::TfmMain(TQRVDesigner& designer, QWidget* parent) : QMainWindow(parent),
 
     buildMenus();
     buildToolPanel();
+    buildStatusLine();
 
     connect(&m_designer, &TQRVDesigner::InspectorToggleRequested, this, &TfmMain::ToggleInspector);
     connect(m_surface, &TfmDesignerForm::ZoomRequested, this, &TfmMain::ZoomAt);
+    connect(m_surface, &TfmDesignerForm::ContextMenuRequested, this, &TfmMain::ShowContextMenu);
     connect(&m_designer, &TQRVDesigner::ChangedStateChanged, this, &TfmMain::updateCaption);
 
     m_designer.ClearNet();
@@ -91,25 +95,56 @@ TfmMain::~TfmMain()
     disconnect(&m_designer, nullptr, this, nullptr);
 }
 
-QString TfmMain::MainCaption()
+QString TfmMain::ProgramName()
 {
-    return QStringLiteral(" Quorvane ") + kRelease;
+    return QStringLiteral("Quorvane " QUORVANE_VERSION);
 }
 
-QString TfmMain::SurfaceCaption(const QString& fileName, bool fromFile)
+QString TfmMain::Caption(const QString& fileName, bool changed)
 {
-    if (fromFile)
-        return fileName + QStringLiteral(" - Quorvane - ") + kRelease;
-    return fileName + QStringLiteral(" - Quorvane ") + kRelease;
+    return QFileInfo(fileName).fileName() + (changed ? QStringLiteral("*") : QString()) +
+           QStringLiteral(" - ") + ProgramName();
 }
 
 void TfmMain::updateCaption()
 {
-    QString caption = SurfaceCaption();
-    if (m_designer.IsChanged())
-        caption += QLatin1Char('*');
-    setWindowTitle(caption);
-    m_surface->setWindowTitle(SurfaceCaption());
+    // The title ends with the program's name, which the platform then does
+    // not add a second time.
+    setWindowTitle(Caption(m_fileName, m_designer.IsChanged()));
+    m_surface->setWindowTitle(Caption(m_fileName, false));
+}
+
+void TfmMain::buildStatusLine()
+{
+    auto makeLabel = [this](const char* name) {
+        auto* label = new QLabel(statusBar());
+        label->setObjectName(QString::fromLatin1(name));
+        return label;
+    };
+    m_prompt = makeLabel("lbPrompt");
+    m_position = makeLabel("lbPosition");
+    m_selected = makeLabel("lbSelected");
+    m_position->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("X 00000  Y 00000")));
+    statusBar()->addWidget(m_prompt, 1);
+    statusBar()->addPermanentWidget(m_position);
+    statusBar()->addPermanentWidget(m_selected);
+    connect(m_surface, &TfmDesignerForm::PointerMoved, this, [this](const QPointF& at) {
+        m_position->setText(QStringLiteral("X %1  Y %2")
+                                .arg(qRound(m_designer.ToModelX(at.x())))
+                                .arg(qRound(m_designer.ToModelY(at.y()))));
+    });
+    // Whatever the user does ends in a repaint or a new selection.
+    connect(&m_designer, &TQRVDesigner::PaintRequested, this, &TfmMain::updateStatusLine);
+    connect(&m_designer, &TQRVDesigner::SelectionHandedOver, this, &TfmMain::updateStatusLine);
+    connect(&m_designer, &TQRVDesigner::PaletteResetRequested, this, &TfmMain::updateStatusLine);
+    updateStatusLine();
+}
+
+void TfmMain::updateStatusLine()
+{
+    m_prompt->setText(m_designer.Prompt());
+    const qsizetype n = m_designer.Selection().size();
+    m_selected->setText(n == 0 ? QString() : QStringLiteral("%1 selected").arg(n));
 }
 
 QAction* TfmMain::addCommand(QMenu* menu, const QString& caption, const char* name, const QKeySequence& key,
@@ -142,8 +177,9 @@ void TfmMain::buildMenus()
             &QAction::triggered, this, &TfmMain::Open);
     connect(addCommand(file, QStringLiteral("&Save"), "actSave", QKeySequence(Qt::CTRL | Qt::Key_S)),
             &QAction::triggered, this, &TfmMain::Save);
-    connect(addCommand(file, QStringLiteral("Save As..."), "actSaveAs"), &QAction::triggered, this,
-            &TfmMain::SaveAs);
+    connect(addCommand(file, QStringLiteral("Save As..."), "actSaveAs",
+                       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)),
+            &QAction::triggered, this, &TfmMain::SaveAs);
     QMenu* exportMenu = file->addMenu(QStringLiteral("Export"));
     exportMenu->setObjectName(QStringLiteral("mnExport"));
     connect(addCommand(exportMenu, QStringLiteral("As Bitmap"), "actExportBitmap"), &QAction::triggered, this,
@@ -161,8 +197,9 @@ void TfmMain::buildMenus()
                     ExportPicture(name);
             });
     file->addSeparator();
-    connect(addCommand(file, QStringLiteral("&Exit"), "actExit", QKeySequence(Qt::ALT | Qt::Key_F4)),
-            &QAction::triggered, this, &QWidget::close);
+    QAction* exit = addCommand(file, QStringLiteral("&Exit"), "actExit", QKeySequence(Qt::CTRL | Qt::Key_Q));
+    exit->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Q), QKeySequence(Qt::ALT | Qt::Key_F4)});
+    connect(exit, &QAction::triggered, this, &QWidget::close);
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
     edit->setObjectName(QStringLiteral("mnEdit"));
@@ -185,6 +222,8 @@ void TfmMain::buildMenus()
                        false),
             &QAction::triggered, this, &TfmMain::Duplicate);
     addCommand(edit, QStringLiteral("Paste &Special..."), "actPasteSpecial", QKeySequence(), false);
+    connect(addCommand(edit, QStringLiteral("Select All"), "actSelectAll", QKeySequence::SelectAll),
+            &QAction::triggered, &m_designer, &TQRVDesigner::SelectAll);
     connect(edit, &QMenu::aboutToShow, this, &TfmMain::updateEditCommands);
     connect(&m_designer.Edits(), &TQRVEdits::HistoryChanged, this, &TfmMain::updateEditCommands);
     connect(&m_designer, &TQRVDesigner::SelectionHandedOver, this, &TfmMain::updateEditCommands);
@@ -204,6 +243,15 @@ void TfmMain::buildMenus()
         addCommand(view, QStringLiteral("Object Inspector"), "actObjectInspector", QKeySequence(Qt::Key_F11));
     inspector->setShortcutContext(Qt::ApplicationShortcut);
     connect(inspector, &QAction::triggered, this, &TfmMain::ToggleInspector);
+    view->addSeparator();
+    QAction* zoomIn = addCommand(view, QStringLiteral("Zoom In"), "actZoomIn");
+    zoomIn->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Equal), QKeySequence(Qt::CTRL | Qt::Key_Plus)});
+    connect(zoomIn, &QAction::triggered, this, [this] { Zoom(1); });
+    connect(
+        addCommand(view, QStringLiteral("Zoom Out"), "actZoomOut", QKeySequence(Qt::CTRL | Qt::Key_Minus)),
+        &QAction::triggered, this, [this] { Zoom(-1); });
+    connect(addCommand(view, QStringLiteral("Actual Size"), "actZoom100", QKeySequence(Qt::CTRL | Qt::Key_0)),
+            &QAction::triggered, this, &TfmMain::ZoomActualSize);
 
     QMenu* analysis = menuBar()->addMenu(QStringLiteral("Analysis"));
     analysis->setObjectName(QStringLiteral("mnAnalysis"));
@@ -226,10 +274,10 @@ void TfmMain::buildMenus()
             &QAction::triggered, this, [this] { ShowHelp(100); });
     connect(addCommand(help, QStringLiteral("About"), "actAbout"), &QAction::triggered, this, [this] {
         QMessageBox::about(this, QStringLiteral("About Quorvane"),
-                           QStringLiteral("<h3>Quorvane</h3><p>Version %1</p>"
+                           QStringLiteral("<h3>%1</h3>"
                                           "<p>Draws, stores, analyses and simulates Petri nets: "
                                           "discrete, stochastic and hybrid.</p>")
-                               .arg(QStringLiteral(QUORVANE_VERSION)));
+                               .arg(ProgramName()));
     });
 }
 
@@ -240,18 +288,23 @@ void TfmMain::buildToolPanel()
     m_toolPanel->setMovable(false);
     m_toolPanel->setFloatable(false);
 
-    auto addButton = [this](const QString& hint, QStyle::StandardPixmap icon, const char* name) {
+    // Each button's hint names the key of the menu command it shares.
+    auto addButton = [this](const QString& hint, QStyle::StandardPixmap icon, const char* name,
+                            const char* command = nullptr) {
         QAction* a = m_toolPanel->addAction(style()->standardIcon(icon), hint);
-        a->setToolTip(hint);
+        const QKeySequence key = command ? Action(QString::fromLatin1(command))->shortcut() : QKeySequence();
+        a->setToolTip(key.isEmpty() ? hint
+                                    : hint + QStringLiteral(" (") + key.toString(QKeySequence::NativeText) +
+                                          QLatin1Char(')'));
         a->setObjectName(QString::fromLatin1(name));
         return a;
     };
-    connect(addButton(QStringLiteral("New Petri NET"), QStyle::SP_FileIcon, "btNew"), &QAction::triggered,
-            this, &TfmMain::NewNet);
-    connect(addButton(QStringLiteral("Open from file"), QStyle::SP_DialogOpenButton, "btOpen"),
+    connect(addButton(QStringLiteral("New Petri NET"), QStyle::SP_FileIcon, "btNew", "actNew"),
+            &QAction::triggered, this, &TfmMain::NewNet);
+    connect(addButton(QStringLiteral("Open from file"), QStyle::SP_DialogOpenButton, "btOpen", "actOpen"),
             &QAction::triggered, this, &TfmMain::Open);
-    connect(addButton(QStringLiteral("Save"), QStyle::SP_DialogSaveButton, "btSave"), &QAction::triggered,
-            this, &TfmMain::Save);
+    connect(addButton(QStringLiteral("Save"), QStyle::SP_DialogSaveButton, "btSave", "actSave"),
+            &QAction::triggered, this, &TfmMain::Save);
     connect(addButton(QStringLiteral("Simulate"), QStyle::SP_MediaPlay, "btSimulate"), &QAction::triggered,
             this, &TfmMain::Simulate);
     m_toolPanel->addSeparator();
@@ -261,6 +314,8 @@ void TfmMain::buildToolPanel()
     m_toolPanel->addWidget(scaleLabel);
     m_scaleBox = new QComboBox(m_toolPanel);
     m_scaleBox->setObjectName(QStringLiteral("cbScale"));
+    m_scaleBox->setToolTip(
+        QStringLiteral("Scale of the drawing (Ctrl+= larger, Ctrl+- smaller, Ctrl+0 100%)"));
     m_scaleBox->addItems({QStringLiteral("40%"), QStringLiteral("50%"), QStringLiteral("60%"),
                           QStringLiteral("70%"), QStringLiteral("80%"), QStringLiteral("90%"),
                           QStringLiteral("100%"), QStringLiteral("120%"), QStringLiteral("150%")});
@@ -292,11 +347,16 @@ void TfmMain::buildToolPanel()
         if (index >= 0)
             m_palette->ShowPage(m_paletteTabs->tabText(index));
         m_designer.SetCreationClass(nullptr);
+        if (m_prompt)
+            updateStatusLine();
     };
     connect(m_paletteTabs, &QTabBar::currentChanged, this, showPage);
     showPage(m_paletteTabs->currentIndex());
-    connect(m_palette, &TComponentPalette::ClassChosen, this,
-            [this](const TQRVClassInfo* cls) { m_designer.SetCreationClass(cls); });
+    connect(m_palette, &TComponentPalette::ClassChosen, this, [this](const TQRVClassInfo* cls) {
+        m_designer.SetCreationClass(cls);
+        if (m_prompt)
+            updateStatusLine();
+    });
     connect(&m_designer, &TQRVDesigner::PaletteResetRequested, m_palette, &TComponentPalette::ResetToPointer);
 }
 
@@ -317,19 +377,28 @@ void TfmMain::updateEditCommands()
 
 void TfmMain::Paste()
 {
+    QWidget* viewport = m_surface->viewport();
+    const QPoint pointer = QCursor::pos();
+    // With the pointer on the surface: where it is.
+    if (QApplication::widgetAt(pointer) == viewport) {
+        const QPoint p = viewport->mapFromGlobal(pointer);
+        pasteAt(&p);
+    } else {
+        pasteAt(nullptr);
+    }
+}
+
+void TfmMain::pasteAt(const QPoint* surfacePoint)
+{
     const QString text = FragmentOf(QGuiApplication::clipboard()->mimeData());
     if (text.isEmpty())
         return;
     // An arc half drawn is cancelled first, as for any command of the menu.
     m_designer.FinishGesture();
     TPastePlace place;
-    QWidget* viewport = m_surface->viewport();
-    const QPoint pointer = QCursor::pos();
-    if (QApplication::widgetAt(pointer) == viewport) {
-        // With the pointer on the surface: where it is.
-        const QPoint p = viewport->mapFromGlobal(pointer);
+    if (surfacePoint) {
         place.AtPoint = true;
-        place.Point = QPointF(m_designer.ToModelX(p.x()), m_designer.ToModelY(p.y()));
+        place.Point = QPointF(m_designer.ToModelX(surfacePoint->x()), m_designer.ToModelY(surfacePoint->y()));
     } else {
         // Pasting the same elements again puts each copy beside the last.
         m_pasteCount = text == m_lastPaste ? m_pasteCount + 1 : 1;
@@ -339,6 +408,37 @@ void TfmMain::Paste()
     const QString error = PasteFragment(m_designer, text, place, QStringLiteral("Paste"));
     if (!error.isEmpty())
         showError(error);
+}
+
+void TfmMain::ShowContextMenu(const QPoint& at)
+{
+    delete m_contextMenu;
+    m_contextMenu = new QMenu(this);
+    m_contextMenu->setObjectName(QStringLiteral("mnDrawing"));
+    TQRVObject* o = m_designer.ObjectAt(at.x(), at.y());
+    if (o) {
+        // The element under the pointer is what the commands act on.
+        if (!m_designer.IsSelected(o))
+            m_designer.SelectObject(o);
+        m_contextMenu->addAction(QStringLiteral("&Properties"), this, [this] {
+            m_inspectorDock->show();
+            m_inspectorDock->raise();
+        });
+        m_contextMenu->addAction(QStringLiteral("&Delete"), this, [this] {
+            m_designer.FinishGesture();
+            m_designer.DeleteSelected();
+        });
+        m_contextMenu->addSeparator();
+        m_contextMenu->addAction(Action(QStringLiteral("actCut")));
+        m_contextMenu->addAction(Action(QStringLiteral("actCopy")));
+    } else {
+        QAction* paste =
+            m_contextMenu->addAction(QStringLiteral("&Paste"), this, [this, at] { pasteAt(&at); });
+        paste->setEnabled(ClipboardHasElements());
+        m_contextMenu->addAction(Action(QStringLiteral("actSelectAll")));
+    }
+    updateEditCommands();
+    m_contextMenu->popup(m_surface->viewport()->mapToGlobal(at));
 }
 
 void TfmMain::Duplicate()
@@ -373,6 +473,7 @@ void TfmMain::StructuralAnalysis()
 void TfmMain::ReachabilityGraph()
 {
     TfmAnalyze_1 window(m_designer, this);
+    PlaceBesideNet(window);
     if (AutoAnswer != 0)
         window.MessageHook = [this](const QString& text) { m_designer.ShowError(text); };
     window.exec();
@@ -410,6 +511,55 @@ void TfmMain::ZoomAt(int steps, const QPointF& anchor)
     const double previous = m_designer.Scale();
     m_scaleBox->setCurrentIndex(index);
     m_surface->KeepPointAt(anchor, previous);
+}
+
+void TfmMain::Zoom(int steps)
+{
+    ZoomAt(steps, QRectF(m_surface->viewport()->rect()).center());
+}
+
+void TfmMain::ZoomActualSize()
+{
+    const int current = m_scaleBox->currentIndex();
+    const int actual = m_scaleBox->findText(QStringLiteral("100%"));
+    if (actual >= 0)
+        ZoomAt(actual - current, QRectF(m_surface->viewport()->rect()).center());
+}
+
+void TfmMain::PlaceBesideNet(QWidget& window) const
+{
+    const QScreen* screen = this->screen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QRect frame = frameGeometry();
+    const QSize size = window.size();
+    // Where the net is drawn now, on the screen.
+    QRect net;
+    const QRect view = m_surface->viewport()->rect();
+    for (const TQRVObject* o : m_designer.ObjectList())
+        net |= o->DrawnBounds().intersected(view);
+    net.translate(m_surface->viewport()->mapToGlobal(QPoint(0, 0)));
+    // Beside the main window on either side, else over its right or left edge
+    // (the inspector's side first); the place that covers least of the net wins.
+    const int top = frame.top() + std::max(0, frame.height() - size.height()) / 4;
+    const QList<QPoint> candidates = {{frame.right() + 1, top},
+                                      {frame.left() - size.width(), top},
+                                      {frame.right() + 1 - size.width(), top},
+                                      {frame.left(), top}};
+    QPoint best;
+    qint64 least = -1;
+    for (QPoint p : candidates) {
+        p.setX(std::clamp(p.x(), area.left(), std::max(area.left(), area.right() + 1 - size.width())));
+        p.setY(std::clamp(p.y(), area.top(), std::max(area.top(), area.bottom() + 1 - size.height())));
+        const QRect covered = QRect(p, size).intersected(net);
+        const qint64 cost = covered.isEmpty() ? 0 : qint64(covered.width()) * covered.height();
+        if (least < 0 || cost < least) {
+            least = cost;
+            best = p;
+        }
+    }
+    window.move(best);
 }
 
 void TfmMain::ToggleInspector()
@@ -565,6 +715,7 @@ bool TfmMain::fileDone(const QString& fileName, const QString& error, const QStr
     }
     m_fileName = fileName;
     m_fromFile = true;
+    rememberFile(fileName);
     // The net is now as the file holds it: undoing back to here clears the "*".
     m_designer.Edits().SetClean();
     updateCaption();
@@ -589,8 +740,35 @@ void TfmMain::Open()
     OpenFile(name);
 }
 
+void TfmMain::rememberFile(const QString& fileName)
+{
+    const QFileInfo info(fileName);
+    m_knownFile = info.absoluteFilePath();
+    m_knownSize = info.size();
+    m_knownTime = info.lastModified();
+}
+
+bool TfmMain::mayReplace(const QString& fileName)
+{
+    const QFileInfo info(fileName);
+    if (!info.isFile())
+        return true;
+    // The file this window read or wrote, unchanged since: a net.
+    if (info.absoluteFilePath() == m_knownFile && info.size() == m_knownSize &&
+        info.lastModified() == m_knownTime)
+        return true;
+    TQRVDesigner scratch;
+    if (LoadNetFile(scratch, fileName).isEmpty())
+        return true;
+    return ask(QStringLiteral("%1 does not hold a net that Quorvane can read.\nReplace it with this net?")
+                   .arg(info.fileName()),
+               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
 bool TfmMain::SaveTo(const QString& fileName)
 {
+    if (!mayReplace(fileName))
+        return false;
     QStringList warnings;
     const QString error = SaveNetFile(m_designer, fileName, &warnings);
     return fileDone(fileName, error, warnings);
@@ -627,6 +805,11 @@ void TfmMain::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_F11) {
         ToggleInspector();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape) {
+        // Esc anywhere outside an editor drops the tool in use.
+        m_designer.CancelTool();
         return;
     }
     QMainWindow::keyPressEvent(event);

@@ -14,7 +14,7 @@ TComponentPalette::TComponentPalette(QWidget* parent) : QWidget(parent), m_group
     m_pointer = makeButton();
     m_pointer->setObjectName(QStringLiteral("btPointer"));
     m_pointer->setIcon(PaletteGlyph(QStringLiteral("RACPPOINTER")));
-    m_pointer->setToolTip(QStringLiteral("Pointer"));
+    m_pointer->setToolTip(QStringLiteral("Pointer: select and move (Esc)"));
     m_pointer->setChecked(true);
     connect(m_pointer, &QToolButton::clicked, this, [this] { Q_EMIT ClassChosen(nullptr); });
 
@@ -28,6 +28,8 @@ TComponentPalette::TComponentPalette(QWidget* parent) : QWidget(parent), m_group
     };
     m_left = makeScroll("btScrollLeft", "RACPLEFT");
     m_right = makeScroll("btScrollRight", "RACPRIGHT");
+    m_left->setToolTip(QStringLiteral("Earlier elements of the page"));
+    m_right->setToolTip(QStringLiteral("Further elements of the page"));
     connect(m_left, &QToolButton::clicked, this, &TComponentPalette::ScrollLeft);
     connect(m_right, &QToolButton::clicked, this, &TComponentPalette::ScrollRight);
     setMinimumHeight(m_buttonHeight);
@@ -95,7 +97,7 @@ void TComponentPalette::ShowPage(const QString& page)
         const QString name = entries[i]->ClassName();
         m_entries[i] = entries[i];
         m_buttons[i]->setIcon(PaletteGlyph(name, m_buttonWidth - 4));
-        m_buttons[i]->setToolTip(name.startsWith(QLatin1Char('T')) ? name.mid(1) : name);
+        m_buttons[i]->setToolTip(entries[i]->Hint());
         m_buttons[i]->setAccessibleName(name);
     }
     m_first = 0;

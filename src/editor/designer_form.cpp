@@ -8,6 +8,7 @@
 
 #include <cmath>
 
+#include "model/arcs.h"
 #include "model/designer.h"
 
 TfmDesignerForm::TfmDesignerForm(TQRVDesigner& designer, QWidget* parent)
@@ -88,14 +89,23 @@ void TfmDesignerForm::mousePressEvent(QMouseEvent* event)
     const QPointF p = event->position();
     if (event->button() == Qt::LeftButton)
         m_designer.LeftButtonDown(p.x(), p.y());
-    else if (event->button() == Qt::RightButton)
+    else if (event->button() == Qt::RightButton) {
+        // A right click cancels the tool in use or straightens the bend of an
+        // arc under it; only a click that does neither opens the menu.
+        const auto* link = qobject_cast<const TQRVLinkBase*>(m_designer.ObjectAt(p.x(), p.y()));
+        const bool used =
+            m_designer.CreationClass() || m_designer.Capture() || (link && link->PointAt(p.x(), p.y()));
         m_designer.RightButtonDown(p.x(), p.y());
+        if (!used)
+            Q_EMIT ContextMenuRequested(p.toPoint());
+    }
 }
 
 void TfmDesignerForm::mouseMoveEvent(QMouseEvent* event)
 {
     m_designer.SetModifiers(event->modifiers());
     const QPointF p = event->position();
+    Q_EMIT PointerMoved(p);
     // A window that opened while the button was down (a message box) may
     // have taken the release: a drag or a rubber band ends at the first
     // move without the button, instead of following the pointer on.

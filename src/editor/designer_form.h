@@ -26,6 +26,11 @@ public:
 Q_SIGNALS:
     // Ctrl with the mouse wheel: `steps` scale steps up (positive) or down.
     void ZoomRequested(int steps, const QPointF& anchor);
+    // The pointer moved over the surface (surface pixels).
+    void PointerMoved(const QPointF& position);
+    // A right click that neither cancelled a tool nor straightened a bend:
+    // the menu of the drawing belongs at `position` (surface pixels).
+    void ContextMenuRequested(const QPoint& position);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -247,6 +247,16 @@ bool TPropertyEditor::WriteAll(const QVariant& value)
     const QList<QObject*> objects = Objects();
     if (objects.isEmpty())
         return false;
+    // An element may refuse a value it could store but that makes no sense
+    // (a negative count): nothing is written, and the user learns why.
+    for (QObject* o : objects)
+        if (const auto* element = qobject_cast<const TQRVObject*>(o)) {
+            const QString refusal = element->RefusedValue(m_name, value);
+            if (!refusal.isEmpty()) {
+                m_context.ShowError(refusal);
+                return false;
+            }
+        }
     for (QObject* o : objects)
         PropertyOf(o).write(o, value);
     m_context.NotifyWritten();
@@ -794,6 +804,27 @@ TPropertyEditors FormulaRows(const TPropertyContext& context, const QList<QObjec
 }
 
 } // namespace
+
+QString TQRVFormulaEditor::Summary(const TQRVFormula& formula)
+{
+    const QString text = formula.Formula();
+    double value = 0;
+    QString error;
+    if (!formula.TryValue(value, &error))
+        return text + QStringLiteral(" (") + error + QLatin1Char(')');
+    const QString shown = FormatGeneral(value);
+    if (text.trimmed().compare(QStringLiteral("RefV"), Qt::CaseInsensitive) == 0)
+        return shown + QStringLiteral(" (RefV)");
+    if (text.trimmed() == shown)
+        return shown;
+    return text + QStringLiteral(" = ") + shown;
+}
+
+QString TQRVFormulaEditor::ValueText(QObject* object) const
+{
+    const TQRVFormula* formula = FormulaOf(Read(object));
+    return formula ? Summary(*formula) : QString();
+}
 
 TPropertyEditors TQRVFormulaEditor::GetProperties() const
 {

@@ -155,15 +155,13 @@ protected:
     QString StepCaption() const override;
 };
 
-// Enumerations and Booleans: the value's identifier.
+// Enumerations and Booleans: the value's identifier. The drop-down keeps
+// the declared order (sizes from very small to very large).
 class TEnumProperty : public TPropertyEditor
 {
 public:
     using TPropertyEditor::TPropertyEditor;
-    TPropAttributes GetAttributes() const override
-    {
-        return paValueList | paMultiSelect | paSortList | paRevertable;
-    }
+    TPropAttributes GetAttributes() const override { return paValueList | paMultiSelect | paRevertable; }
     QStringList GetValues() const override;
 
 protected:
@@ -270,14 +268,18 @@ class TQRVFormulaEditor : public TPropertyEditor
 {
 public:
     using TPropertyEditor::TPropertyEditor;
-    TPropAttributes GetAttributes() const override { return paSubProperties | paDialog; }
-    // Typing into the formula row itself has no effect.
+    // The row's text cannot be typed: its Formula row or the dialog edit the text.
+    TPropAttributes GetAttributes() const override { return paSubProperties | paDialog | paReadOnly; }
     bool WriteValue(const QString&) override { return false; }
     bool RunEdit() override;
     TPropertyEditors GetProperties() const override;
 
+    // The text and its value: "1.5 (RefV)", "P1_TOKENS*2 = 4", "2"; a text
+    // that does not evaluate now is followed by the reason.
+    static QString Summary(const TQRVFormula& formula);
+
 protected:
-    QString ValueText(QObject*) const override { return QStringLiteral("TQRVFormula"); }
+    QString ValueText(QObject* object) const override;
 };
 
 // The editor that serves `property` of `objects` (the first object's class

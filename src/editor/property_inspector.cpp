@@ -384,7 +384,7 @@ void TPropListBox::loadEdit()
     m_edit->setText(RowValue(m_current));
     m_edit->setModified(false);
     m_edit->setReadOnly((a & paReadOnly) != 0);
-    m_edit->setCursorPosition(0);
+    selectWholeValue();
     const bool hasButton = (a & (paValueList | paDialog)) != 0;
     m_button->SetEllipsis(!(a & paValueList));
     m_button->setVisible(hasButton);
@@ -392,6 +392,14 @@ void TPropListBox::loadEdit()
     m_edit->show();
     if (hasFocus())
         m_edit->setFocus();
+}
+
+void TPropListBox::selectWholeValue()
+{
+    // Typing replaces the value; the cursor stays at its start, so that the
+    // beginning of a long value shows.
+    const int length = static_cast<int>(m_edit->text().size());
+    m_edit->setSelection(length, -length);
 }
 
 void TPropListBox::placeControls()
@@ -583,6 +591,14 @@ bool TPropListBox::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_edit) {
         switch (event->type()) {
+        case QEvent::MouseButtonPress:
+            // The click that brings the focus to the value selects all of it.
+            if (!m_edit->hasFocus()) {
+                m_edit->setFocus(Qt::MouseFocusReason);
+                selectWholeValue();
+                return true;
+            }
+            break;
         case QEvent::KeyPress:
             return handleEditKey(static_cast<QKeyEvent*>(event));
         case QEvent::MouseButtonDblClick:
@@ -644,11 +660,11 @@ bool TPropListBox::handleEditKey(QKeyEvent* event)
             CommitEdit();
         else if (m_current >= 0 && IsExpandable(m_current) && (event->modifiers() & Qt::ControlModifier))
             EditCurrent();
-        m_edit->selectAll();
+        selectWholeValue();
         return true;
     case Qt::Key_Escape:
+        // Back to the value the property holds.
         loadEdit();
-        m_edit->selectAll();
         return true;
     case Qt::Key_Up:
     case Qt::Key_Down:

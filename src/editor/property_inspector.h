@@ -153,6 +153,7 @@ private:
     void ensureVisible(int row);
     void placeControls();
     void loadEdit();
+    void selectWholeValue();
     bool handleEditKey(QKeyEvent* event);
     void buttonClicked();
     void insertSubRows(int row);

@@ -5,6 +5,7 @@
 #include <QLineF>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 #include "formula/formula.h"
@@ -42,6 +43,25 @@ bool direction(const QPointF& p, const QPointF& q, QPointF& u, QPointF& n, doubl
     u = (q - p) / length;
     n = QPointF(-u.y(), u.x());
     return true;
+}
+
+// The point `distance` along the polyline and the direction of its segment
+// there; false when the polyline is shorter.
+bool pointAlong(const QList<QPointF>& s, double distance, QPointF& at, QPointF& u)
+{
+    double walked = 0;
+    for (int i = 0; i + 1 < s.size(); ++i) {
+        QPointF n;
+        double length = 0;
+        if (!direction(s.at(i), s.at(i + 1), u, n, length))
+            continue;
+        if (walked + length > distance) {
+            at = s.at(i) + (distance - walked) * u;
+            return true;
+        }
+        walked += length;
+    }
+    return false;
 }
 
 } // namespace
@@ -123,6 +143,27 @@ TPivotPoint* TQRVLinkBase::PointAt(double x, double y) const
         if (m_points.at(i)->Region.contains(p))
             return m_points.at(i);
     return nullptr;
+}
+
+bool TQRVLinkBase::NearLine(double x, double y, double distance) const
+{
+    if (!Designer() || !IsConnected() || HasState(osPlacing) || m_points.size() < 2)
+        return false;
+    const QPointF c(x, y);
+    const double limit = distance * distance;
+    QPointF p = toScreen(m_points.first()->X(), m_points.first()->Y());
+    for (int i = 1; i < m_points.size(); ++i) {
+        const QPointF q = toScreen(m_points.at(i)->X(), m_points.at(i)->Y());
+        // The nearest point of the segment: the projection, kept within its ends.
+        const QPointF d = q - p;
+        const double squared = QPointF::dotProduct(d, d);
+        const double t = squared > 0 ? std::clamp(QPointF::dotProduct(c - p, d) / squared, 0.0, 1.0) : 0.0;
+        const QPointF off = c - (p + t * d);
+        if (QPointF::dotProduct(off, off) <= limit)
+            return true;
+        p = q;
+    }
+    return false;
 }
 
 void TQRVLinkBase::ClearPoints()
@@ -594,13 +635,17 @@ void TQRVLinkBase::drawEndMarker(QPainter& painter, const QList<QPointF>& s, con
     painter.setPen(QPen(color, 1));
     switch (drawStyle()) {
     case 0:
-    case 4:
-        if (length >= 15) {
+    case 4: {
+        // Long and wide enough to read the direction at a glance, at any scale.
+        const double head = std::max(ArrowLength, 18 * sc);
+        if (length >= head) {
             painter.setBrush(color);
-            const QPointF base = e - 18 * sc * u;
-            painter.drawPolygon(QPolygonF({e, base + 2 * sc * n, base - 2 * sc * n}));
+            const QPointF base = e - head * u;
+            const double half = std::max(3.0, 5 * sc);
+            painter.drawPolygon(QPolygonF({e, base + half * n, base - half * n}));
         }
         break;
+    }
     case 1:
         if (length >= 10) {
             painter.setBrush(Qt::white);
@@ -612,7 +657,7 @@ void TQRVLinkBase::drawEndMarker(QPainter& painter, const QList<QPointF>& s, con
             painter.setBrush(color);
             const QPointF tip = e - 8 * u;
             const QPointF base = e - 26 * u;
-            painter.drawPolygon(QPolygonF({tip, base + 2 * n, base - 2 * n}));
+            painter.drawPolygon(QPolygonF({tip, base + 5 * n, base - 5 * n}));
             painter.setBrush(Qt::white);
             painter.drawEllipse(e - 4 * u, 4, 4);
         }
@@ -628,7 +673,7 @@ void TQRVLinkBase::drawEndMarker(QPainter& painter, const QList<QPointF>& s, con
     }
 }
 
-void TQRVLinkBase::drawExtras(QPainter&, const QList<QPointF>&) const {}
+void TQRVLinkBase::drawExtras(QPainter&, const QList<QPointF>&, const QColor&) const {}
 
 void TQRVLinkBase::setBoundsFromPoints()
 {
@@ -666,7 +711,7 @@ void TQRVLinkBase::Draw(QPainter& painter, int mode)
 
     drawSegments(painter, s, color);
     drawEndMarker(painter, s, color);
-    drawExtras(painter, s);
+    drawExtras(painter, s, color);
 
     if (selected) {
         painter.setPen(Qt::NoPen);
@@ -966,25 +1011,15 @@ QColor TclsLink::lineColor() const
     return BgrColor(IsContinuousKind() ? ContinuousArcColor : ArcColor);
 }
 
-void TclsLink::drawExtras(QPainter& painter, const QList<QPointF>& s) const
+void TclsLink::drawExtras(QPainter& painter, const QList<QPointF>& s, const QColor& color) const
 {
     // The animated token, where the walk along the polyline passes TokenPosition x Length.
-    if ((m_kind == lkNormal || m_kind == lkFlow) && TokenPosition() > 0) {
-        const double target = TokenPosition() * Length();
-        double walked = 0;
-        for (int i = 0; i + 1 < s.size(); ++i) {
-            QPointF u, n;
-            double length = 0;
-            if (!direction(s.at(i), s.at(i + 1), u, n, length))
-                continue;
-            if (walked + length > target) {
-                painter.setPen(Qt::black);
-                painter.setBrush(Qt::black);
-                painter.drawEllipse(s.at(i) + (target - walked) * u, 5, 5);
-                break;
-            }
-            walked += length;
-        }
+    QPointF at, along;
+    if ((m_kind == lkNormal || m_kind == lkFlow) && TokenPosition() > 0 &&
+        pointAlong(s, TokenPosition() * Length(), at, along)) {
+        painter.setPen(Qt::black);
+        painter.setBrush(Qt::black);
+        painter.drawEllipse(at, 5, 5);
     }
 
     if (Style() == 1)
@@ -998,14 +1033,30 @@ void TclsLink::drawExtras(QPainter& painter, const QList<QPointF>& s) const
     }
     if (weight == 1)
         return;
+    // Beside the middle of the line, in the line's colour, as large as a name label.
+    double total = 0;
+    for (int i = 0; i + 1 < s.size(); ++i)
+        total += QLineF(s.at(i), s.at(i + 1)).length();
+    QPointF middle, u;
+    if (!pointAlong(s, total / 2, middle, u))
+        return;
+    const double scale = Designer() ? Designer()->Scale() : 1.0;
     QFont font(QStringLiteral("Arial"));
-    font.setPointSize(8);
+    font.setPointSizeF(std::max(1.0, std::nearbyint(WeightFontSize * scale)));
     font.setBold(true);
     painter.setFont(font);
-    painter.setPen(BgrColor(WeightColor));
+    painter.setPen(color);
     painter.setBackgroundMode(Qt::TransparentMode);
+    const QString text = FormatGeneral(weight);
     const QFontMetricsF metrics(font);
-    const QPointF at =
-        s.at(s.size() / 2) - QPointF(metrics.horizontalAdvance(QLatin1Char('X')), metrics.height());
-    painter.drawText(QRectF(at, QSizeF(1e4, 1e4)), Qt::AlignLeft | Qt::AlignTop, FormatGeneral(weight));
+    const QSizeF size(metrics.horizontalAdvance(text), metrics.height());
+    // Off the line on the side of its normal that points up (or right of an
+    // upright line), far enough that the text's box does not touch the line.
+    QPointF n(-u.y(), u.x());
+    if (n.y() > 0 || (n.y() == 0 && n.x() < 0))
+        n = -n;
+    const double away = 3 + std::abs(n.x()) * size.width() / 2 + std::abs(n.y()) * size.height() / 2;
+    const QPointF centre = middle + away * n;
+    painter.drawText(QRectF(centre - QPointF(size.width() / 2, size.height() / 2), size), Qt::AlignCenter,
+                     text);
 }

@@ -90,6 +90,14 @@ public:
     TPivotPoint* PointByIndex(int i) const;
     // Among the inner points, the last whose hit square holds the screen point.
     TPivotPoint* PointAt(double x, double y) const;
+    // Whether the screen point lies within `distance` pixels of a segment of
+    // the polyline as drawn; never for a link not connected or being placed.
+    // A plain geometric test: it needs no region.
+    bool NearLine(double x, double y, double distance) const;
+    // How close a click must come to a link's line to pick it (pixels).
+    static constexpr double LineHitDistance = 4;
+    // The shortest arrowhead drawn, at any scale (pixels).
+    static constexpr double ArrowLength = 8;
     void ClearPoints();
     TPivotPoint* AddPoint(double x, double y, bool stationar);
 
@@ -154,7 +162,7 @@ protected:
     virtual QColor lineColor() const = 0;
     virtual quint8 drawStyle() const { return 0; }
     virtual int lineWidth() const { return 1; }
-    virtual void drawExtras(QPainter& painter, const QList<QPointF>& screen) const;
+    virtual void drawExtras(QPainter& painter, const QList<QPointF>& screen, const QColor& color) const;
 
     TQRVFormula* m_weight;
 
@@ -232,7 +240,8 @@ public:
     // The colour values of arc drawings (0xBBGGRR).
     static constexpr quint32 ArcColor = 0xFF0000;
     static constexpr quint32 ContinuousArcColor = 0x804040;
-    static constexpr quint32 WeightColor = 0x808080;
+    // The weight is written at the size of a name label's font (points at scale 1).
+    static constexpr double WeightFontSize = 10;
 
 protected:
     void endChanged(bool source, TQRVObject* previous) override;
@@ -241,7 +250,7 @@ protected:
     QColor lineColor() const override;
     quint8 drawStyle() const override { return Style(); }
     int lineWidth() const override { return m_kind == lkFlow ? 2 : 1; }
-    void drawExtras(QPainter& painter, const QList<QPointF>& screen) const override;
+    void drawExtras(QPainter& painter, const QList<QPointF>& screen, const QColor& color) const override;
 
 private:
     TLinkKind m_kind;

@@ -9,6 +9,14 @@ QString TQRVClassInfo::ClassName() const
     return Meta ? QString::fromLatin1(Meta->className()) : QString();
 }
 
+QString TQRVClassInfo::Hint() const
+{
+    QString name = ClassName();
+    if (name.startsWith(QLatin1Char('T')))
+        name.remove(0, 1);
+    return Words.isEmpty() ? name : Words + QStringLiteral(" (") + name + QLatin1Char(')');
+}
+
 bool TQRVClassInfo::Is(const TQRVObject* object) const
 {
     return object && object->metaObject() == Meta;
@@ -26,7 +34,7 @@ TQRVClassRegistry::~TQRVClassRegistry()
 }
 
 void TQRVClassRegistry::Register(const QString& page, const QMetaObject* meta,
-                                 TQRVObject* (*create)(TQRVDesigner*))
+                                 TQRVObject* (*create)(TQRVDesigner*), const QString& words)
 {
     for (const TQRVClassInfo* e : m_entries)
         if (e->Meta == meta)
@@ -35,6 +43,7 @@ void TQRVClassRegistry::Register(const QString& page, const QMetaObject* meta,
     e->Page = page;
     e->Meta = meta;
     e->Create = create;
+    e->Words = words;
     m_entries.append(e);
 }
 

@@ -13,10 +13,15 @@ class TQRVObject;
 struct TQRVClassInfo
 {
     QString Page;
+    // What the class is, in words ("Timed transition"); may be empty.
+    QString Words;
     const QMetaObject* Meta = nullptr;
     TQRVObject* (*Create)(TQRVDesigner*) = nullptr;
 
     QString ClassName() const;
+    // The palette's hint: the words with the class after them,
+    // "Timed transition (clsTransTimed)"; the class alone without words.
+    QString Hint() const;
     // Whether `object` is exactly of this class.
     bool Is(const TQRVObject* object) const;
 };
@@ -27,10 +32,12 @@ public:
     static TQRVClassRegistry& Instance();
 
     // Appends the class under `page`; a class registered before is ignored.
-    void Register(const QString& page, const QMetaObject* meta, TQRVObject* (*create)(TQRVDesigner*));
-    template <class T> void Register(const QString& page)
+    void Register(const QString& page, const QMetaObject* meta, TQRVObject* (*create)(TQRVDesigner*),
+                  const QString& words = QString());
+    template <class T> void Register(const QString& page, const QString& words = QString())
     {
-        Register(page, &T::staticMetaObject, [](TQRVDesigner* d) -> TQRVObject* { return new T(d); });
+        Register(
+            page, &T::staticMetaObject, [](TQRVDesigner* d) -> TQRVObject* { return new T(d); }, words);
     }
 
     int Count() const { return m_entries.size(); }

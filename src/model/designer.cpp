@@ -10,7 +10,10 @@
 #include "model/arcs.h"
 #include "model/class_registry.h"
 #include "model/edits.h"
+#include "model/name_label.h"
+#include "model/node.h"
 #include "model/numbers.h"
+#include "model/text.h"
 
 TQRVDesigner::TQRVDesigner() : m_edits(std::make_unique<TQRVEdits>(*this))
 {
@@ -40,10 +43,18 @@ TQRVObject* TQRVDesigner::FindObject(const QString& name) const
 TQRVObject* TQRVDesigner::ObjectAt(double x, double y) const
 {
     const QPoint p(static_cast<int>(RoundHalfEven(x)), static_cast<int>(RoundHalfEven(y)));
-    for (auto it = m_objects.rbegin(); it != m_objects.rend(); ++it)
+    // Arcs are picked along their lines too, not only at their handles; a
+    // place or transition under the line keeps the click.
+    TQRVObject* onLine = nullptr;
+    for (auto it = m_objects.rbegin(); it != m_objects.rend(); ++it) {
         if ((*it)->GetRegion().contains(p))
-            return *it;
-    return nullptr;
+            return onLine && !qobject_cast<const TQRVNode*>(*it) ? onLine : *it;
+        if (!onLine)
+            if (const auto* link = qobject_cast<const TQRVLinkBase*>(*it);
+                link && link->NearLine(x, y, TQRVLinkBase::LineHitDistance))
+                onLine = *it;
+    }
+    return onLine;
 }
 
 int TQRVDesigner::IndexOf(const TQRVObject* object) const
@@ -201,15 +212,33 @@ QString TQRVDesigner::RenameObject(TQRVObject* object, const QString& name)
 {
     if (!object || name == object->Name())
         return QString();
-    const QString message = QStringLiteral("''%1'' is not a valid component name").arg(name);
+    if (name.isEmpty())
+        return QStringLiteral("a name cannot be empty");
     if (!IsValidName(name))
-        return message;
+        return QStringLiteral("''%1'' is not a valid name: use letters, digits and _").arg(name);
     TQRVObject* other = FindObject(name);
     if (other && other != object)
-        return message;
-    removeFromIndex(object);
-    object->SetNameDirect(name);
-    m_byName.insert(NameKey(name), object);
+        return QStringLiteral("a net element is already called ''%1''").arg(other->Name());
+    // A name label that still shows the old name follows: the drawing shows
+    // the new name and the label stays the element's. One the user retyped
+    // stays as it is.
+    TclsText* label = nullptr;
+    if (qobject_cast<TQRVNode*>(object)) {
+        label = qobject_cast<TclsText*>(NameLabel::Find(*object));
+        const TQRVObject* taken = FindObject(QStringLiteral("Text") + name);
+        if (label && (label->Text() != object->Name() || (taken && taken != label)))
+            label = nullptr;
+    }
+    auto rename = [this](TQRVObject* o, const QString& to) {
+        removeFromIndex(o);
+        o->SetNameDirect(to);
+        m_byName.insert(NameKey(to), o);
+    };
+    rename(object, name);
+    if (label) {
+        rename(label, NameLabel::LabelName(*object));
+        label->SetText(name);
+    }
     ++m_namesGeneration;
     Q_EMIT ObjectsChanged();
     return QString();
@@ -344,6 +373,14 @@ void TQRVDesigner::ClearSelection()
         return;
     clearSelectionList();
     Q_EMIT SelectionHandedOver();
+}
+
+void TQRVDesigner::SelectAll()
+{
+    clearSelectionList();
+    for (TQRVObject* o : m_objects)
+        addToSelection(o);
+    Modified();
 }
 
 void TQRVDesigner::Modified()

@@ -36,7 +36,9 @@ public:
     const std::vector<TQRVObject*>& ObjectList() const { return m_objects; }
     // Case-insensitive lookup through the name index; none if absent.
     TQRVObject* FindObject(const QString& name) const;
-    // The last object in list order whose hit region holds the screen point.
+    // The last object in list order whose hit region holds the screen point;
+    // an arc is also hit within a few pixels of its line, unless a place or
+    // transition lies under the point there.
     TQRVObject* ObjectAt(double x, double y) const;
     int IndexOf(const TQRVObject* object) const;
 
@@ -96,6 +98,8 @@ public:
     void SelectObject(TQRVObject* object);
     void SetSelection(const QList<TQRVObject*>& objects);
     void ClearSelection();
+    // Edit, Select All: every element of the net.
+    void SelectAll();
     // Updates, then hands the current selection to the inspector.
     void Modified();
 
@@ -166,8 +170,17 @@ public:
     void MouseMoveTo(double x, double y);
     void LeftButtonUp(double x, double y);
     void RightButtonDown(double x, double y);
-    // Returns true when the key was handled (Delete, F11).
+    // Returns true when the key was handled (Delete, F11, Esc, the arrows
+    // while something is selected).
     bool KeyDown(int key);
+    // The grid and the arrow keys' step, in model units.
+    static constexpr double GridStep = 10;
+    // Esc: what is being placed or linked is cancelled, a rubber band drops,
+    // and the palette returns to the pointer, as after a right click.
+    void CancelTool();
+    // What the tool in use asks of the user, for the status line
+    // ("Click on source object", "Click on the target" while linking).
+    QString Prompt() const;
 
     // ---- messages --------------------------------------------------------------
     using Reporter = std::function<void(const QString&)>;
@@ -222,6 +235,8 @@ private:
     QPoint m_bandStart;
     QPoint m_bandEnd;
     bool m_bandActive = false;
+    // Shift or Ctrl held when the band began: it adds to the selection.
+    bool m_bandAdds = false;
     bool m_dragActive = false;
     QPointF m_dragOrigin;
     bool m_updating = false;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "model/annotations.h"
 #include "model/arcs.h"
 #include "model/class_registry.h"
 #include "model/designer.h"
@@ -89,6 +90,16 @@ void TQRVDesigner::LeftButtonDown(double x, double y)
         return;
     }
     TQRVObject* o = ObjectAt(x, y);
+    const bool adding = (m_modifiers & (Qt::ShiftModifier | Qt::ControlModifier)) != 0;
+    if (o && adding) {
+        // Shift or Ctrl+click takes the element into the selection or out of it.
+        if (IsSelected(o))
+            dropFromSelection(o);
+        else
+            addToSelection(o);
+        Modified();
+        return;
+    }
     if (o) {
         if (!IsSelected(o))
             SelectObject(o);
@@ -104,6 +115,7 @@ void TQRVDesigner::LeftButtonDown(double x, double y)
         m_dragOrigin = QPointF(ToModelX(x), ToModelY(y));
     } else {
         m_bandActive = true;
+        m_bandAdds = adding;
         m_bandStart = m_bandEnd = QPoint(static_cast<int>(x), static_cast<int>(y));
     }
 }
@@ -164,7 +176,9 @@ void TQRVDesigner::LeftButtonUp(double x, double y)
         const QRect band(
             QPoint(std::min(m_bandStart.x(), m_bandEnd.x()), std::min(m_bandStart.y(), m_bandEnd.y())),
             QSize(std::abs(m_bandEnd.x() - m_bandStart.x()), std::abs(m_bandEnd.y() - m_bandStart.y())));
-        clearSelectionList();
+        // With Shift or Ctrl the band adds to what was selected.
+        if (!m_bandAdds)
+            clearSelectionList();
         for (TQRVObject* o : m_objects) {
             const QRect box = o->GetRegion().boundingRect();
             if (!box.isEmpty() && box.intersects(band))
@@ -189,6 +203,15 @@ void TQRVDesigner::RightButtonDown(double x, double y)
             m_edits->NameStep(QStringLiteral("Straighten ") + o->Name());
         o->MouseDown(Qt::RightButton, x, y);
     }
+    CancelTool();
+}
+
+void TQRVDesigner::CancelTool()
+{
+    if (m_bandActive) {
+        m_bandActive = false;
+        Paint();
+    }
     // An arc whose ends are not both chosen is cancelled.
     destroyPlacing();
     m_creationClass = nullptr;
@@ -199,6 +222,10 @@ void TQRVDesigner::RightButtonDown(double x, double y)
 
 bool TQRVDesigner::KeyDown(int key)
 {
+    if (key == Qt::Key_Escape) {
+        CancelTool();
+        return true;
+    }
     if (key == Qt::Key_Delete) {
         FinishGesture();
         DeleteSelected();
@@ -208,5 +235,46 @@ bool TQRVDesigner::KeyDown(int key)
         Q_EMIT InspectorToggleRequested();
         return true;
     }
-    return false;
+    // The arrow keys move the selection one grid step, one step of the
+    // history per press; without a selection they scroll the surface.
+    double dx = 0, dy = 0;
+    switch (key) {
+    case Qt::Key_Left:
+        dx = -GridStep;
+        break;
+    case Qt::Key_Right:
+        dx = GridStep;
+        break;
+    case Qt::Key_Up:
+        dy = -GridStep;
+        break;
+    case Qt::Key_Down:
+        dy = GridStep;
+        break;
+    default:
+        return false;
+    }
+    if (m_selection.isEmpty())
+        return false;
+    // Not in the middle of a drag or of placing an arc.
+    if (!m_gesture)
+        m_edits->MoveBy(m_selection, dx, dy);
+    return true;
+}
+
+QString TQRVDesigner::Prompt() const
+{
+    if (m_capture && m_capture->HasState(osPlacing) && qobject_cast<const TQRVLinkBase*>(m_capture))
+        return QStringLiteral("Click on the target");
+    if (m_capture)
+        return QString();
+    if (!m_creationClass || !m_creationClass->Meta)
+        return QStringLiteral("Click to select, Shift+click to add; drag to move");
+    if (m_creationClass->Meta->inherits(&TQRVLinkBase::staticMetaObject))
+        return QStringLiteral("Click on source object");
+    if (m_creationClass->Meta == &TclsMarker::staticMetaObject)
+        return QStringLiteral("Click on a place to add a token, Ctrl+click to take one");
+    const QString what =
+        m_creationClass->Words.isEmpty() ? m_creationClass->ClassName() : m_creationClass->Words.toLower();
+    return QStringLiteral("Click where the %1 goes").arg(what);
 }

@@ -3,6 +3,7 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QVariant>
 
 #include <cmath>
 #include <utility>
@@ -106,6 +107,17 @@ void TclsNodeDiscrete::SetTokens(double value)
         return;
     m_tokens = RoundHalfEven(value);
     DesignerUpdate();
+}
+
+QString TclsNodeDiscrete::RefusedValue(const QByteArray& property, const QVariant& value) const
+{
+    if (property != "Tokens")
+        return TclsNode::RefusedValue(property, value);
+    const double tokens = value.toDouble();
+    if (tokens >= 0 && tokens == std::floor(tokens))
+        return QString();
+    return QStringLiteral("''%1'' is not a number of tokens: use a whole number, 0 or more")
+        .arg(FormatGeneral(tokens));
 }
 
 QString TclsNodeDiscrete::VariableName(int index) const

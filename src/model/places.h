@@ -84,6 +84,8 @@ public:
     void SetTokens(double value);
     // Stores the value as it is (file reading).
     void SetTokensDirect(double value) { m_tokens = value; }
+    // Typed by the user: a count that is negative or not whole is refused with a message.
+    QString RefusedValue(const QByteArray& property, const QVariant& value) const override;
 
     double Value() const override { return m_tokens; }
     QString GetNamePrefix() const override { return QStringLiteral("p"); }

@@ -27,6 +27,11 @@ void TQRVObject::SetName(const QString& name)
         m_designer->ShowError(error);
 }
 
+QString TQRVObject::RefusedValue(const QByteArray&, const QVariant&) const
+{
+    return QString();
+}
+
 void TQRVObject::SetGroup(const QString& group)
 {
     if (group == m_group)

@@ -7,6 +7,7 @@
 #include <QString>
 
 class QPainter;
+class QVariant;
 class TQRVDesigner;
 
 // The state flags of an element.
@@ -101,6 +102,10 @@ public:
     // Called by the container just before this object is destroyed
     // (places and transitions destroy their name label here).
     virtual void Destroying() {}
+    // Why the user may not give published property `property` the value
+    // `value`; empty when it may. The inspector and the class property window
+    // ask before they write; setters called by the program do not ask.
+    virtual QString RefusedValue(const QByteArray& property, const QVariant& value) const;
 
     // Used by the container only.
     void SetNameDirect(const QString& name) { m_name = name; }

@@ -11,29 +11,30 @@ void RegisterStandardClasses()
 {
     TQRVClassRegistry& r = TQRVClassRegistry::Instance();
     const QString net = QStringLiteral("Net");
-    r.Register<TclsTransInstant>(net);
-    r.Register<TclsTransTimed>(net);
-    r.Register<TclsLinkNormal>(net);
-    r.Register<TclsLinkIngibitor>(net);
-    r.Register<TclsLinkIngibitorCounter>(net);
-    r.Register<TclsLinkTest>(net);
-    r.Register<TclsMarker>(net);
-    r.Register<TclsNodeDiscrete>(net);
+    r.Register<TclsTransInstant>(net, QStringLiteral("Immediate transition"));
+    r.Register<TclsTransTimed>(net, QStringLiteral("Timed transition"));
+    r.Register<TclsLinkNormal>(net, QStringLiteral("Normal arc"));
+    r.Register<TclsLinkIngibitor>(net, QStringLiteral("Inhibitor arc"));
+    r.Register<TclsLinkIngibitorCounter>(net, QStringLiteral("Inhibitor arc with a count"));
+    r.Register<TclsLinkTest>(net, QStringLiteral("Test arc"));
+    r.Register<TclsMarker>(net, QStringLiteral("Marker: a click adds a token, Ctrl+click takes one"));
+    r.Register<TclsNodeDiscrete>(net, QStringLiteral("Discrete place"));
 
     const QString continuous = QStringLiteral("Continuous");
-    r.Register<TclsNodeContinuous>(continuous);
-    r.Register<TclsTransContinuous>(continuous);
-    r.Register<TclsLinkContinuous>(continuous);
-    r.Register<TclsLinkFlow>(continuous);
-    r.Register<TclsLinkTestContinuous>(continuous);
-    r.Register<TclsLinkIngibitorContinuous>(continuous);
-    r.Register<TclsLinkIngibitorCounterContinuous>(continuous);
+    r.Register<TclsNodeContinuous>(continuous, QStringLiteral("Continuous place"));
+    r.Register<TclsTransContinuous>(continuous, QStringLiteral("Continuous transition"));
+    r.Register<TclsLinkContinuous>(continuous, QStringLiteral("Continuous arc"));
+    r.Register<TclsLinkFlow>(continuous, QStringLiteral("Flow arc"));
+    r.Register<TclsLinkTestContinuous>(continuous, QStringLiteral("Continuous test arc"));
+    r.Register<TclsLinkIngibitorContinuous>(continuous, QStringLiteral("Continuous inhibitor arc"));
+    r.Register<TclsLinkIngibitorCounterContinuous>(continuous,
+                                                   QStringLiteral("Continuous inhibitor arc with a count"));
 
     const QString design = QStringLiteral("Design");
-    r.Register<TclsLine>(design);
-    r.Register<TclsRoundRect>(design);
-    r.Register<TclsEllipse>(design);
-    r.Register<TclsDesignerLink>(design);
-    r.Register<TclsText>(design);
-    r.Register<TclsFrame>(design);
+    r.Register<TclsLine>(design, QStringLiteral("Line"));
+    r.Register<TclsRoundRect>(design, QStringLiteral("Rounded rectangle"));
+    r.Register<TclsEllipse>(design, QStringLiteral("Ellipse"));
+    r.Register<TclsDesignerLink>(design, QStringLiteral("Connector between shapes"));
+    r.Register<TclsText>(design, QStringLiteral("Text"));
+    r.Register<TclsFrame>(design, QStringLiteral("Frame with a caption"));
 }

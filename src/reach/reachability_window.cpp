@@ -20,6 +20,7 @@
 #include <QSet>
 #include <QShowEvent>
 #include <QSpinBox>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
@@ -424,6 +425,7 @@ QWidget* TfmAnalyze_1::buildGraphPage()
     connect(m_graphList->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { rowSelected(current.isValid() ? current.row() : -1); });
     connect(m_btForward, &QPushButton::clicked, this, &TfmAnalyze_1::StepForward);
+    connect(m_btBack, &QPushButton::clicked, this, &TfmAnalyze_1::StepBack);
     return page;
 }
 
@@ -608,6 +610,9 @@ void TfmAnalyze_1::clearResults()
     m_graphModel->Reset(0, QString());
     m_balanceModel->Reset(0, QStringList());
     m_transitions->clear();
+    m_visited.clear();
+    m_shownMark = -1;
+    m_btBack->setEnabled(false);
 }
 
 void TfmAnalyze_1::BuildGraph()
@@ -695,6 +700,7 @@ void TfmAnalyze_1::showResults()
     showBalancePage(m_balance->isChecked());
 
     m_graphModel->Reset(store.Count(), store.GetPositionsText());
+    fitValuesColumn();
     const QStringList places = m_engine.BalanceColumns();
     m_balanceModel->Reset(m_engine.Settings.BalanceCalculation ? store.Count() : 0, places);
     QHeaderView* balanceHeader = m_balanceList->horizontalHeader();
@@ -783,11 +789,48 @@ void TfmAnalyze_1::SelectMarking(int mark)
     m_graphList->scrollTo(index);
 }
 
+void TfmAnalyze_1::fitValuesColumn()
+{
+    const TMarkList* store = m_engine.Store();
+    QHeaderView* header = m_graphList->horizontalHeader();
+    int width = header->sectionSizeHint(1);
+    if (store) {
+        // Room for the text and the cell's margins on both sides.
+        const int margins =
+            2 * (m_graphList->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_graphList) + 1) +
+            4;
+        const QFontMetrics metrics(m_graphList->font());
+        // Every marking of a graph of ordinary size, an even spread of a huge one.
+        const int rows = store->Count();
+        const int step = std::max(1, rows / 4000);
+        for (int m = 0; m < rows; m += step)
+            width = std::max(width, metrics.horizontalAdvance(store->GetValuesText(m)) + margins);
+    }
+    header->resizeSection(1, width);
+}
+
+void TfmAnalyze_1::StepBack()
+{
+    if (m_busy || m_animating || m_visited.empty())
+        return;
+    const int mark = m_visited.back();
+    m_visited.pop_back();
+    m_goingBack = true;
+    SelectMarking(mark);
+    m_goingBack = false;
+    m_btBack->setEnabled(!m_visited.empty());
+    m_graphList->setFocus();
+}
+
 void TfmAnalyze_1::rowSelected(int mark)
 {
     const TMarkList* store = m_engine.Store();
     if (!store || mark < 0 || mark >= m_graphModel->rowCount())
         return;
+    if (!m_goingBack && m_shownMark >= 0 && m_shownMark != mark)
+        m_visited.push_back(m_shownMark);
+    m_shownMark = mark;
+    m_btBack->setEnabled(!m_visited.empty());
     m_transitions->clear();
     QStringList names;
     for (int k = 0; k < store->ArcCount(mark); ++k)

@@ -55,6 +55,9 @@ public:
     // ">>>": animates the firing chosen in the drop-down and steps to the
     // marking it reaches.
     void StepForward();
+    // "<<<": back to the marking shown before the current one, along the
+    // markings visited (by stepping or by choosing rows).
+    void StepBack();
     // Selects a marking's row, which writes the marking into the net.
     void SelectMarking(int mark);
     // The marking of the selected row, or -1.
@@ -103,6 +106,8 @@ private:
     void selectGroup(const QString& group);
     void groupSettingsToggled(bool on);
     void rowSelected(int mark);
+    // The values column as wide as its header and its widest value.
+    void fitValuesColumn();
     void animate(const QList<TclsLink*>& arcs);
     void pause(int ms);
     void message(const QString& text, bool error = false, const QString& detail = QString());
@@ -159,6 +164,10 @@ private:
     bool m_built = false;
     bool m_closePending = false;
     bool m_fillingGroups = false;
+    // The markings shown before the current one, the last most recent.
+    std::vector<int> m_visited;
+    int m_shownMark = -1;
+    bool m_goingBack = false;
     // The values of the net's places before the first build: a net left
     // in another marking on closing holds an unsaved edit.
     std::vector<std::pair<QPointer<TclsNode>, double>> m_netMarking;

@@ -54,7 +54,7 @@ protected:
     void key(int k, Qt::KeyboardModifiers mods) { QTest::keyClick(window->Surface(), Qt::Key(k), mods); }
 
     QAction* action(const char* name) const { return window->Action(QString::fromLatin1(name)); }
-    bool starred() const { return window->windowTitle().endsWith('*'); }
+    bool starred() const { return window->windowTitle().contains('*'); }
 
     TTestDesigner d;
     std::unique_ptr<TfmMain> window;

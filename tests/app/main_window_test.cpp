@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QDockWidget>
@@ -14,13 +15,17 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTimer>
+#include <QToolButton>
 
 #include "app/help_window.h"
 #include "app/main_window.h"
+#include "editor/component_palette.h"
 #include "editor/designer_form.h"
 #include "model/class_registry.h"
 #include "model/edits.h"
 #include "model/text.h"
+#include "netfile/net_file.h"
 #include "test_support.h"
 
 namespace {
@@ -53,21 +58,34 @@ void addText(TQRVDesigner& d)
 
 } // namespace
 
-TEST(MainWindow, CaptionsAreBuiltAsTheProgramShowsThem)
+TEST(MainWindow, TheTitleNamesTheFileOnceThenTheProgramWithTheAboutBoxsVersion)
 {
-    EXPECT_EQ(TfmMain::MainCaption(), " Quorvane  Release v2.2");
-    EXPECT_EQ(TfmMain::SurfaceCaption("noname.pn", false), "noname.pn - Quorvane  Release v2.2");
-    EXPECT_EQ(TfmMain::SurfaceCaption("/home/u/net.pn2", true), "/home/u/net.pn2 - Quorvane -  Release v2.2");
+    EXPECT_EQ(TfmMain::ProgramName(), "Quorvane " QUORVANE_VERSION);
+    EXPECT_EQ(TfmMain::Caption("/home/u/net.pn2", true), "net.pn2* - Quorvane " QUORVANE_VERSION);
 
     TTestDesigner d;
     TfmMain w(d);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     EXPECT_EQ(w.FileName(), "noname.pn");
-    EXPECT_EQ(w.windowTitle(), "noname.pn - Quorvane  Release v2.2");
-    // Unsaved edits show as a trailing "*", until the net is back where it was.
+    EXPECT_EQ(w.windowTitle(), "noname.pn - " + TfmMain::ProgramName());
+    // Unsaved edits show as a "*" after the file's name, until the net is back where it was.
     d.Edits().Change("Create", {}, [&] { addText(d); });
-    EXPECT_EQ(w.windowTitle(), "noname.pn - Quorvane  Release v2.2*");
+    EXPECT_EQ(w.windowTitle(), "noname.pn* - " + TfmMain::ProgramName());
+    EXPECT_EQ(w.windowTitle().count("Quorvane"), 1);
     d.Edits().Undo();
-    EXPECT_FALSE(w.windowTitle().endsWith('*'));
+    EXPECT_EQ(w.windowTitle(), "noname.pn - " + TfmMain::ProgramName());
+
+    // Help, About shows the same program and version.
+    QString about;
+    QTimer::singleShot(0, &w, [&about] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            about = box->text();
+            box->accept();
+        }
+    });
+    w.Action("actAbout")->trigger();
+    EXPECT_TRUE(about.contains(TfmMain::ProgramName())) << about.toStdString();
 }
 
 TEST(MainWindow, HasTheMenusWithTheirCaptions)
@@ -86,8 +104,9 @@ TEST(MainWindow, HasTheMenusWithTheirCaptions)
               (QStringList{"New Window", "&New", "&Open", "&Save", "Save As...", "Export", "&Exit"}));
     EXPECT_EQ(menuCaptions(topMenu(w, "&Edit")),
               (QStringList{"&Undo", "&Redo", "Cu&t", "&Copy", "&Paste", "&Duplicate", "Paste &Special...",
-                           "Copy to Clipboard", "Object's Property"}));
-    EXPECT_EQ(menuCaptions(topMenu(w, "View")), QStringList{"Object Inspector"});
+                           "Select All", "Copy to Clipboard", "Object's Property"}));
+    EXPECT_EQ(menuCaptions(topMenu(w, "View")),
+              (QStringList{"Object Inspector", "Zoom In", "Zoom Out", "Actual Size"}));
     EXPECT_EQ(menuCaptions(topMenu(w, "Analysis")),
               (QStringList{"Reachability graph", "Structural analysis", "Performance analysis"}));
     EXPECT_EQ(menuCaptions(topMenu(w, "Help")), (QStringList{"Help", "About"}));
@@ -101,11 +120,53 @@ TEST(MainWindow, HasTheMenusWithTheirCaptions)
     EXPECT_FALSE(performance->isEnabled());
     EXPECT_EQ(menuCaptions(performance), (QStringList{"Steady Analysis", "Transient Analysis"}));
 
-    // Tool buttons carry their hints.
-    EXPECT_EQ(w.Action("btNew")->toolTip(), "New Petri NET");
-    EXPECT_EQ(w.Action("btOpen")->toolTip(), "Open from file");
-    EXPECT_EQ(w.Action("btSave")->toolTip(), "Save");
+    // Tool buttons carry their hints, with the key of the command when it has one.
+    EXPECT_EQ(w.Action("btNew")->toolTip(), "New Petri NET (Ctrl+N)");
+    EXPECT_EQ(w.Action("btOpen")->toolTip(), "Open from file (Ctrl+O)");
+    EXPECT_EQ(w.Action("btSave")->toolTip(), "Save (Ctrl+S)");
     EXPECT_EQ(w.Action("btSimulate")->toolTip(), "Simulate");
+}
+
+TEST(MainWindow, EveryToolButtonHasAHintAndTheCustomaryKeysWork)
+{
+    RegisterStandardClasses();
+    TTestDesigner d;
+    TfmMain w(d);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    // The tool buttons of every palette page too.
+    for (int page = 0; page < w.PaletteTabs()->count(); ++page) {
+        w.PaletteTabs()->setCurrentIndex(page);
+        for (const QToolButton* b : w.findChildren<QToolButton*>()) {
+            if (b->isVisible()) {
+                EXPECT_FALSE(b->toolTip().isEmpty()) << b->objectName().toStdString();
+            }
+        }
+    }
+    w.PaletteTabs()->setCurrentIndex(0);
+    const TQRVClassInfo* timed = TQRVClassRegistry::Instance().Find("TclsTransTimed");
+    ASSERT_NE(timed, nullptr);
+    EXPECT_EQ(w.Palette()->ButtonFor("TclsTransTimed")->toolTip(), "Timed transition (clsTransTimed)");
+
+    const QList<QPair<const char*, QKeySequence>> keys = {
+        {"actNew", QKeySequence("Ctrl+N")},      {"actOpen", QKeySequence("Ctrl+O")},
+        {"actSave", QKeySequence("Ctrl+S")},     {"actSaveAs", QKeySequence("Ctrl+Shift+S")},
+        {"actExit", QKeySequence("Ctrl+Q")},     {"actZoomIn", QKeySequence("Ctrl+=")},
+        {"actZoomOut", QKeySequence("Ctrl+-")},  {"actZoom100", QKeySequence("Ctrl+0")},
+        {"actSelectAll", QKeySequence("Ctrl+A")}};
+    for (const auto& [name, key] : keys)
+        EXPECT_TRUE(w.Action(name)->shortcuts().contains(key)) << name;
+
+    // The zoom keys, pressed on the drawing surface.
+    w.Surface()->setFocus();
+    QTest::keyClick(w.Surface(), Qt::Key_Equal, Qt::ControlModifier);
+    EXPECT_EQ(w.ScaleBox()->currentText(), "120%");
+    QTest::keyClick(w.Surface(), Qt::Key_Minus, Qt::ControlModifier);
+    QTest::keyClick(w.Surface(), Qt::Key_Minus, Qt::ControlModifier);
+    EXPECT_EQ(w.ScaleBox()->currentText(), "90%");
+    QTest::keyClick(w.Surface(), Qt::Key_0, Qt::ControlModifier);
+    EXPECT_EQ(w.ScaleBox()->currentText(), "100%");
+    EXPECT_DOUBLE_EQ(d.Scale(), 1.0);
 }
 
 TEST(MainWindow, ScaleBoxSetsTheViewScale)
@@ -144,7 +205,7 @@ TEST(MainWindow, NewAsksEvenForAnUnchangedNetAndEmptiesIt)
 {
     TTestDesigner d;
     TfmMain w(d);
-    addText(d);
+    d.Edits().Change("Create", {}, [&] { addText(d); });
     d.Edits().SetClean();
 
     // The question comes for an unchanged net too: Cancel keeps it.
@@ -169,7 +230,7 @@ TEST(MainWindow, SaveAsksForANameOnlyForANetNeverSaved)
     TTestDesigner d;
     TfmMain w(d);
     w.AutoAnswer = QMessageBox::Ok;
-    addText(d);
+    d.Edits().Change("Create", {}, [&] { addText(d); });
 
     // A new net: the save dialog; cancelling it writes nothing.
     w.AutoFileName = QString("");
@@ -181,7 +242,7 @@ TEST(MainWindow, SaveAsksForANameOnlyForANetNeverSaved)
     w.AutoFileName = name;
     ASSERT_TRUE(w.Save());
     EXPECT_EQ(w.FileName(), name);
-    EXPECT_EQ(w.windowTitle(), name + " - Quorvane -  Release v2.2");
+    EXPECT_EQ(w.windowTitle(), "net.pn2 - " + TfmMain::ProgramName());
 
     // A named net is written without a dialog.
     QFile::remove(name);
@@ -274,4 +335,61 @@ TEST(MainWindow, OpensAndSavesPnmlAndSaysWhatOtherProgramsLose)
     QFile first(THelpWindow::TopicPage(100));
     ASSERT_TRUE(first.open(QIODevice::ReadOnly));
     EXPECT_TRUE(first.readAll().contains("href=\"topic-120.html\""));
+}
+
+TEST(MainWindow, SavingOverAFileThatIsNotANetAsksFirst)
+{
+    TTestDesigner d;
+    TfmMain w(d);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    d.Edits().Change("Create", {}, [&] { addText(d); });
+    QTemporaryDir dir;
+    auto write = [](const QString& name, const QByteArray& bytes) {
+        QFile f(name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    };
+    auto read = [](const QString& name) {
+        QFile f(name);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QString notes = dir.filePath("notes.pn2");
+    write(notes, "my notes, not a net\n");
+
+    // Declined: the file stays as it was and the net keeps its old name.
+    d.Errors.clear();
+    w.AutoAnswer = QMessageBox::No;
+    w.AutoFileName = notes;
+    EXPECT_FALSE(w.SaveAs());
+    EXPECT_EQ(read(notes), "my notes, not a net\n");
+    EXPECT_EQ(w.FileName(), "noname.pn");
+    EXPECT_TRUE(d.IsChanged());
+
+    // Accepted: replaced by the net.
+    w.AutoAnswer = QMessageBox::Yes;
+    w.AutoFileName = notes;
+    ASSERT_TRUE(w.SaveAs());
+    TTestDesigner other;
+    EXPECT_EQ(LoadNetFile(other, notes), "");
+    // Saving the net's own file again asks nothing (a No would refuse).
+    w.AutoAnswer = QMessageBox::No;
+    d.Edits().Change("Create", {}, [&] { addText(d); });
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_FALSE(d.IsChanged());
+    EXPECT_EQ(LoadNetFile(other, notes), "");
+    EXPECT_EQ(other.ObjectCount(), 2);
+
+    // A file that does not open as a net never becomes the one saved to.
+    const QString junk = dir.filePath("junk.pn2");
+    write(junk, "<object class=\"nothing\"");
+    EXPECT_FALSE(w.OpenFile(junk));
+    EXPECT_EQ(w.FileName(), notes);
+    d.Edits().Change("Create", {}, [&] { addText(d); });
+    QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(read(junk), "<object class=\"nothing\"");
+    EXPECT_EQ(LoadNetFile(other, notes), "");
+    EXPECT_EQ(other.ObjectCount(), 3);
 }

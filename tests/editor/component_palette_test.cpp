@@ -33,8 +33,8 @@ void registerProbes()
 {
     auto& r = TQRVClassRegistry::Instance();
     r.Register<TPaletteProbeA>(kPage);
-    r.Register<TPaletteProbeB>(kPage);
-    r.Register<TPaletteProbeA>(kPage); // a second registration is ignored
+    r.Register<TPaletteProbeB>(kPage, QStringLiteral("Second probe"));
+    r.Register<TPaletteProbeA>(kPage, QStringLiteral("Ignored")); // a second registration is ignored
 }
 
 } // namespace
@@ -47,8 +47,9 @@ TEST(ComponentPalette, ShowsTheButtonsOfAPageWithHints)
     palette.resize(400, 28);
     palette.ShowPage(kPage);
     ASSERT_EQ(palette.ButtonCount(), 2);
+    // Words first and the class after them; the class alone when there are no words.
     EXPECT_EQ(palette.Button(0)->toolTip(), "PaletteProbeA");
-    EXPECT_EQ(palette.Button(1)->toolTip(), "PaletteProbeB");
+    EXPECT_EQ(palette.Button(1)->toolTip(), "Second probe (PaletteProbeB)");
     EXPECT_EQ(palette.SelectedClass(), nullptr);
     EXPECT_TRUE(palette.PointerButton()->isChecked());
 

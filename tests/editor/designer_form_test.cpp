@@ -4,6 +4,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QDockWidget>
+#include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QScrollBar>
 #include <QTabBar>
@@ -15,9 +18,11 @@
 #include "app/main_window.h"
 #include "editor/component_palette.h"
 #include "editor/designer_form.h"
+#include "editor/property_inspector.h"
 #include "model/arcs.h"
 #include "model/edits.h"
 #include "model/element_builders.h"
+#include "model/name_label.h"
 #include "model/places.h"
 #include "model/text.h"
 #include "model/transitions.h"
@@ -103,7 +108,7 @@ TEST_F(SurfaceTest, AClickCreatesAnObjectCentredOnTheSnappedPoint)
     click({204, 57});
     EXPECT_EQ(all<TclsNodeDiscrete>().size(), 2);
     EXPECT_TRUE(d.IsChanged());
-    EXPECT_TRUE(window->windowTitle().endsWith('*'));
+    EXPECT_TRUE(window->windowTitle().contains("* - Quorvane"));
 }
 
 TEST_F(SurfaceTest, DraggingMovesTheSelectionByGridSteps)
@@ -218,7 +223,7 @@ TEST_F(SurfaceTest, EveryMouseEditOfAnArcMarksTheNetChanged)
     click(screen(bend), Qt::RightButton);
     EXPECT_EQ(arc->Points().size(), 3);
     EXPECT_TRUE(d.IsChanged());
-    EXPECT_TRUE(window->windowTitle().endsWith('*'));
+    EXPECT_TRUE(window->windowTitle().contains("* - Quorvane"));
 
     // A right click on an arc's plain handle changes nothing.
     d.Edits().SetClean();
@@ -286,7 +291,7 @@ TEST_F(SurfaceTest, ANetDrawnByClicksSurvivesSavingAndLoading)
     EXPECT_EQ(d.ObjectCount(), 0);
     ASSERT_TRUE(window->OpenFile(file));
     EXPECT_EQ(NetToText(d), saved);
-    EXPECT_TRUE(window->windowTitle().startsWith(file + " - Quorvane - "));
+    EXPECT_EQ(window->windowTitle(), "cycle.pn2 - " + TfmMain::ProgramName());
 }
 
 TEST_F(SurfaceTest, HitTestingFollowsScaleAndScroll)
@@ -366,4 +371,262 @@ TEST_F(SurfaceTest, TheWindowWithANetIsWorthLookingAt)
         for (int x = 0; x < area.width(); x += 2)
             colours.insert(area.pixel(x, y));
     EXPECT_GT(colours.size(), 3);
+}
+
+TEST_F(SurfaceTest, ShiftAndCtrlClicksAndBandsAddToTheSelection)
+{
+    auto* p1 = AddNode<TclsNodeDiscrete>(d, 100, 100, "p1");
+    auto* p2 = AddNode<TclsNodeDiscrete>(d, 300, 100, "p2");
+    auto* p3 = AddNode<TclsNodeDiscrete>(d, 500, 100, "p3");
+    click(at(p1));
+    click(at(p2), Qt::LeftButton, Qt::ShiftModifier);
+    EXPECT_EQ(d.Selection(), (QList<TQRVObject*>{p1, p2}));
+    click(at(p3), Qt::LeftButton, Qt::ControlModifier);
+    EXPECT_EQ(d.Selection(), (QList<TQRVObject*>{p1, p2, p3}));
+    // Clicked again with a modifier, an element leaves the selection.
+    click(at(p2), Qt::LeftButton, Qt::ControlModifier);
+    EXPECT_EQ(d.Selection(), (QList<TQRVObject*>{p1, p3}));
+    // The inspector hears of each change: two places show no name row.
+    EXPECT_EQ(window->Inspector()->List()->FindRow("Name"), -1);
+
+    // A band with Shift adds what it touches; without, it replaces.
+    click(at(p3), Qt::LeftButton, Qt::ShiftModifier);
+    QTest::mousePress(surface, Qt::LeftButton, Qt::ShiftModifier, at(p2) - QPoint(25, 25));
+    QTest::mouseMove(surface, at(p2) + QPoint(5, 5));
+    QTest::mouseRelease(surface, Qt::LeftButton, Qt::ShiftModifier, at(p2) + QPoint(5, 5));
+    EXPECT_EQ(d.Selection(), (QList<TQRVObject*>{p1, p2}));
+    drag(at(p3) - QPoint(25, 25), at(p3) + QPoint(5, 5));
+    EXPECT_EQ(d.Selection(), QList<TQRVObject*>{p3});
+
+    // Edit, Select All (Ctrl+A) takes every element, labels and arcs too.
+    AddArc<TclsLinkNormal>(d, p1, AddNode<TclsTransTimed>(d, 200, 300, "t1"));
+    window->activateWindow();
+    window->Surface()->setFocus();
+    QTest::keyClick(window->Surface(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(d.Selection().size(), d.ObjectCount());
+}
+
+TEST_F(SurfaceTest, EscCancelsWhatIsBeingPlacedAndReturnsToThePointer)
+{
+    auto* p1 = AddNode<TclsNodeDiscrete>(d, 100, 100, "p1");
+    choose("TclsLinkNormal");
+    const int before = d.ObjectCount();
+    click(at(p1));
+    QTest::mouseMove(surface, {260, 200});
+    click({260, 200}); // a bend
+    EXPECT_EQ(d.ObjectCount(), before + 1);
+    QTest::keyClick(window->Surface(), Qt::Key_Escape);
+    EXPECT_EQ(d.ObjectCount(), before);
+    EXPECT_EQ(d.Capture(), nullptr);
+    EXPECT_FALSE(d.Edits().StepOpen());
+    EXPECT_FALSE(d.Edits().CanUndo());
+    EXPECT_EQ(d.CreationClass(), nullptr);
+    EXPECT_TRUE(window->Palette()->PointerButton()->isChecked());
+    // A click now selects instead of creating.
+    click(at(p1));
+    EXPECT_EQ(d.Selection(), QList<TQRVObject*>{p1});
+    EXPECT_EQ(d.ObjectCount(), before);
+
+    // Esc with a place tool chosen: the pointer again, nothing made.
+    choose("TclsTransTimed");
+    QTest::keyClick(window->Surface(), Qt::Key_Escape);
+    click({400, 400});
+    EXPECT_EQ(d.ObjectCount(), before);
+}
+
+TEST_F(SurfaceTest, AnArcIsPickedAlongEverySegmentAtAnyScale)
+{
+    // p1 -> t1 along three segments: right, down, right.
+    auto* p1 = AddNode<TclsNodeDiscrete>(d, 85, 85, "p1");  // centre (100, 100)
+    auto* t1 = AddNode<TclsTransTimed>(d, 385, 295, "t1");  // centre (400, 300)
+    auto* p2 = AddNode<TclsNodeDiscrete>(d, 235, 85, "p2"); // on the first segment
+    auto* arc = AddArc<TclsLinkNormal>(d, p1, t1);
+    arc->ClearPoints();
+    const QList<QPointF> corners = {{100, 100}, {300, 100}, {300, 300}, {400, 300}};
+    for (int i = 0; i < corners.size(); ++i) {
+        if (i > 0)
+            arc->AddPoint(0, 0, false);
+        arc->AddPoint(corners[i].x(), corners[i].y(), true);
+    }
+    arc->IncludeState(osDirty);
+    d.Update();
+    ASSERT_EQ(arc->Points().size(), 7);
+
+    auto screen = [this](QPointF model) {
+        return QPoint(qRound(d.ToScreenX(model.x())), qRound(d.ToScreenY(model.y())));
+    };
+    for (const char* scale : {"40%", "150%"}) {
+        window->ScaleBox()->setCurrentText(scale);
+        for (int s = 0; s + 1 < corners.size(); ++s) {
+            const QPointF a = corners[s], b = corners[s + 1];
+            const QPointF along = (b - a) / QLineF(a, b).length();
+            const QPoint normal(qRound(-along.y()), qRound(along.x()));
+            // A quarter of the way (away from the handle in the middle),
+            // and three quarters, clear of the places at the ends.
+            for (double f : {0.3, 0.7}) {
+                const QPoint on = screen(a + f * (b - a));
+                if (d.ObjectAt(on.x(), on.y()) == p2)
+                    continue; // where the arc crosses p2, see below
+                d.ClearSelection();
+                click(on + 3 * normal);
+                EXPECT_EQ(d.Selection(), QList<TQRVObject*>{arc}) << scale << " segment " << s << " at " << f;
+                d.ClearSelection();
+                click(on + 7 * normal);
+                EXPECT_TRUE(d.Selection().isEmpty()) << scale << " segment " << s << " at " << f;
+            }
+        }
+        // Where the arc passes over a place, the place wins.
+        d.ClearSelection();
+        click(screen({250, 100}));
+        EXPECT_EQ(d.Selection(), QList<TQRVObject*>{p2}) << scale;
+    }
+}
+
+TEST_F(SurfaceTest, TheStatusLineShowsThePromptThePointerAndTheSelection)
+{
+    auto* p1 = AddNode<TclsNodeDiscrete>(d, 100, 100, "p1");
+    auto* t1 = AddNode<TclsTransTimed>(d, 300, 100, "t1");
+    QLabel* prompt = window->PromptLabel();
+    EXPECT_EQ(prompt->text(), "Click to select, Shift+click to add; drag to move");
+
+    // The pointer's position in model units, whatever the scale.
+    QTest::mouseMove(surface, {200, 150});
+    EXPECT_EQ(window->PositionLabel()->text(), "X 200  Y 150");
+    window->ScaleBox()->setCurrentText("50%");
+    QTest::mouseMove(surface, {100, 60});
+    EXPECT_EQ(window->PositionLabel()->text(), "X 200  Y 120");
+    window->ScaleBox()->setCurrentText("100%");
+
+    // Linking: the source first, then the target.
+    choose("TclsLinkNormal");
+    EXPECT_EQ(prompt->text(), "Click on source object");
+    click(at(p1));
+    EXPECT_EQ(prompt->text(), "Click on the target");
+    QTest::mouseMove(surface, at(t1));
+    click(at(t1));
+    EXPECT_EQ(all<TclsLinkNormal>().size(), 1);
+    EXPECT_EQ(prompt->text(), "Click on source object");
+    choose("TclsNodeDiscrete");
+    EXPECT_EQ(prompt->text(), "Click where the discrete place goes");
+    QTest::keyClick(window->Surface(), Qt::Key_Escape);
+    EXPECT_EQ(prompt->text(), "Click to select, Shift+click to add; drag to move");
+
+    // The number of selected elements.
+    EXPECT_EQ(window->SelectionLabel()->text(), "");
+    click(at(p1));
+    EXPECT_EQ(window->SelectionLabel()->text(), "1 selected");
+    click(at(t1), Qt::LeftButton, Qt::ShiftModifier);
+    EXPECT_EQ(window->SelectionLabel()->text(), "2 selected");
+    click({600, 500});
+    EXPECT_EQ(window->SelectionLabel()->text(), "");
+}
+
+TEST_F(SurfaceTest, ArrowKeysMoveTheSelectionOneGridStepPerPress)
+{
+    auto* p1 = AddNode<TclsNodeDiscrete>(d, 100, 100, "p1");
+    auto* t1 = AddNode<TclsTransTimed>(d, 200, 100, "t1");
+    AddArc<TclsLinkNormal>(d, p1, t1);
+    NameLabel::Create(*p1);
+    d.Edits().Clear();
+    window->activateWindow();
+    window->Surface()->setFocus();
+    const TQRVObject* label = NameLabel::Find(*p1);
+    ASSERT_NE(label, nullptr);
+    const QPointF labelAt(label->Left(), label->Top());
+
+    d.SetSelection({p1, t1});
+    QTest::keyClick(window->Surface(), Qt::Key_Right);
+    QTest::keyClick(window->Surface(), Qt::Key_Down);
+    QTest::keyClick(window->Surface(), Qt::Key_Down);
+    EXPECT_EQ(p1->Left(), 110);
+    EXPECT_EQ(p1->Top(), 120);
+    EXPECT_EQ(t1->Left(), 210);
+    // The name label goes along; each press is one step.
+    EXPECT_EQ(QPointF(label->Left(), label->Top()), labelAt + QPointF(10, 20));
+    EXPECT_EQ(d.Edits().Count(), 3);
+    EXPECT_EQ(d.Edits().UndoText(), "Move 2 Objects");
+    d.Edits().Undo();
+    EXPECT_EQ(p1->Top(), 110);
+    QTest::keyClick(window->Surface(), Qt::Key_Left);
+    QTest::keyClick(window->Surface(), Qt::Key_Up);
+    EXPECT_EQ(p1->Left(), 100);
+    EXPECT_EQ(p1->Top(), 100);
+
+    // Without a selection the keys scroll and change nothing.
+    d.ClearSelection();
+    const int steps = d.Edits().Count();
+    QTest::keyClick(window->Surface(), Qt::Key_Down);
+    EXPECT_EQ(d.Edits().Count(), steps);
+    EXPECT_EQ(p1->Top(), 100);
+}
+
+TEST_F(SurfaceTest, TheContextMenuActsOnTheElementOrOnEmptySpace)
+{
+    auto* p1 = AddNode<TclsNodeDiscrete>(d, 100, 100, "p1");
+    auto* p2 = AddNode<TclsNodeDiscrete>(d, 300, 100, "p2");
+    NameLabel::Create(*p1);
+    d.Edits().Clear();
+    auto captions = [this] {
+        QStringList list;
+        for (QAction* a : window->ContextMenu()->actions())
+            if (!a->isSeparator())
+                list << a->text();
+        return list;
+    };
+    auto trigger = [this](const QString& caption) {
+        for (QAction* a : window->ContextMenu()->actions())
+            if (a->text() == caption) {
+                EXPECT_TRUE(a->isEnabled()) << caption.toStdString();
+                a->trigger();
+                window->ContextMenu()->hide();
+                return;
+            }
+        ADD_FAILURE() << "no " << caption.toStdString();
+    };
+
+    // On an element: it becomes the selection, and the commands act on it.
+    click(at(p1), Qt::RightButton);
+    ASSERT_NE(window->ContextMenu(), nullptr);
+    EXPECT_TRUE(window->ContextMenu()->isVisible());
+    EXPECT_EQ(captions(), (QStringList{"&Properties", "&Delete", "Cu&t", "&Copy"}));
+    EXPECT_EQ(d.Selection(), QList<TQRVObject*>{p1});
+    auto* dock = window->findChild<QDockWidget*>();
+    ASSERT_NE(dock, nullptr);
+    dock->hide();
+    trigger("&Properties");
+    EXPECT_TRUE(dock->isVisible());
+    EXPECT_EQ(window->Inspector()->List()->Edit()->text(), "p1");
+
+    click(at(p1), Qt::RightButton);
+    trigger("&Copy");
+    click(at(p2), Qt::RightButton);
+    trigger("&Delete");
+    EXPECT_EQ(d.FindObject("p2"), nullptr);
+    EXPECT_EQ(d.Edits().UndoText(), "Delete p2");
+
+    // On empty space: Paste puts the copy where the menu opened; Select All.
+    const QPoint empty(500, 400);
+    click(empty, Qt::RightButton);
+    EXPECT_EQ(captions(), (QStringList{"&Paste", "Select All"}));
+    trigger("&Paste");
+    ASSERT_EQ(d.Selection().size(), 2); // the place and its label
+    const TQRVObject* pasted = nullptr;
+    for (TQRVObject* o : d.Selection())
+        if (qobject_cast<TclsNodeDiscrete*>(o))
+            pasted = o;
+    ASSERT_NE(pasted, nullptr);
+    EXPECT_NE(pasted, p1);
+    EXPECT_NEAR(pasted->Left(), d.ToModelX(empty.x()), 10);
+    EXPECT_NEAR(pasted->Top(), d.ToModelY(empty.y()), 10);
+    EXPECT_EQ(d.Edits().UndoText(), "Paste");
+    click(empty + QPoint(0, 150), Qt::RightButton);
+    trigger("Select All");
+    EXPECT_EQ(d.Selection().size(), d.ObjectCount());
+
+    // A right click that cancels a tool opens no menu.
+    window->ContextMenu()->hide();
+    choose("TclsTransTimed");
+    click(empty, Qt::RightButton);
+    EXPECT_FALSE(window->ContextMenu()->isVisible());
+    EXPECT_EQ(d.CreationClass(), nullptr);
 }

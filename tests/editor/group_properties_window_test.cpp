@@ -43,10 +43,12 @@ TEST(GroupPropertiesTest, ListsClassesOnceAndTheirNumericProperties)
     window.ChooseClass(QStringLiteral("TTestOther"));
     EXPECT_EQ(Items(window.PropertyList()), QStringList({"o1.Caption", "o1.Count", "o1.Ratio", "o1.Small"}));
 
-    // The grid stays empty.
+    // The grid shows each element with its value of the chosen property.
     EXPECT_EQ(window.Grid()->rowCount(), 10);
     EXPECT_EQ(window.Grid()->columnCount(), 2);
-    EXPECT_EQ(window.Grid()->item(0, 0), nullptr);
+    ASSERT_NE(window.Grid()->item(0, 0), nullptr);
+    EXPECT_EQ(window.Grid()->item(0, 0)->text(), "o1");
+    EXPECT_EQ(window.Grid()->item(1, 0), nullptr);
 
     // An empty net offers nothing.
     designer.DeleteAll();

@@ -138,7 +138,7 @@ TEST_F(InspectorTest, DropDownOffersTheIdentifiersAndKeysGoToIt)
     QStringList items;
     for (int i = 0; i < list->ValueList()->count(); ++i)
         items << list->ValueList()->item(i)->text();
-    EXPECT_EQ(items, QStringList({"osLarge", "osNormal", "osSmall", "osVeryLarge", "osVerySmall"}));
+    EXPECT_EQ(items, QStringList({"osVerySmall", "osSmall", "osNormal", "osLarge", "osVeryLarge"}));
     EXPECT_EQ(list->ValueList()->currentItem()->text(), "osNormal");
 
     // A second press closes it without writing.
@@ -152,18 +152,18 @@ TEST_F(InspectorTest, DropDownOffersTheIdentifiersAndKeysGoToIt)
     EXPECT_EQ(list->CurrentPath(), "Size");
     QTest::keyClick(list->Edit(), Qt::Key_Return);
     EXPECT_FALSE(list->DroppedDown());
-    EXPECT_EQ(e->Size(), Qrv::osSmall);
+    EXPECT_EQ(e->Size(), Qrv::osLarge);
 
     // Esc closes without writing; a click on an entry writes it.
     QTest::mouseClick(list->Button(), Qt::LeftButton);
     QTest::keyClick(list->Edit(), Qt::Key_Up);
     QTest::keyClick(list->Edit(), Qt::Key_Escape);
-    EXPECT_EQ(e->Size(), Qrv::osSmall);
+    EXPECT_EQ(e->Size(), Qrv::osLarge);
     QTest::mouseClick(list->Button(), Qt::LeftButton);
     QListWidgetItem* item = list->ValueList()->item(0);
     QTest::mouseClick(list->ValueList()->viewport(), Qt::LeftButton, {},
                       list->ValueList()->visualItemRect(item).center());
-    EXPECT_EQ(e->Size(), Qrv::osLarge);
+    EXPECT_EQ(e->Size(), Qrv::osVerySmall);
     EXPECT_TRUE(designer.IsChanged());
 }
 
@@ -308,8 +308,8 @@ TEST_F(InspectorTest, RenamingGoesThroughTheContainer)
 
     Type("Name", "OTHER");
     Type("Name", "1st");
-    EXPECT_EQ(designer.Errors, QStringList({"''OTHER'' is not a valid component name",
-                                            "''1st'' is not a valid component name"}));
+    EXPECT_EQ(designer.Errors, QStringList({"a net element is already called ''Other''",
+                                            "''1st'' is not a valid name: use letters, digits and _"}));
     EXPECT_EQ(e->Name(), "e1");
     EXPECT_EQ(list->Edit()->text(), "e1");
     EXPECT_FALSE(designer.IsChanged());
@@ -428,14 +428,16 @@ TEST_F(InspectorTest, FormulaRowExpandsIntoTextValueAndReference)
 {
     TTestElement* e = Add<TTestElement>(QStringLiteral("e1"));
     designer.SelectObject(e);
-    EXPECT_EQ(Value("Weight"), "TQRVFormula");
+    // The row shows the text with its value.
+    EXPECT_EQ(Value("Weight"), "0 (RefV)");
     Click("Weight");
     EXPECT_TRUE(list->Button()->isVisible());
     EXPECT_TRUE(list->Button()->Ellipsis());
     // Typing into the formula row itself has no effect.
     Type("Weight", "7");
     EXPECT_EQ(e->Weight()->Formula(), "RefV");
-    EXPECT_EQ(list->Edit()->text(), "TQRVFormula");
+    EXPECT_EQ(list->Edit()->text(), "0 (RefV)");
+    EXPECT_TRUE(list->Edit()->isReadOnly());
     EXPECT_FALSE(designer.IsChanged());
 
     ClickMark("Weight");
@@ -444,9 +446,14 @@ TEST_F(InspectorTest, FormulaRowExpandsIntoTextValueAndReference)
     Type("Weight.Value_Reference", "2.5");
     EXPECT_EQ(e->Weight()->Value_Reference(), 2.5);
     EXPECT_EQ(Value("Weight.Value_Actual"), "2.5");
+    EXPECT_EQ(Value("Weight"), "2.5 (RefV)");
     Type("Weight.Formula", "4");
     EXPECT_EQ(e->Weight()->Formula(), "4");
     EXPECT_EQ(Value("Weight.Value_Actual"), "4");
+    EXPECT_EQ(Value("Weight"), "4");
+    Type("Weight.Formula", "RefV*2");
+    EXPECT_EQ(Value("Weight"), "RefV*2 = 5");
+    Type("Weight.Formula", "4");
     EXPECT_TRUE(designer.IsChanged());
 
     // A text that does not evaluate is refused with the parser's message.
@@ -468,9 +475,11 @@ TEST_F(InspectorTest, FormulaValueThatNoLongerEvaluatesShowsTheReason)
     designer.SelectObject(e);
     ClickMark("Weight");
     EXPECT_EQ(Value("Weight.Value_Actual"), "3");
+    EXPECT_EQ(Value("Weight"), "c1_TOKENS = 3");
     designer.DestroyObject(c);
     EXPECT_EQ(Value("Weight.Value_Actual"), "Unknown Variable");
     EXPECT_EQ(Value("Weight.Formula"), "c1_TOKENS");
+    EXPECT_EQ(Value("Weight"), "c1_TOKENS (Unknown Variable)");
 }
 
 TEST_F(InspectorTest, FormulaOfAPlainSubObjectShowsTheFormulaRows)

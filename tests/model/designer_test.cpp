@@ -118,7 +118,11 @@ TEST(Designer, RefusesUnusableNames)
     EXPECT_EQ(b->Name(), "p2");
     EXPECT_EQ(d.NamesGeneration(), generation);
     ASSERT_EQ(d.Errors.size(), 4);
-    EXPECT_EQ(d.Errors.at(0), "''P1'' is not a valid component name");
+    // Each refusal says why.
+    EXPECT_EQ(d.Errors, QStringList({"a net element is already called ''p1''",
+                                     "''1x'' is not a valid name: use letters, digits and _",
+                                     "''a b'' is not a valid name: use letters, digits and _",
+                                     "a name cannot be empty"}));
     // Changing only the case of one's own name is allowed.
     a->SetName("P1");
     EXPECT_EQ(a->Name(), "P1");

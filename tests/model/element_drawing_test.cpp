@@ -15,11 +15,6 @@ bool isDark(QRgb c)
     return qRed(c) < 0x80 && qGreen(c) < 0x80 && qBlue(c) < 0x80;
 }
 
-bool isGrey(QRgb c)
-{
-    return qRed(c) == qGreen(c) && qGreen(c) == qBlue(c) && qRed(c) >= 0x40 && qRed(c) <= 0xC0;
-}
-
 // Connected groups of pixels that pass `test` and lie within `area`.
 QList<QRect> blobs(const QImage& image, const QRegion& area, bool (*test)(QRgb))
 {
@@ -226,32 +221,48 @@ TEST(TransitionDrawing, DuringSimulationEnabledTransitionsAreRed)
     Q_UNUSED(q)
 }
 
-TEST(ArcDrawing, TheWeightShowsOnlyWhenItIsNotOne)
+TEST(ArcDrawing, TheWeightShowsBesideTheMiddleInTheArcsColour)
 {
     TTestDesigner d;
     auto* p = AddNode<TclsNodeDiscrete>(d, 20, 50);
     auto* t = AddNode<TclsTransTimed>(d, 200, 60);
     TclsLink* arc = AddArc<TclsLinkNormal>(d, p, t);
     const QPoint middle(qRound(arc->PointByIndex(1)->RX()), qRound(arc->PointByIndex(1)->RY()));
-    const QRect nearMiddle(middle - QPoint(25, 30), QSize(30, 32));
-    auto labelPixels = [&] {
-        const QImage image = Picture(d);
-        return CountPixels(image, nearMiddle, isGrey);
-    };
-    EXPECT_EQ(labelPixels(), 0);
+    // Above the line (which runs across at the middle's height), near the middle.
+    const QRect above(middle - QPoint(20, 30), QSize(40, 28));
+    auto isArc = [](QRgb c) { return IsColor(c, TclsLink::ArcColor); };
+    EXPECT_EQ(CountPixels(Picture(d), above, isArc), 0);
     arc->Weight()->SetFormula("2");
-    EXPECT_GT(labelPixels(), 5);
-    const QList<QRect> digits = blobs(Picture(d), QRegion(nearMiddle), isGrey);
-    ASSERT_FALSE(digits.isEmpty());
-    EXPECT_LE(digits.first().right(), middle.x() + 1); // up and left of the middle point
-    EXPECT_LE(digits.first().bottom(), middle.y() + 1);
+    const QImage image = Picture(d);
+    const QRect digit = extentOf(image.copy(above), isArc).translated(above.topLeft());
+    ASSERT_TRUE(digit.isValid());
+    // As tall as a name label's letters, clear of the line, centred on the middle.
+    EXPECT_GE(digit.height(), 9);
+    EXPECT_LE(digit.bottom(), middle.y() - 3);
+    EXPECT_LE(std::abs(digit.center().x() - middle.x()), 3);
+    // Selected, the weight turns magenta with its arc.
+    d.SelectObject(arc);
+    EXPECT_EQ(CountPixels(Picture(d), above, isArc), 0);
+    EXPECT_GT(CountPixels(Picture(d), above, IsMagenta), 10);
+
+    // Along an upright arc the weight stands beside it, not across it.
+    auto* q = AddNode<TclsNodeDiscrete>(d, 250, 10);
+    TclsLink* upright = AddArc<TclsLinkNormal>(d, q, AddNode<TclsTransTimed>(d, 250, 170), "3");
+    const QPoint m2(qRound(upright->PointByIndex(1)->RX()), qRound(upright->PointByIndex(1)->RY()));
+    const QRect beside = extentOf(Picture(d).copy(QRect(m2 + QPoint(2, -20), QSize(30, 40))), isArc);
+    ASSERT_TRUE(beside.isValid());
+    EXPECT_GE(beside.height(), 9);
 
     // Inhibitor arcs never show their weight.
-    auto* q = AddNode<TclsNodeDiscrete>(d, 20, 150);
-    TclsLink* inhibitor = AddArc<TclsLinkIngibitor>(d, q, t, "2");
-    const QPoint m2(qRound(inhibitor->PointByIndex(1)->RX()), qRound(inhibitor->PointByIndex(1)->RY()));
-    const QImage image = Picture(d);
-    EXPECT_EQ(CountPixels(image, QRect(m2 - QPoint(25, 30), QSize(30, 32)), isGrey), 0);
+    auto* r = AddNode<TclsNodeDiscrete>(d, 20, 150);
+    TclsLink* inhibitor = AddArc<TclsLinkIngibitor>(d, r, t, "2");
+    const QPoint m3(qRound(inhibitor->PointByIndex(1)->RX()), qRound(inhibitor->PointByIndex(1)->RY()));
+    d.ClearSelection();
+    const QRect nearIt(m3 - QPoint(20, 30), QSize(40, 60));
+    const QImage withInhibitor = Picture(d);
+    for (const QRect& blob :
+         blobs(withInhibitor, QRegion(nearIt), [](QRgb c) { return IsColor(c, TclsLink::ArcColor); }))
+        EXPECT_LE(blob.height(), 3) << "only the line itself";
 }
 
 TEST(ArcDrawing, EndMarkersAndTheAnimatedToken)
@@ -262,8 +273,14 @@ TEST(ArcDrawing, EndMarkersAndTheAnimatedToken)
     TclsLink* arc = AddArc<TclsLinkNormal>(d, p, t);
     const QPointF end(arc->LastPoint()->RX(), arc->LastPoint()->RY());
     auto isArc = [](QRgb c) { return IsColor(c, TclsLink::ArcColor); };
-    // The arrowhead: 18 pixels long, filled.
-    EXPECT_GT(CountPixels(Picture(d), QRect(qRound(end.x()) - 16, qRound(end.y()) - 2, 12, 5), isArc), 20);
+    // The arrowhead: 18 pixels long and 10 wide at its base, filled.
+    EXPECT_GT(CountPixels(Picture(d), QRect(qRound(end.x()) - 16, qRound(end.y()) - 2, 12, 5), isArc), 40);
+    EXPECT_GE(CountPixels(Picture(d), QRect(qRound(end.x()) - 17, qRound(end.y()) - 4, 3, 9), isArc), 21);
+    // At 40 % it is still a head of at least 8 pixels, not a thickened line.
+    d.SetScale(0.4);
+    const QPointF small(arc->LastPoint()->RX(), arc->LastPoint()->RY());
+    EXPECT_GE(CountPixels(Picture(d), QRect(qRound(small.x()) - 8, qRound(small.y()) - 2, 3, 5), isArc), 12);
+    d.SetScale(1);
 
     // A token half way along.
     const QPoint middle(qRound(arc->PointByIndex(1)->RX()), qRound(arc->PointByIndex(1)->RY()));

@@ -16,16 +16,19 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 
 #include <functional>
 
 #include "app/main_window.h"
+#include "editor/designer_form.h"
 #include "model/edits.h"
 #include "model/element_builders.h"
 #include "netfile/net_file.h"
@@ -405,6 +408,16 @@ TEST(ReachabilityWindow, RowsWriteTheirMarkingIntoTheNetAndFiringsAnimateOnTheDr
     const int target = store.Arc(mark, k).Target;
     EXPECT_EQ(t.W.SelectedMarking(), target);
     EXPECT_EQ(netValues(d, store), storeValues(store, target));
+
+    // "<<<" goes back along the markings shown: the one stepped from, then
+    // the first (row 0, shown when the build ended).
+    ASSERT_TRUE(button(t.W, "btBack")->isEnabled());
+    QTest::mouseClick(button(t.W, "btBack"), Qt::LeftButton);
+    EXPECT_EQ(t.W.SelectedMarking(), mark);
+    EXPECT_EQ(netValues(d, store), storeValues(store, mark));
+    QTest::mouseClick(button(t.W, "btBack"), Qt::LeftButton);
+    EXPECT_EQ(t.W.SelectedMarking(), 0);
+    EXPECT_EQ(netValues(d, store), storeValues(store, 0));
     EXPECT_FALSE(button(t.W, "btBack")->isEnabled());
 
     // Closing writes the initial marking back...
@@ -667,4 +680,66 @@ TEST(ReachabilityWindow, TheMainWindowsPerformanceEntriesFollowTheGraph)
     run(false);
     EXPECT_FALSE(performance->isEnabled());
     EXPECT_FALSE(steady->isEnabled());
+}
+
+TEST(ReachabilityWindow, TheValuesColumnFitsItsHeaderAndItsWidestValue)
+{
+    TTestDesigner d;
+    twoPlaceNet(d, true);
+    // A place of a long name, and counts of many digits.
+    auto* big = AddNode<TclsNodeDiscrete>(d, 20, 200, "a_place_with_a_long_name");
+    big->SetTokens(1234567);
+    TWindow t(d);
+    t.W.show();
+    t.build();
+    ASSERT_TRUE(t.W.Built());
+    const TMarkList& store = *t.W.Engine().Store();
+    const QHeaderView* header = t.W.GraphList()->horizontalHeader();
+    const int width = header->sectionSize(1);
+    const QFontMetrics metrics(t.W.GraphList()->font());
+    EXPECT_GE(width, header->sectionSizeHint(1));
+    for (int m = 0; m < store.Count(); ++m)
+        EXPECT_GT(width, metrics.horizontalAdvance(store.GetValuesText(m))) << m;
+    // Not wider than it needs to be.
+    int widest = header->sectionSizeHint(1);
+    for (int m = 0; m < store.Count(); ++m)
+        widest = std::max(widest, metrics.horizontalAdvance(store.GetValuesText(m)));
+    EXPECT_LE(width, widest + 40);
+}
+
+TEST(ReachabilityWindow, OpensBesideTheDrawingNotOverIt)
+{
+    TTestDesigner d;
+    TfmMain main(d);
+    main.AutoAnswer = 1;
+    const QRect screen = main.screen()->availableGeometry();
+    // A main window that leaves the screen's right part free, with the net at its left.
+    main.setGeometry(screen.left(), screen.top(), screen.width() / 2, screen.height() * 3 / 4);
+    main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    // A small net down the surface's left edge.
+    auto* p1 = AddNode<TclsNodeDiscrete>(d, 10, 20, "p1");
+    auto* t1 = AddNode<TclsTransTimed>(d, 10, 90, "t1");
+    auto* p2 = AddNode<TclsNodeDiscrete>(d, 10, 150, "p2");
+    p1->SetTokens(1);
+    AddArc<TclsLinkNormal>(d, p1, t1);
+    AddArc<TclsLinkNormal>(d, t1, p2);
+    QRect net;
+    for (const TQRVObject* o : d.ObjectList())
+        net |= o->DrawnBounds();
+    net.translate(main.Surface()->viewport()->mapToGlobal(QPoint(0, 0)));
+
+    QRect placed;
+    QTimer::singleShot(0, &main, [&main, &placed] {
+        if (auto* w = main.findChild<TfmAnalyze_1*>()) {
+            placed = w->frameGeometry();
+            w->reject();
+        } else if (QWidget* modal = QApplication::activeModalWidget()) {
+            modal->close();
+        }
+    });
+    main.Action("actReachability")->trigger();
+    ASSERT_TRUE(placed.isValid());
+    EXPECT_FALSE(placed.intersects(net)) << "the net stays in sight while stepping";
+    EXPECT_TRUE(screen.contains(placed.topLeft()));
 }
