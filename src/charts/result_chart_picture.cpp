@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "charts/chart_look.h"
 #include "charts/chart_scale.h"
 #include "charts/surface_plot.h"
 #include "editor/picture_file.h"
@@ -16,7 +17,6 @@ namespace {
 
 constexpr QRgb kSeriesColours[] = {0x209fdf, 0x99ca53, 0xf6a625, 0x6d5fd5, 0xbf593e,
                                    0x1b6ea0, 0x6e9a2c, 0xc07a0c, 0x4537a8, 0x8c3a26};
-const QColor kText(0x40, 0x40, 0x44);
 const QColor kGrid(0xe2, 0xe2, 0xe6);
 const QColor kFrame(0xa8, 0xa8, 0xb0);
 
@@ -38,19 +38,15 @@ QColor ResultSeriesColour(int j)
 void RenderResultChart(const TResultChartData& data, QPainter& painter, const QRectF& area)
 {
     painter.save();
-    painter.fillRect(area, Qt::white);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QFont titleFont = painter.font();
-    titleFont.setPixelSize(14);
-    titleFont.setBold(true);
-    QFont labelFont = painter.font();
-    labelFont.setPixelSize(11);
+    const TChartLook look = BeginChartPicture(painter, area);
+    const QFont& titleFont = look.Title;
+    const QFont& labelFont = look.Label;
     const QFontMetricsF titleMetrics(titleFont), labels(labelFont);
     const double margin = 12;
     QRectF room = area.adjusted(margin, margin, -margin, -margin);
 
     // The title on top.
-    painter.setPen(kText);
+    painter.setPen(look.Text);
     if (!data.Title.isEmpty()) {
         painter.setFont(titleFont);
         const double h = titleMetrics.height();
@@ -85,7 +81,7 @@ void RenderResultChart(const TResultChartData& data, QPainter& painter, const QR
             double x = room.center().x() - width / 2;
             for (const TLegendEntry& e : row) {
                 painter.fillRect(QRectF(x, y + (lineHeight - box) / 2, box, box), e.Colour);
-                painter.setPen(kText);
+                painter.setPen(look.Text);
                 painter.drawText(QRectF(x + box + 4, y, e.Width - box - 4, lineHeight), Qt::AlignVCenter,
                                  e.Text);
                 x += e.Width + gap;
@@ -117,7 +113,7 @@ void RenderResultChart(const TResultChartData& data, QPainter& painter, const QR
 
     // The bottom-axis title, the tick labels and the plot.
     if (!data.Arg1Text.isEmpty()) {
-        painter.setPen(kText);
+        painter.setPen(look.Text);
         const double h = labels.height();
         painter.drawText(QRectF(room.left(), room.bottom() - h, room.width(), h), Qt::AlignHCenter,
                          data.Arg1Text);
@@ -148,7 +144,7 @@ void RenderResultChart(const TResultChartData& data, QPainter& painter, const QR
         painter.drawLine(toScreen(xs.Min, t), toScreen(xs.Max, t));
     painter.setPen(QPen(kFrame, 1));
     painter.drawRect(plot);
-    painter.setPen(kText);
+    painter.setPen(look.Text);
     for (double t : xTicks) {
         const QPointF p = toScreen(t, ys.Min);
         const QString text = TickLabel(t);

@@ -9,6 +9,7 @@
 #include <array>
 #include <cmath>
 
+#include "charts/chart_look.h"
 #include "charts/chart_scale.h"
 #include "editor/picture_file.h"
 
@@ -188,16 +189,11 @@ QPointF at(const TView& v, const std::array<double, 3>& p)
 void TSurfacePlot::Render(QPainter& painter, const QRectF& area) const
 {
     painter.save();
-    painter.fillRect(area, Qt::white);
-    painter.setRenderHint(QPainter::Antialiasing);
-
-    QFont titleFont = painter.font();
-    titleFont.setPixelSize(14);
-    titleFont.setBold(true);
-    QFont labelFont = painter.font();
-    labelFont.setPixelSize(11);
+    const TChartLook look = BeginChartPicture(painter, area);
+    const QFont& titleFont = look.Title;
+    const QFont& labelFont = look.Label;
     painter.setFont(titleFont);
-    painter.setPen(QColor(0x40, 0x40, 0x44));
+    painter.setPen(look.Text);
     const double titleHeight = QFontMetricsF(titleFont).height() + 8;
     painter.drawText(QRectF(area.left(), area.top() + 4, area.width(), titleHeight), Qt::AlignHCenter,
                      m_data.Title);
@@ -315,7 +311,6 @@ void TSurfacePlot::Render(QPainter& painter, const QRectF& area) const
                          text);
     };
     const QPen tickPen(QColor(0x60, 0x60, 0x68), 1);
-    const QColor textColour(0x40, 0x40, 0x44);
     auto axisLabels = [&](int a, std::array<double, 3> edge, const QString& title) {
         std::array<double, 3> mid = edge;
         mid[a] = view.Centre[a];
@@ -327,14 +322,14 @@ void TSurfacePlot::Render(QPainter& painter, const QRectF& area) const
             const QPointF q = at(view, p);
             painter.setPen(tickPen);
             painter.drawLine(q, q + out * 5);
-            painter.setPen(textColour);
+            painter.setPen(look.Text);
             const QString text = TickLabel(t);
             drawLabel(q + out * 7, out, text);
             reach = std::max(reach, std::fabs(out.x()) * metrics.horizontalAdvance(text) +
                                         std::fabs(out.y()) * metrics.height());
         }
         if (!title.isEmpty()) {
-            painter.setPen(textColour);
+            painter.setPen(look.Text);
             drawLabel(at(view, mid) + out * (reach + 12), out, title);
         }
     };
