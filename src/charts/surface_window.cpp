@@ -1,8 +1,6 @@
 #include "charts/surface_window.h"
 
 #include <QCheckBox>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -12,6 +10,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "charts/chart_pictures.h"
 #include "editor/picture_file.h"
 
 namespace {
@@ -134,18 +133,12 @@ void Tfm3dMath::SaveToFile()
     QString name = AutoFileName;
     AutoFileName.clear();
     if (name.isEmpty()) {
-        const QStringList filters = {QLatin1String(kSvgFilter), QLatin1String(kPngFilter),
-                                     QLatin1String(kBmpFilter)};
-        QString chosen;
-        name = QFileDialog::getSaveFileName(this, QStringLiteral("Save picture"), QString(),
-                                            filters.join(QStringLiteral(";;")), &chosen);
+        name = AskPictureFileName(
+            this,
+            QStringList{QLatin1String(kSvgFilter), QLatin1String(kPngFilter), QLatin1String(kBmpFilter)}.join(
+                QStringLiteral(";;")));
         if (name.isEmpty())
             return;
-        // A name without an extension takes that of the chosen filter.
-        if (QFileInfo(name).suffix().isEmpty())
-            name += chosen == QLatin1String(kPngFilter)   ? QStringLiteral(".png")
-                    : chosen == QLatin1String(kBmpFilter) ? QStringLiteral(".bmp")
-                                                          : QStringLiteral(".svg");
     }
     const QString failure = m_plot.Save(name, m_view->PictureSize());
     if (failure.isEmpty())
