@@ -6,6 +6,7 @@
 
 #include "cli/cli_command.h"
 #include "cli/console_progress.h"
+#include "cli/result_pictures.h"
 #include "model/designer.h"
 #include "model/numbers.h"
 #include "model/safe_save.h"
@@ -21,6 +22,7 @@ const char* const kUsage =
     "                           [--method gauss|seidel|iterative] [--precision P] [--iterations N]\n"
     "                           [--limit N] [--priority] [--remove-unsteady | --keep-unsteady]\n"
     "                           [--no-omega] [--listing FILE.txt] [--csv FILE.csv]\n"
+    "                           [--chart FILE] [--surface FILE]\n"
     "Solves the continuous-time Markov chain of NET's tangible markings for its\n"
     "stationary probabilities and prints the values asked for.\n"
     "The graph is built in memory as 'reach' builds it (--limit N markings, default\n"
@@ -39,7 +41,10 @@ const char* const kUsage =
     "--iterations: Seidel's budget of sweeps (default 100), the iterative method's\n"
     "(default 100000).\n"
     "Without a sweep one line per value: its description, a tab, its value. With a\n"
-    "sweep the listing (or --listing FILE); --csv writes every value at full precision.\n";
+    "sweep the listing (or --listing FILE); --csv writes every value at full precision.\n"
+    "--chart FILE draws the chart of the first value asked for, one line per point of\n"
+    "the second argument; --surface FILE its 3-D surface. The picture is .svg, .png\n"
+    "or .bmp by the extension.\n";
 
 struct TKindSpec
 {
@@ -113,6 +118,9 @@ int runSteady(const QStringList& args, TCliContext& ctx)
         a.TakeOption(QStringLiteral("--listing"), listing, error);
     if (error.isEmpty())
         a.TakeOption(QStringLiteral("--csv"), csv, error);
+    TResultPictures pictures;
+    if (error.isEmpty())
+        pictures.Take(a, error);
     const bool priority = a.TakeFlag(QStringLiteral("--priority"));
     const bool removeUnsteady = a.TakeFlag(QStringLiteral("--remove-unsteady"));
     const bool keepUnsteady = a.TakeFlag(QStringLiteral("--keep-unsteady"));
@@ -358,6 +366,8 @@ int runSteady(const QStringList& args, TCliContext& ctx)
             return exitBadInput;
         }
     }
+    if (!pictures.Write(engine, text1, text2, ctx))
+        return exitBadInput;
     if (sweeps.isEmpty()) {
         for (int e = 0; e < engine.Items.size(); ++e)
             if (engine.Items[e].Listed)

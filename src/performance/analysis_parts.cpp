@@ -142,7 +142,7 @@ void TValuesListBox::Delete()
     const int item = SelectedItem();
     if (item < 0)
         return;
-    m_engine.Items.removeAt(item);
+    m_engine.RemoveItem(item);
     Refill();
     Q_EMIT EntriesChanged(false);
 }

@@ -2,6 +2,7 @@
 
 #include <QHash>
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
@@ -288,6 +289,25 @@ int TCalcEngine::AddItems(const QString& kindText, const QString& objectText)
         ++added;
     }
     return added;
+}
+
+void TCalcEngine::RemoveItem(int e)
+{
+    if (e < 0 || e >= Items.size())
+        return;
+    const std::size_t n = static_cast<std::size_t>(Items.size());
+    const std::size_t points =
+        static_cast<std::size_t>(std::max(Arg1Count, 0)) * static_cast<std::size_t>(std::max(Arg2Count, 0));
+    if (points > 0 && Results.size() == points * n) {
+        std::vector<double> kept;
+        kept.reserve(points * (n - 1));
+        for (std::size_t p = 0; p < points; ++p)
+            for (std::size_t k = 0; k < n; ++k)
+                if (k != static_cast<std::size_t>(e))
+                    kept.push_back(Results[p * n + k]);
+        Results.swap(kept);
+    }
+    Items.removeAt(e);
 }
 
 void TCalcEngine::ResolveDependencies()

@@ -137,6 +137,9 @@ public:
     // Returns the number added.
     int AddItems(const QString& kindText, const QString& objectText);
     int FindItem(const QString& description) const;
+    // Removes entry e with its values, so that the values of the other
+    // entries stay where Result finds them.
+    void RemoveItem(int e);
     // Removes unlisted entries, then adds those that listed ones need.
     void ResolveDependencies();
     // The values at point (i, j) for every entry. False with LastError.

@@ -23,6 +23,7 @@
 #include <QVBoxLayout>
 
 #include "app/help_window.h"
+#include "charts/analysis_charts.h"
 #include "model/designer.h"
 #include "model/numbers.h"
 #include "model/transitions.h"
@@ -216,6 +217,9 @@ QWidget* TStohAnalyze::buildSettingsPage()
     m_preview->setObjectName(QStringLiteral("gbPreview"));
     m_preview->setMinimumHeight(120);
     grid->addWidget(m_preview, 4, 0, 1, 2);
+    m_charts = new TAnalysisCharts(
+        *m_engine, *m_values, *m_preview, [this] { return m_arg1->Text(); },
+        [this] { return m_arg2->Text(); });
 
     methodChanged();
     for (QRadioButton* b : {m_gauss, m_seidel, m_iterative})
@@ -397,6 +401,8 @@ void TStohAnalyze::Start()
         writeListing();
     }
     setIdle();
+    // The selected row shows the new results at once.
+    m_charts->DrawSelected();
 }
 
 void TStohAnalyze::writeListing()

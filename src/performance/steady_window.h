@@ -20,6 +20,7 @@ class QPushButton;
 class QRadioButton;
 class QSpinBox;
 class QTabWidget;
+class TAnalysisCharts;
 class TArgumentBox;
 class TQRVDesigner;
 class TValuesListBox;
@@ -49,6 +50,7 @@ public:
     TArgumentBox* Argument2() const { return m_arg2; }
     QGroupBox* BuilderGroup() const { return m_builder; }
     QGroupBox* PreviewGroup() const { return m_preview; }
+    TAnalysisCharts* Charts() const { return m_charts; }
     QRadioButton* GaussButton() const { return m_gauss; }
     QRadioButton* SeidelButton() const { return m_seidel; }
     QRadioButton* IterativeButton() const { return m_iterative; }
@@ -115,6 +117,7 @@ private:
     QGroupBox* m_iterativeGroup = nullptr;
     QLineEdit* m_residual = nullptr;
     QGroupBox* m_preview = nullptr;
+    TAnalysisCharts* m_charts = nullptr;
     QPlainTextEdit* m_listing = nullptr;
     QPushButton* m_saveAs = nullptr;
     QLabel* m_status = nullptr;
