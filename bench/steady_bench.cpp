@@ -3,11 +3,13 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+#include <Eigen/SparseLU>
 #include <cstdio>
 
 #include "formula/formula.h"
 #include "kanban_net.h"
 #include "model/transitions.h"
+#include "netfile/net_file.h"
 #include "performance/chain_graph.h"
 #include "performance/sparse_generator.h"
 #include "performance/steady_solvers.h"
@@ -17,10 +19,25 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    const int cards = argc > 1 ? atoi(argv[1]) : 3;
     QElapsedTimer clock;
     clock.start();
+    // "FILE.rag": the time to read a graph file.
+    if (argc > 1 && QString::fromLocal8Bit(argv[1]).endsWith(QLatin1String(".rag"))) {
+        TChainGraph graph;
+        const TGraphReadStatus status = ReadChainGraph(QString::fromLocal8Bit(argv[1]), graph);
+        std::printf("read: %d markings, %lld entries, %lld ms, %zu MB held, %s\n", graph.MarkingCount,
+                    static_cast<long long>(graph.EntryCount()), static_cast<long long>(clock.elapsed()),
+                    graph.MemoryBytes() >> 20, status.Result == grOk ? "ok" : qPrintable(status.Message));
+        return status.Result == grOk ? 0 : 1;
+    }
+    const int cards = argc > 1 ? atoi(argv[1]) : 3;
     auto net = KanbanNet(cards);
+    // "N FILE.pn2" writes the net for quorvane-cli steady and stops.
+    if (argc > 2 && QString::fromLocal8Bit(argv[2]).endsWith(QLatin1String(".pn2"))) {
+        const QString failure = SaveNetFile(*net, QString::fromLocal8Bit(argv[2]));
+        std::printf("%s\n", failure.isEmpty() ? "written" : qPrintable(failure));
+        return failure.isEmpty() ? 0 : 1;
+    }
     TReachEngine reach;
     reach.SetNet(net.get());
     reach.Settings.Limit = 100000000;
@@ -65,6 +82,30 @@ int main(int argc, char** argv)
         const bool ok = SolveSparseLu(g, x, nullptr, r);
         std::printf("%-18s %s residual %.3g, %lld ms %s\n", "UMFPACK", ok ? "ok  " : "FAIL", r.Residual,
                     static_cast<long long>(clock.elapsed()), qPrintable(r.Message));
+        // The same system through Eigen's SparseLU, for comparison.
+        clock.restart();
+        std::vector<Eigen::Triplet<double>> entries;
+        const int n = g.Size;
+        for (int j = 0; j + 1 < n; ++j) {
+            entries.emplace_back(j, j, g.BalanceDiagonal(j));
+            for (qint32 k = g.ColumnStart[static_cast<std::size_t>(j)];
+                 k < g.ColumnStart[static_cast<std::size_t>(j) + 1]; ++k)
+                entries.emplace_back(j, g.RowIndex[static_cast<std::size_t>(k)],
+                                     g.Value[static_cast<std::size_t>(k)]);
+        }
+        for (int i = 0; i < n; ++i)
+            entries.emplace_back(n - 1, i, 1.0);
+        Eigen::SparseMatrix<double> a(n, n);
+        a.setFromTriplets(entries.begin(), entries.end());
+        Eigen::SparseLU<Eigen::SparseMatrix<double>, Eigen::COLAMDOrdering<int>> lu;
+        lu.compute(a);
+        Eigen::VectorXd b = Eigen::VectorXd::Zero(n);
+        b[n - 1] = 1;
+        const Eigen::VectorXd sol = lu.solve(b);
+        std::vector<double> y(sol.data(), sol.data() + n);
+        std::printf("%-18s %s residual %.3g, %lld ms\n", "Eigen SparseLU",
+                    lu.info() == Eigen::Success ? "ok  " : "FAIL", RelativeResidual(g, y),
+                    static_cast<long long>(clock.elapsed()));
     }
     return 0;
 }

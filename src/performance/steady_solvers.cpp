@@ -254,15 +254,35 @@ bool seidelSweeps(const TSparseGenerator& g, const TSteadySettings& s, double om
     x.assign(static_cast<std::size_t>(n), 1.0 / n);
     TPumpClock clock(progress);
     int check = 1;
-    while (r.Sweeps < s.MaxSweeps) {
-        for (int j = 0; j < n; ++j) {
+    // On large chains each core sweeps its own range of markings in order,
+    // reading the others' values of the previous sweep: a splitting that
+    // converges like Gauss-Seidel and takes every core.
+    const int parts = WorkerCount(g.NonZeros());
+    std::vector<double> previous(parts > 1 ? static_cast<std::size_t>(n) : 0);
+    const auto sweep = [&](qint64 begin, qint64 end, const double* outside) {
+        double* cur = x.data();
+        for (qint64 j = begin; j < end; ++j) {
             double sum = 0;
-            const qint32 end = g.ColumnStart[static_cast<std::size_t>(j) + 1];
-            for (qint32 k = g.ColumnStart[static_cast<std::size_t>(j)]; k < end; ++k)
-                sum += g.Value[static_cast<std::size_t>(k)] *
-                       x[static_cast<std::size_t>(g.RowIndex[static_cast<std::size_t>(k)])];
-            double& xj = x[static_cast<std::size_t>(j)];
-            xj = (1 - omega) * xj + omega * sum * inv[static_cast<std::size_t>(j)];
+            const qint32 stop = g.ColumnStart[static_cast<std::size_t>(j) + 1];
+            for (qint32 k = g.ColumnStart[static_cast<std::size_t>(j)]; k < stop; ++k) {
+                const qint32 i = g.RowIndex[static_cast<std::size_t>(k)];
+                sum += g.Value[static_cast<std::size_t>(k)] * (i >= begin && i < end ? cur[i] : outside[i]);
+            }
+            cur[j] = (1 - omega) * cur[j] + omega * sum * inv[static_cast<std::size_t>(j)];
+        }
+    };
+    while (r.Sweeps < s.MaxSweeps) {
+        if (parts == 1) {
+            sweep(0, n, x.data());
+        } else {
+            RunParallelRows(
+                n, parts, n,
+                [&](qint64 b, qint64 e, int) {
+                    std::copy(x.begin() + b, x.begin() + e, previous.begin() + b);
+                },
+                nullptr);
+            RunParallelRows(
+                n, parts, n, [&](qint64 b, qint64 e, int) { sweep(b, e, previous.data()); }, nullptr);
         }
         ++r.Sweeps;
         if (clock.Tick()) {
