@@ -32,6 +32,7 @@
 #include "model/designer.h"
 #include "netfile/net_file.h"
 #include "performance/steady_window.h"
+#include "performance/transient_window.h"
 #include "reach/reachability_window.h"
 #include "structural/invariants_window.h"
 
@@ -196,8 +197,9 @@ void TfmMain::buildMenus()
     connect(
         addCommand(m_performanceMenu, QStringLiteral("Steady Analysis"), "actSteady", QKeySequence(), false),
         &QAction::triggered, this, &TfmMain::SteadyAnalysis);
-    addCommand(m_performanceMenu, QStringLiteral("Transient Analysis"), "actTransient", QKeySequence(),
-               false);
+    connect(addCommand(m_performanceMenu, QStringLiteral("Transient Analysis"), "actTransient",
+                       QKeySequence(), false),
+            &QAction::triggered, this, &TfmMain::TransientAnalysis);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
     help->setObjectName(QStringLiteral("mnHelp"));
@@ -302,9 +304,11 @@ void TfmMain::ReachabilityGraph()
         window.MessageHook = [this](const QString& text) { m_designer.ShowError(text); };
     window.exec();
     // The performance analyses read the graph the window wrote; the steady
-    // state needs a graph without dead markings.
+    // state needs a graph without dead markings, while the transient analysis
+    // takes them as absorbing states.
     m_performanceMenu->setEnabled(window.Built());
     Action(QStringLiteral("actSteady"))->setEnabled(window.NoDeadMarking());
+    Action(QStringLiteral("actTransient"))->setEnabled(window.Built());
     m_designer.SetUpdating(false);
     m_designer.Update();
 }
@@ -312,6 +316,16 @@ void TfmMain::ReachabilityGraph()
 void TfmMain::SteadyAnalysis()
 {
     TStohAnalyze window(m_designer, QString(), this);
+    if (AutoAnswer != 0)
+        window.MessageHook = [this](const QString& text) { m_designer.ShowError(text); };
+    window.exec();
+    m_designer.SetUpdating(false);
+    m_designer.Update();
+}
+
+void TfmMain::TransientAnalysis()
+{
+    TTransAnalyze window(m_designer, QString(), this);
     if (AutoAnswer != 0)
         window.MessageHook = [this](const QString& text) { m_designer.ShowError(text); };
     window.exec();

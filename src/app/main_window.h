@@ -57,6 +57,8 @@ public:
     void ReachabilityGraph();
     // Analysis, Performance analysis, Steady Analysis.
     void SteadyAnalysis();
+    // Analysis, Performance analysis, Transient Analysis.
+    void TransientAnalysis();
     // Moves the scale box `steps` entries, keeping the point under `anchor`.
     void ZoomAt(int steps, const QPointF& anchor);
 

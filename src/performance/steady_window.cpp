@@ -1,11 +1,7 @@
 #include "performance/steady_window.h"
 
 #include <QButtonGroup>
-#include <QCheckBox>
 #include <QCloseEvent>
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -18,7 +14,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
-#include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -30,40 +25,7 @@
 #include "performance/perf_listing.h"
 #include "reach/current_graph.h"
 
-class TStohAnalyze::TProgress : public IQRVProgress
-{
-public:
-    explicit TProgress(TStohAnalyze& window) : m_window(window) {}
-    void Progress(int percent) override { m_window.m_gauge->setValue(percent); }
-    void Status(const QString& text) override
-    {
-        m_window.m_status->setText(text);
-        m_window.m_status->repaint();
-    }
-    void Message(const QString& text) override { m_window.error(text); }
-    void Pump() override
-    {
-        if (m_clock.isValid() && m_clock.elapsed() < 30)
-            return;
-        QCoreApplication::processEvents();
-        m_clock.start();
-    }
-    bool StopRequested() const override { return m_window.m_stop; }
-
-private:
-    TStohAnalyze& m_window;
-    QElapsedTimer m_clock;
-};
-
 namespace {
-
-QCheckBox* check(QWidget* parent, const QString& caption, const char* name, bool checked)
-{
-    auto* c = new QCheckBox(caption, parent);
-    c->setObjectName(QString::fromLatin1(name));
-    c->setChecked(checked);
-    return c;
-}
 
 QLineEdit* field(QWidget* parent, const QString& text, const char* name)
 {
@@ -77,11 +39,10 @@ QLineEdit* field(QWidget* parent, const QString& text, const char* name)
 TStohAnalyze::TStohAnalyze(TQRVDesigner& designer, const QString& graphFile, QWidget* parent)
     : QDialog(parent), m_designer(designer),
       m_graphFile(graphFile.isEmpty() ? CurrentGraphFile() : graphFile),
-      m_engine(std::make_unique<TCalcEngine>(&designer)), m_progress(std::make_unique<TProgress>(*this))
+      m_engine(std::make_unique<TCalcEngine>(&designer))
 {
     setWindowTitle(QStringLiteral("Steady-state analysis"));
     setObjectName(QStringLiteral("TStohAnalyze"));
-    m_engine->SetProgress(m_progress.get());
     auto* layout = new QVBoxLayout(this);
     m_pages = new QTabWidget(this);
     m_pages->addTab(buildSettingsPage(), QStringLiteral("Settings"));
@@ -111,6 +72,9 @@ TStohAnalyze::TStohAnalyze(TQRVDesigner& designer, const QString& graphFile, QWi
     layout->addLayout(bottom);
     connect(m_start, &QPushButton::clicked, this, &TStohAnalyze::Start);
     connect(m_close, &QPushButton::clicked, this, &QDialog::reject);
+    m_progress = std::make_unique<TWindowProgress>(m_status, m_gauge, m_stop,
+                                                   [this](const QString& text) { error(text); });
+    m_engine->SetProgress(m_progress.get());
     resize(860, 640);
     applyStartRule();
 }
@@ -148,33 +112,7 @@ QWidget* TStohAnalyze::buildSettingsPage()
     grid->addWidget(m_arg1, 1, 0);
     grid->addWidget(m_arg2, 1, 1);
 
-    m_builder = new QGroupBox(QStringLiteral("RG builder settings"), settings);
-    m_builder->setObjectName(QStringLiteral("gbBuilder"));
-    auto* builder = new QGridLayout(m_builder);
-    auto* algorithm = new QGroupBox(QStringLiteral("Construction algorithm"), m_builder);
-    auto* algorithmLayout = new QVBoxLayout(algorithm);
-    auto* classical = new QRadioButton(QStringLiteral("Classical"), algorithm);
-    classical->setChecked(true);
-    algorithmLayout->addWidget(classical);
-    algorithmLayout->addWidget(new QRadioButton(QStringLiteral("Kroniker"), algorithm));
-    algorithm->setEnabled(false);
-    builder->addWidget(algorithm, 0, 0, 2, 1);
-    builder->addWidget(new QLabel(QStringLiteral("Markings' limit"), m_builder), 0, 1);
-    m_limit = new QSpinBox(m_builder);
-    m_limit->setObjectName(QStringLiteral("seLimit"));
-    m_limit->setRange(1, 999999);
-    m_limit->setValue(5000);
-    builder->addWidget(m_limit, 1, 1);
-    auto* reset = check(m_builder, QStringLiteral("Reset initial marking on completion"), "cbReset", true);
-    reset->setEnabled(false);
-    m_unbounded = check(m_builder, QStringLiteral("Enable unbounded net control"), "cbUnbounded", true);
-    m_priority = check(m_builder, QStringLiteral("Enable Priority Mode"), "cbPriority", false);
-    m_removeUnsteady =
-        check(m_builder, QStringLiteral("Remove unsteady  markings"), "cbRemoveUnsteady", false);
-    builder->addWidget(reset, 2, 0, 1, 2);
-    builder->addWidget(m_unbounded, 3, 0, 1, 2);
-    builder->addWidget(m_priority, 4, 0, 1, 2);
-    builder->addWidget(m_removeUnsteady, 5, 0, 1, 2);
+    m_builder = new TBuilderBox(settings);
     m_builder->setEnabled(false);
     grid->addWidget(m_builder, 2, 0, 2, 1);
 
@@ -220,10 +158,6 @@ QWidget* TStohAnalyze::buildSettingsPage()
     methodChanged();
     for (QRadioButton* b : {m_gauss, m_seidel, m_iterative})
         connect(b, &QRadioButton::toggled, this, &TStohAnalyze::methodChanged);
-    connect(m_removeUnsteady, &QCheckBox::toggled, this, [this](bool on) {
-        if (on)
-            m_priority->setChecked(true);
-    });
     connect(m_values, &TValuesListBox::EntriesChanged, this, [this](bool invalidate) {
         if (invalidate)
             m_engine->ResultsValid = false;
@@ -236,22 +170,7 @@ QWidget* TStohAnalyze::buildSettingsPage()
 
 QWidget* TStohAnalyze::buildResultsPage()
 {
-    auto* page = new QWidget;
-    auto* layout = new QVBoxLayout(page);
-    auto* box = new QGroupBox(QStringLiteral("Statistic file: "), page);
-    auto* boxLayout = new QVBoxLayout(box);
-    m_listing = new QPlainTextEdit(box);
-    m_listing->setObjectName(QStringLiteral("mmListing"));
-    m_listing->setReadOnly(true);
-    m_listing->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m_listing->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    m_listing->setEnabled(false);
-    boxLayout->addWidget(m_listing);
-    layout->addWidget(box, 1);
-    m_saveAs = new QPushButton(QStringLiteral("Save As"), page);
-    m_saveAs->setObjectName(QStringLiteral("btSaveAs"));
-    m_saveAs->setAutoDefault(false);
-    layout->addWidget(m_saveAs, 0, Qt::AlignRight);
+    QWidget* page = BuildListingPage(m_listing, m_saveAs);
     connect(m_saveAs, &QPushButton::clicked, this, &TStohAnalyze::SaveAs);
     return page;
 }
@@ -314,17 +233,6 @@ TSteadySettings TStohAnalyze::solverSettings() const
     return s;
 }
 
-TReachSettings TStohAnalyze::builderSettings() const
-{
-    TReachSettings s;
-    s.Limit = m_limit->value();
-    s.ResetInitialMarking = true;
-    s.UnboundedControl = m_unbounded->isChecked();
-    s.PriorityMode = m_priority->isChecked();
-    s.RemoveUnsteady = m_removeUnsteady->isChecked();
-    return s;
-}
-
 void TStohAnalyze::setRunning(bool running)
 {
     m_running = running;
@@ -380,7 +288,7 @@ void TStohAnalyze::Start()
     m_arg2->setEnabled(false);
     m_builder->setEnabled(false);
     m_engine->Solver = solverSettings();
-    m_engine->Builder = builderSettings();
+    m_engine->Builder = m_builder->Settings();
     m_engine->RebuildFile = m_graphFile;
     m_engine->PointsLeft = [this](qint64 left) {
         m_toGo->setText(QStringLiteral("Iterations to go: ") + QString::number(left));

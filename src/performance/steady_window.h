@@ -10,7 +10,6 @@
 
 #include "performance/calc_engine.h"
 
-class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -18,11 +17,12 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
-class QSpinBox;
 class QTabWidget;
 class TArgumentBox;
+class TBuilderBox;
 class TQRVDesigner;
 class TValuesListBox;
+class TWindowProgress;
 
 class TStohAnalyze : public QDialog
 {
@@ -47,7 +47,7 @@ public:
     TValuesListBox* Values() const { return m_values; }
     TArgumentBox* Argument1() const { return m_arg1; }
     TArgumentBox* Argument2() const { return m_arg2; }
-    QGroupBox* BuilderGroup() const { return m_builder; }
+    TBuilderBox* BuilderGroup() const { return m_builder; }
     QGroupBox* PreviewGroup() const { return m_preview; }
     QRadioButton* GaussButton() const { return m_gauss; }
     QRadioButton* SeidelButton() const { return m_seidel; }
@@ -73,7 +73,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    class TProgress;
     QWidget* buildSettingsPage();
     QWidget* buildResultsPage();
     void loadGraph();
@@ -86,12 +85,11 @@ private:
     void error(const QString& text);
     bool confirm(const QString& text);
     TSteadySettings solverSettings() const;
-    TReachSettings builderSettings() const;
 
     TQRVDesigner& m_designer;
     QString m_graphFile;
     std::unique_ptr<TCalcEngine> m_engine;
-    std::unique_ptr<TProgress> m_progress;
+    std::unique_ptr<TWindowProgress> m_progress;
     bool m_graphRead = false;
     bool m_shown = false;
     bool m_running = false;
@@ -101,11 +99,7 @@ private:
     TValuesListBox* m_values = nullptr;
     TArgumentBox* m_arg1 = nullptr;
     TArgumentBox* m_arg2 = nullptr;
-    QGroupBox* m_builder = nullptr;
-    QSpinBox* m_limit = nullptr;
-    QCheckBox* m_unbounded = nullptr;
-    QCheckBox* m_priority = nullptr;
-    QCheckBox* m_removeUnsteady = nullptr;
+    TBuilderBox* m_builder = nullptr;
     QRadioButton* m_gauss = nullptr;
     QRadioButton* m_seidel = nullptr;
     QRadioButton* m_iterative = nullptr;
