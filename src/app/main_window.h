@@ -59,6 +59,8 @@ public:
     void SteadyAnalysis();
     // Analysis, Performance analysis, Transient Analysis.
     void TransientAnalysis();
+    // The "Simulate" tool button: the simulation window, modal.
+    void Simulate();
     // Moves the scale box `steps` entries, keeping the point under `anchor`.
     void ZoomAt(int steps, const QPointF& anchor);
 
