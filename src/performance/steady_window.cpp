@@ -1,29 +1,18 @@
 #include "performance/steady_window.h"
 
-#include <QButtonGroup>
-#include <QCloseEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QShowEvent>
-#include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "app/help_window.h"
 #include "model/designer.h"
 #include "model/numbers.h"
 #include "model/transitions.h"
 #include "performance/analysis_parts.h"
-#include "performance/perf_listing.h"
-#include "reach/current_graph.h"
 
 namespace {
 
@@ -37,59 +26,15 @@ QLineEdit* field(QWidget* parent, const QString& text, const char* name)
 } // namespace
 
 TStohAnalyze::TStohAnalyze(TQRVDesigner& designer, const QString& graphFile, QWidget* parent)
-    : QDialog(parent), m_designer(designer),
-      m_graphFile(graphFile.isEmpty() ? CurrentGraphFile() : graphFile),
-      m_engine(std::make_unique<TCalcEngine>(&designer))
+    : TAnalysisDialog(designer, graphFile, std::make_unique<TCalcEngine>(&designer),
+                      QStringLiteral("Steady-state analysis"), QStringLiteral("IdleNow: Idle"),
+                      SteadyHelpContext, parent)
 {
-    setWindowTitle(QStringLiteral("Steady-state analysis"));
     setObjectName(QStringLiteral("TStohAnalyze"));
-    auto* layout = new QVBoxLayout(this);
-    m_pages = new QTabWidget(this);
-    m_pages->addTab(buildSettingsPage(), QStringLiteral("Settings"));
-    m_pages->addTab(buildResultsPage(), QStringLiteral("Results"));
-    layout->addWidget(m_pages, 1);
-    auto* bottom = new QHBoxLayout;
-    m_status = new QLabel(QStringLiteral("IdleNow: Idle"), this);
-    m_status->setObjectName(QStringLiteral("lbStatus"));
-    m_toGo = new QLabel(QStringLiteral("Iterations to go :  N/A"), this);
-    m_toGo->setObjectName(QStringLiteral("lbToGo"));
-    m_gauge = new QProgressBar(this);
-    m_gauge->setObjectName(QStringLiteral("pbProgress"));
-    m_gauge->setRange(0, 100);
-    m_gauge->setValue(0);
-    m_start = new QPushButton(QStringLiteral("Start"), this);
-    m_start->setObjectName(QStringLiteral("btStart"));
-    m_start->setDefault(true);
     m_start->setEnabled(false);
-    m_close = new QPushButton(QStringLiteral("Close"), this);
-    m_close->setObjectName(QStringLiteral("btClose"));
-    m_close->setAutoDefault(false);
-    bottom->addWidget(m_status, 2);
-    bottom->addWidget(m_toGo, 1);
-    bottom->addWidget(m_gauge, 1);
-    bottom->addWidget(m_start);
-    bottom->addWidget(m_close);
-    layout->addLayout(bottom);
-    connect(m_start, &QPushButton::clicked, this, &TStohAnalyze::Start);
-    connect(m_close, &QPushButton::clicked, this, &QDialog::reject);
-    m_progress = std::make_unique<TWindowProgress>(m_status, m_gauge, m_stop,
-                                                   [this](const QString& text) { error(text); });
-    m_engine->SetProgress(m_progress.get());
-    resize(860, 640);
+    buildFrame(buildSettingsPage());
     applyStartRule();
 }
-
-void TStohAnalyze::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    if (m_shown)
-        return;
-    m_shown = true;
-    loadGraph();
-    applyStartRule();
-}
-
-TStohAnalyze::~TStohAnalyze() = default;
 
 QWidget* TStohAnalyze::buildSettingsPage()
 {
@@ -150,9 +95,7 @@ QWidget* TStohAnalyze::buildSettingsPage()
     solverRow->addWidget(m_iterativeGroup);
     grid->addLayout(solverRow, 3, 1);
 
-    m_preview = new QGroupBox(QStringLiteral("Graph preview"), settings);
-    m_preview->setObjectName(QStringLiteral("gbPreview"));
-    m_preview->setMinimumHeight(120);
+    m_preview = NewPreviewGroup(settings);
     grid->addWidget(m_preview, 4, 0, 1, 2);
 
     methodChanged();
@@ -168,26 +111,16 @@ QWidget* TStohAnalyze::buildSettingsPage()
     return page;
 }
 
-QWidget* TStohAnalyze::buildResultsPage()
-{
-    QWidget* page = BuildListingPage(m_listing, m_saveAs);
-    connect(m_saveAs, &QPushButton::clicked, this, &TStohAnalyze::SaveAs);
-    return page;
-}
-
 void TStohAnalyze::loadGraph()
 {
-    m_graphRead = m_engine->ReadGraphFile(m_graphFile) && m_engine->BuildGenerator();
-    if (!m_graphRead) {
-        if (!m_engine->LastError.isEmpty())
-            error(m_engine->LastError);
-        return;
+    if (readGraph()) {
+        const QStringList arguments = m_engine->ArgumentTexts();
+        m_arg1->SetArguments(arguments);
+        m_arg2->SetArguments(arguments);
+        m_builder->setEnabled(false);
+        m_arg2->setEnabled(false);
     }
-    const QStringList arguments = m_engine->ArgumentTexts();
-    m_arg1->SetArguments(arguments);
-    m_arg2->SetArguments(arguments);
-    m_builder->setEnabled(false);
-    m_arg2->setEnabled(false);
+    applyStartRule();
 }
 
 void TStohAnalyze::applyStartRule()
@@ -253,9 +186,7 @@ void TStohAnalyze::setIdle()
     setRunning(false);
     m_arg1->setEnabled(true);
     argumentsChanged();
-    m_status->setText(QString::fromLatin1(PerfTexts::Idle));
-    m_toGo->setText(QStringLiteral("Iterations to go :  N/A"));
-    m_gauge->setValue(5);
+    showIdle(QString::fromLatin1(PerfTexts::Idle));
     applyStartRule();
 }
 
@@ -275,13 +206,7 @@ void TStohAnalyze::Start()
         return;
     if (m_values->RowCount() == 0)
         return;
-    // Immediate transitions in a graph that still holds unsteady markings
-    // would be solved with their weights taken as rates.
-    if (m_engine->HoldsUnsteadyMarkings() &&
-        !confirm(
-            QStringLiteral("The graph holds unsteady markings: \"Remove unsteady  markings\" was not ticked "
-                           "when it was built, so the weights of immediate transitions would be taken as "
-                           "rates and the results would be wrong. Calculate all the same?")))
+    if (!confirmUnsteady())
         return;
     setRunning(true);
     m_arg1->setEnabled(false);
@@ -302,66 +227,7 @@ void TStohAnalyze::Start()
         else if (!outcome.Message.isEmpty())
             error(outcome.Message);
     } else if (outcome.Kind == TSweepOutcome::Completed && !m_stop) {
-        writeListing();
+        writeListing(m_arg1->Text(), m_arg2->Text());
     }
     setIdle();
-}
-
-void TStohAnalyze::writeListing()
-{
-    const QStringList lines = PerformanceListing(*m_engine, m_arg1->Text(), m_arg2->Text());
-    m_listing->setPlainText(lines.join(QLatin1Char('\n')));
-    m_listing->setEnabled(true);
-}
-
-void TStohAnalyze::SaveAs()
-{
-    const QString failure =
-        SaveListingAs(this, m_listing->toPlainText().split(QLatin1Char('\n')), AutoFileName);
-    if (!failure.isEmpty())
-        error(failure);
-}
-
-void TStohAnalyze::error(const QString& text)
-{
-    if (MessageHook) {
-        MessageHook(text);
-        return;
-    }
-    QMessageBox::critical(this, QStringLiteral("Error"), text);
-}
-
-bool TStohAnalyze::confirm(const QString& text)
-{
-    if (MessageHook) {
-        MessageHook(text);
-        return true;
-    }
-    return QMessageBox::question(this, QStringLiteral("Steady-state analysis"), text) == QMessageBox::Yes;
-}
-
-void TStohAnalyze::keyPressEvent(QKeyEvent* event)
-{
-    if (event->key() == Qt::Key_F1) {
-        auto* help = new THelpWindow(this);
-        help->setAttribute(Qt::WA_DeleteOnClose);
-        help->ShowTopic(SteadyHelpContext);
-        return;
-    }
-    QDialog::keyPressEvent(event);
-}
-
-void TStohAnalyze::closeEvent(QCloseEvent* event)
-{
-    if (m_running) {
-        event->ignore();
-        return;
-    }
-    QDialog::closeEvent(event);
-}
-
-void TStohAnalyze::reject()
-{
-    if (!m_running)
-        QDialog::reject();
 }

@@ -1,86 +1,30 @@
 #include "performance/transient_window.h"
 
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QPushButton>
-#include <QShowEvent>
-#include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "app/help_window.h"
 #include "model/designer.h"
 #include "performance/analysis_parts.h"
-#include "performance/perf_listing.h"
-#include "reach/current_graph.h"
 
 namespace {
 
-const char* const kToGoIdle = "Iterations to go :  N/A";
 // Warnings of cut series shown at most, one line each.
 constexpr int kWarningLines = 12;
 
 } // namespace
 
 TTransAnalyze::TTransAnalyze(TQRVDesigner& designer, const QString& graphFile, QWidget* parent)
-    : QDialog(parent), m_designer(designer),
-      m_graphFile(graphFile.isEmpty() ? CurrentGraphFile() : graphFile),
-      m_engine(std::make_unique<TTransEngine>(&designer))
+    : TAnalysisDialog(designer, graphFile, std::make_unique<TTransEngine>(&designer),
+                      QString::fromLatin1(TransTexts::Caption), QString::fromLatin1(TransTexts::Idle),
+                      TransientHelpContext, parent)
 {
-    setWindowTitle(QString::fromLatin1(TransTexts::Caption));
     setObjectName(QStringLiteral("TTransAnalyze"));
-    auto* layout = new QVBoxLayout(this);
-    m_pages = new QTabWidget(this);
-    m_pages->addTab(buildSettingsPage(), QStringLiteral("Settings"));
-    m_pages->addTab(BuildListingPage(m_listing, m_saveAs), QStringLiteral("Results"));
-    layout->addWidget(m_pages, 1);
-    auto* bottom = new QHBoxLayout;
-    m_status = new QLabel(QString::fromLatin1(TransTexts::Idle), this);
-    m_status->setObjectName(QStringLiteral("lbStatus"));
-    m_toGo = new QLabel(QString::fromLatin1(kToGoIdle), this);
-    m_toGo->setObjectName(QStringLiteral("lbToGo"));
-    m_gauge = new QProgressBar(this);
-    m_gauge->setObjectName(QStringLiteral("pbProgress"));
-    m_gauge->setRange(0, 100);
-    m_gauge->setValue(0);
-    m_start = new QPushButton(QStringLiteral("Start"), this);
-    m_start->setObjectName(QStringLiteral("btStart"));
-    m_start->setDefault(true);
-    m_close = new QPushButton(QStringLiteral("Close"), this);
-    m_close->setObjectName(QStringLiteral("btClose"));
-    m_close->setAutoDefault(false);
-    bottom->addWidget(m_status, 2);
-    bottom->addWidget(m_toGo, 1);
-    bottom->addWidget(m_gauge, 1);
-    bottom->addWidget(m_start);
-    bottom->addWidget(m_close);
-    layout->addLayout(bottom);
-    connect(m_start, &QPushButton::clicked, this, &TTransAnalyze::Start);
-    connect(m_close, &QPushButton::clicked, this, &QDialog::reject);
-    connect(m_saveAs, &QPushButton::clicked, this, &TTransAnalyze::SaveAs);
-    m_progress = std::make_unique<TWindowProgress>(m_status, m_gauge, m_stop,
-                                                   [this](const QString& text) { error(text); });
-    m_engine->SetProgress(m_progress.get());
-    resize(860, 640);
-}
-
-TTransAnalyze::~TTransAnalyze() = default;
-
-void TTransAnalyze::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    if (m_shown)
-        return;
-    m_shown = true;
-    loadGraph();
+    buildFrame(buildSettingsPage());
 }
 
 QWidget* TTransAnalyze::buildSettingsPage()
@@ -131,9 +75,7 @@ QWidget* TTransAnalyze::buildSettingsPage()
     fields->setRowStretch(2, 1);
     grid->addWidget(additional, 2, 1);
 
-    m_preview = new QGroupBox(QStringLiteral("Graph preview"), settings);
-    m_preview->setObjectName(QStringLiteral("gbPreview"));
-    m_preview->setMinimumHeight(120);
+    m_preview = NewPreviewGroup(settings);
     grid->addWidget(m_preview, 3, 0, 1, 2);
 
     connect(m_values, &TValuesListBox::EntriesChanged, this, [this](bool invalidate) {
@@ -146,12 +88,8 @@ QWidget* TTransAnalyze::buildSettingsPage()
 
 void TTransAnalyze::loadGraph()
 {
-    m_graphRead = m_engine->ReadGraphFile(m_graphFile) && m_engine->BuildGenerator();
-    if (!m_graphRead) {
-        if (!m_engine->LastError.isEmpty())
-            error(m_engine->LastError);
+    if (!readGraph())
         return;
-    }
     m_arg2->SetArguments(m_engine->ArgumentTexts());
     m_builder->setEnabled(false);
 }
@@ -196,9 +134,9 @@ bool TTransAnalyze::readSettings(TSweepArgument& time, TSweepArgument& arg2)
         m_precisionIndex->setFocus();
         return false;
     }
-    m_engine->PowerCount = powers;
-    m_engine->AutomaticPowers = false;
-    m_engine->Coefficient = ReadCoefficient(m_coefficient->text());
+    Engine().PowerCount = powers;
+    Engine().AutomaticPowers = false;
+    Engine().Coefficient = ReadCoefficient(m_coefficient->text());
     return true;
 }
 
@@ -225,11 +163,7 @@ void TTransAnalyze::Start()
     TSweepArgument time, arg2;
     if (!readSettings(time, arg2) || m_values->RowCount() == 0)
         return;
-    if (m_engine->HoldsUnsteadyMarkings() &&
-        !confirm(
-            QStringLiteral("The graph holds unsteady markings: \"Remove unsteady  markings\" was not ticked "
-                           "when it was built, so the weights of immediate transitions would be taken as "
-                           "rates and the results would be wrong. Calculate all the same?")))
+    if (!confirmUnsteady())
         return;
     setRunning(true);
     m_engine->Builder = m_builder->Settings();
@@ -241,16 +175,15 @@ void TTransAnalyze::Start()
         if (WhileRunning)
             WhileRunning();
     };
-    const TSweepOutcome outcome = m_engine->RunTransientSweep(time, arg2);
+    TTransEngine& engine = Engine();
+    const TSweepOutcome outcome = engine.RunTransientSweep(time, arg2);
     m_designer.SetUpdating(false);
     if (outcome.Kind == TSweepOutcome::Failed) {
         if (!outcome.Message.isEmpty())
             error(outcome.Message);
     } else if (outcome.Kind == TSweepOutcome::Completed && !m_stop) {
-        const QStringList lines = PerformanceListing(*m_engine, m_arg1->Text(), m_arg2->Text());
-        m_listing->setPlainText(lines.join(QLatin1Char('\n')));
-        m_listing->setEnabled(true);
-        const QStringList& warnings = m_engine->Warnings;
+        writeListing(m_arg1->Text(), m_arg2->Text());
+        const QStringList& warnings = engine.Warnings;
         if (!warnings.isEmpty()) {
             QStringList shown = warnings.mid(0, kWarningLines);
             if (warnings.size() > kWarningLines)
@@ -277,68 +210,5 @@ void TTransAnalyze::setIdle()
 {
     setRunning(false);
     argumentChanged();
-    m_status->setText(QString::fromLatin1(PerfTexts::Idle));
-    m_toGo->setText(QString::fromLatin1(kToGoIdle));
-    m_gauge->setValue(5);
-}
-
-void TTransAnalyze::SaveAs()
-{
-    const QString failure =
-        SaveListingAs(this, m_listing->toPlainText().split(QLatin1Char('\n')), AutoFileName);
-    if (!failure.isEmpty())
-        error(failure);
-}
-
-void TTransAnalyze::error(const QString& text)
-{
-    if (MessageHook) {
-        MessageHook(text);
-        return;
-    }
-    QMessageBox::critical(this, QStringLiteral("Error"), text);
-}
-
-void TTransAnalyze::warn(const QString& text)
-{
-    if (MessageHook) {
-        MessageHook(text);
-        return;
-    }
-    QMessageBox::warning(this, QString::fromLatin1(TransTexts::Caption), text);
-}
-
-bool TTransAnalyze::confirm(const QString& text)
-{
-    if (MessageHook) {
-        MessageHook(text);
-        return true;
-    }
-    return QMessageBox::question(this, QString::fromLatin1(TransTexts::Caption), text) == QMessageBox::Yes;
-}
-
-void TTransAnalyze::keyPressEvent(QKeyEvent* event)
-{
-    if (event->key() == Qt::Key_F1) {
-        auto* help = new THelpWindow(this);
-        help->setAttribute(Qt::WA_DeleteOnClose);
-        help->ShowTopic(TransientHelpContext);
-        return;
-    }
-    QDialog::keyPressEvent(event);
-}
-
-void TTransAnalyze::closeEvent(QCloseEvent* event)
-{
-    if (m_running) {
-        event->ignore();
-        return;
-    }
-    QDialog::closeEvent(event);
-}
-
-void TTransAnalyze::reject()
-{
-    if (!m_running)
-        QDialog::reject();
+    showIdle(QString::fromLatin1(PerfTexts::Idle));
 }

@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 
 #include <cmath>
 
@@ -106,8 +107,12 @@ TEST(TransientWindow, StartsWithTheDefaultsOfItsOwn)
     EXPECT_TRUE(w.Argument2()->InitialField()->isEnabled());
     choose(w.Argument2()->Selector(), "None");
     EXPECT_FALSE(w.BuilderGroup()->isEnabled());
-    // F1's page is in the program.
-    EXPECT_TRUE(QFile::exists(THelpWindow::TopicPage(TransientHelpContext)));
+    // F1 opens the window's own manual page, which explains the frequency.
+    QTest::keyClick(&w, Qt::Key_F1);
+    auto* help = w.findChild<THelpWindow*>();
+    ASSERT_NE(help, nullptr);
+    EXPECT_TRUE(help->Browser()->source().toString().endsWith("topic-210.html"));
+    EXPECT_TRUE(help->Browser()->toPlainText().contains("Average operation freq of"));
 }
 
 TEST(TransientWindow, ListsTheValuesAtTheTimePoints)
