@@ -412,7 +412,9 @@ struct TLuJob
 };
 
 // The matrix whose transpose is the system: the generator with its last
-// column replaced by ones (the normalisation), by columns.
+// column replaced by the unit column, by columns. The balance of the last
+// marking gives way to x = 1 there; the solution is normalised afterwards.
+// (A row of ones instead would fill the factors densely.)
 void transposedSystem(const TSparseGenerator& g, TLuJob& job)
 {
     const int n = g.Size;
@@ -422,10 +424,8 @@ void transposedSystem(const TSparseGenerator& g, TLuJob& job)
     for (int j = 0; j < n; ++j) {
         job.Ap[static_cast<std::size_t>(j)] = static_cast<int>(job.Ai.size());
         if (j == n - 1) {
-            for (int i = 0; i < n; ++i) {
-                job.Ai.push_back(i);
-                job.Ax.push_back(1.0);
-            }
+            job.Ai.push_back(j);
+            job.Ax.push_back(1.0);
             continue;
         }
         bool diag = false;
@@ -540,8 +540,10 @@ bool SolveSparseLu(const TSparseGenerator& g, std::vector<double>& x, IQRVProgre
     x.assign(static_cast<std::size_t>(n), 0.0);
     const int st = umfpack_di_solve(UMFPACK_At, job->Ap.data(), job->Ai.data(), job->Ax.data(), x.data(),
                                     b.data(), job->Numeric, control, info);
-    if (st != UMFPACK_OK) {
-        r.Message = QStringLiteral("The equations cannot be solved (status %1).").arg(st);
+    if (st != UMFPACK_OK || !normalise(x)) {
+        r.Message = QStringLiteral("The equations cannot be solved: the chain has no unique stationary "
+                                   "distribution in which marking M%1 is reached.")
+                        .arg(n - 1);
         return false;
     }
     r.Residual = RelativeResidual(g, x);
