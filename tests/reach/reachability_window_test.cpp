@@ -26,6 +26,7 @@
 #include <functional>
 
 #include "app/main_window.h"
+#include "model/edits.h"
 #include "model/element_builders.h"
 #include "netfile/net_file.h"
 #include "performance/steady_window.h"
@@ -428,7 +429,7 @@ TEST(ReachabilityWindow, AMarkingKeptInTheNetOnClosingIsAnUnsavedEdit)
     auto tokens = [&d](const char* name) {
         return qobject_cast<TclsNodeDiscrete*>(d.FindObject(QString::fromLatin1(name)))->Tokens();
     };
-    d.SetChanged(false);
+    d.Edits().SetClean();
 
     // Back in the net's own marking on closing: nothing changed.
     TWindow same(d);
@@ -449,11 +450,19 @@ TEST(ReachabilityWindow, AMarkingKeptInTheNetOnClosingIsAnUnsavedEdit)
     EXPECT_EQ(tokens("p1"), 0);
     EXPECT_EQ(tokens("p2"), 1);
     EXPECT_TRUE(d.IsChanged());
+    // ...as one step that undo takes back.
+    EXPECT_EQ(d.Edits().UndoText(), "Marking of the Reachability Graph");
+    d.Edits().Undo();
+    EXPECT_EQ(tokens("p1"), 1);
+    EXPECT_EQ(tokens("p2"), 0);
+    EXPECT_FALSE(d.IsChanged());
+    d.Edits().Redo();
+    EXPECT_EQ(tokens("p1"), 0);
 
     // With the reset the initial marking comes back and nothing changed.
     d.ClearNet();
     twoPlaceNet(d, true);
-    d.SetChanged(false);
+    d.Edits().SetClean();
     TWindow reset(d);
     reset.build();
     reset.W.SelectMarking(1);
