@@ -4,9 +4,11 @@
 #include <QDir>
 #include <QString>
 #include <QStringList>
+
 #include <ostream>
 
 #include "model/designer.h"
+#include "model/edits.h"
 
 // Failed comparisons print texts as texts.
 inline void PrintTo(const QString& s, std::ostream* os)

@@ -1,4 +1,4 @@
-// The result charts inside the steady-state window: the preview follows the
+// The result charts inside the analysis windows: the preview follows the
 // selected row while the results are valid, "3-D" opens the surface.
 #include <gtest/gtest.h>
 
@@ -11,6 +11,8 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <cmath>
+
 #include "charts/analysis_charts.h"
 #include "charts/result_preview.h"
 #include "charts/surface_window.h"
@@ -18,6 +20,7 @@
 #include "performance/analysis_parts.h"
 #include "performance/perf_test_support.h"
 #include "performance/steady_window.h"
+#include "performance/transient_window.h"
 
 namespace {
 
@@ -175,5 +178,62 @@ TEST(AnalysisCharts, ThePreviewShowsTheSelectedRowOfTheLastCalculation)
     f.selectRow("t2");
     EXPECT_EQ(chart.title(), "Average tokens count in p2");
     QTest::mouseClick(f.w().Values()->ThreeDButton(), Qt::LeftButton);
+    EXPECT_EQ(surfaces, 1);
+}
+
+TEST(AnalysisCharts, TheTransientWindowDrawsOverTime)
+{
+    // p1 (one token) -> t1 (rate 1) -> p2: p1 holds its token at time t with probability e^(-t).
+    TPerfNet net;
+    auto* p1 = net.place("p1", 1);
+    auto* p2 = net.place("p2", 0);
+    auto* t1 = net.timed("t1", "1");
+    net.arc(p1, t1);
+    net.arc(t1, p2);
+    QTemporaryDir dir;
+    TReachEngine reach;
+    reach.SetNet(&net.Net);
+    reach.GraphFileName = dir.filePath("current.rag");
+    ASSERT_TRUE(reach.BuildClassical());
+    TTransAnalyze w(net.Net, dir.filePath("current.rag"));
+    QStringList messages;
+    w.MessageHook = [&](const QString& m) { messages << m; };
+    w.show();
+    ASSERT_TRUE(w.GraphRead()) << messages.join('\n').toStdString();
+    TResultPreview& preview = *w.Charts()->Preview();
+    EXPECT_EQ(preview.parentWidget(), w.PreviewGroup());
+
+    w.Values()->DialogHook = [](TfmAddElem& d) {
+        d.show();
+        d.ObjectBox()->setCurrentIndex(d.ObjectBox()->findText("p1"));
+        Q_EMIT d.ObjectBox()->activated(d.ObjectBox()->currentIndex());
+        return true;
+    };
+    QTest::mouseClick(w.Values()->AddButton(), Qt::LeftButton);
+    ASSERT_EQ(w.Values()->RowCount(), 1);
+    w.Values()->List()->setCurrentItem(w.Values()->List()->topLevelItem(0));
+    w.Argument1()->InitialField()->setText("0");
+    w.Argument1()->FinalField()->setText("2");
+    w.Argument1()->StepsField()->setText("5");
+    QTest::mouseClick(w.StartButton(), Qt::LeftButton);
+    ASSERT_TRUE(w.Engine().ResultsValid) << messages.join('\n').toStdString();
+
+    QChart& chart = *preview.chart();
+    EXPECT_EQ(chart.title(), "Average tokens count in p1");
+    EXPECT_EQ(BottomAxisTitle(chart), "Time");
+    const QList<QLineSeries*> series = lineSeries(chart);
+    ASSERT_EQ(series.size(), 1);
+    EXPECT_EQ(series[0]->name(), "None = 0");
+    ASSERT_EQ(series[0]->count(), 5);
+    EXPECT_DOUBLE_EQ(series[0]->at(2).x(), 1);
+    EXPECT_NEAR(series[0]->at(2).y(), std::exp(-1.0), 1e-9);
+
+    int surfaces = 0;
+    w.Charts()->SurfaceHook = [&](Tfm3dMath& form) {
+        ++surfaces;
+        EXPECT_EQ(form.windowTitle(), "Average tokens count in ");
+        EXPECT_EQ(form.Plot().Data().Arg1Text, "Time");
+    };
+    QTest::mouseClick(w.Values()->ThreeDButton(), Qt::LeftButton);
     EXPECT_EQ(surfaces, 1);
 }
