@@ -124,3 +124,17 @@ std::unique_ptr<TQRVDesigner> RoutingNet(int queues, int jobs)
     }
     return b.take();
 }
+
+std::unique_ptr<TQRVDesigner> CycleNet(int n)
+{
+    TBuilder b;
+    std::vector<TclsNodeDiscrete*> places;
+    for (int i = 0; i < n; ++i)
+        places.push_back(b.place(i + 1, i == 0 ? 1 : 0));
+    for (int i = 0; i < n; ++i) {
+        auto* t = b.transition<TclsTransTimed>();
+        b.arc(places[size_t(i)], t);
+        b.arc(t, places[size_t((i + 1) % n)]);
+    }
+    return b.take();
+}

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QString>
 #include <QStringList>
+
 #include <ostream>
 
 #include "model/designer.h"
