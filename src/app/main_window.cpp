@@ -31,7 +31,9 @@
 #include "model/class_registry.h"
 #include "model/designer.h"
 #include "netfile/net_file.h"
+#include "performance/steady_window.h"
 #include "reach/reachability_window.h"
+#include "simulation/simulation_window.h"
 #include "structural/invariants_window.h"
 
 namespace {
@@ -192,12 +194,9 @@ void TfmMain::buildMenus()
     m_performanceMenu = analysis->addMenu(QStringLiteral("Performance analysis"));
     m_performanceMenu->setObjectName(QStringLiteral("mnPerformance"));
     m_performanceMenu->setEnabled(false);
-    // The steady-state window is still to come: the entry follows the
-    // reachability window's verdict but only says so when chosen.
     connect(
         addCommand(m_performanceMenu, QStringLiteral("Steady Analysis"), "actSteady", QKeySequence(), false),
-        &QAction::triggered, this,
-        [this] { showInformation(QStringLiteral("The steady-state analysis is not available yet.")); });
+        &QAction::triggered, this, &TfmMain::SteadyAnalysis);
     addCommand(m_performanceMenu, QStringLiteral("Transient Analysis"), "actTransient", QKeySequence(),
                false);
 
@@ -233,7 +232,8 @@ void TfmMain::buildToolPanel()
             &QAction::triggered, this, &TfmMain::Open);
     connect(addButton(QStringLiteral("Save"), QStyle::SP_DialogSaveButton, "btSave"), &QAction::triggered,
             this, &TfmMain::Save);
-    addButton(QStringLiteral("Simulate"), QStyle::SP_MediaPlay, "btSimulate")->setEnabled(false);
+    connect(addButton(QStringLiteral("Simulate"), QStyle::SP_MediaPlay, "btSimulate"), &QAction::triggered,
+            this, &TfmMain::Simulate);
     m_toolPanel->addSeparator();
 
     auto* scaleLabel = new QLabel(QStringLiteral("Scale"), m_toolPanel);
@@ -308,6 +308,24 @@ void TfmMain::ReachabilityGraph()
     m_performanceMenu->setEnabled(window.Built());
     Action(QStringLiteral("actSteady"))->setEnabled(window.NoDeadMarking());
     m_designer.SetUpdating(false);
+    m_designer.Update();
+}
+
+void TfmMain::SteadyAnalysis()
+{
+    TStohAnalyze window(m_designer, QString(), this);
+    if (AutoAnswer != 0)
+        window.MessageHook = [this](const QString& text) { m_designer.ShowError(text); };
+    window.exec();
+    m_designer.SetUpdating(false);
+    m_designer.Update();
+}
+
+void TfmMain::Simulate()
+{
+    TfmSimulation window(m_designer, this);
+    window.exec();
+    m_designer.SetSimulating(false);
     m_designer.Update();
 }
 

@@ -152,6 +152,9 @@ public:
     // ---- the build ------------------------------------------------------------------------
     // The whole classical build. True when the graph was built.
     bool BuildClassical();
+    // The tensorial build: the graph of each group of the net, combined
+    // group by group (tensorial_build.cpp). True when the graph was built.
+    bool BuildTensorial();
     // A new store over the net with the initial marking. False (after the
     // message) when the net cannot be analysed.
     bool PrepareBuild();
@@ -197,6 +200,7 @@ public:
     TMark CreateMarkingFromNet(QString* error = nullptr) const;
 
 private:
+    friend class TTensorialBuild;
     // The start of every expansion: counts it, lets events run, and checks the
     // limit and the stop flag. False when the pass ends here.
     bool beginExpansion();

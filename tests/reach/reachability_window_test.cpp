@@ -23,9 +23,12 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <functional>
+
 #include "app/main_window.h"
 #include "model/element_builders.h"
 #include "netfile/net_file.h"
+#include "performance/steady_window.h"
 #include "reach/current_graph.h"
 #include "reach/reachability_window.h"
 #include "test_support.h"
@@ -533,7 +536,43 @@ TEST(ReachabilityWindow, SaveGraphWritesTheNameAsTypedAndReportsFailures)
     EXPECT_EQ(t.Messages, QStringList{"Error saving graph"});
 }
 
-TEST(ReachabilityWindow, TheTensorialChoiceSaysItIsNotAvailableYet)
+TEST(ReachabilityWindow, TheTensorialChoiceBuildsTheGroupsGraphAndSwitchesItsSettings)
+{
+    TTestDesigner d;
+    loadExample(d, "two-groups.pn2");
+    const QString before = NetToText(d);
+    TWindow t(d);
+    child<QRadioButton>(t.W, "rbTenzorial")->setChecked(true);
+    child<QCheckBox>(t.W, "cbRemoveUnsteady")->setChecked(true); // checks priority mode too
+    QFile::remove(CurrentGraphFile());
+    t.build();
+
+    EXPECT_TRUE(t.Messages.isEmpty()) << t.Messages.join('\n').toStdString();
+    ASSERT_TRUE(t.W.Built());
+    EXPECT_FALSE(child<QCheckBox>(t.W, "cbPriority")->isChecked());
+    EXPECT_FALSE(child<QCheckBox>(t.W, "cbRemoveUnsteady")->isChecked());
+    EXPECT_EQ(labelText(t.W, "lbStatus"), "Prepare statistics !");
+    // The graph of the classical build, in full.
+    TReachSettings classical = t.W.Settings();
+    EXPECT_EQ(readFile(CurrentGraphFile()), engineGraph("two-groups.pn2", classical));
+    EXPECT_EQ(t.W.GraphList()->model()->rowCount(), 12);
+    EXPECT_EQ(labelText(t.W, "lbTotalMarkings"), "12");
+    EXPECT_EQ(labelText(t.W, "lbSteadyMarkings"), "n/a");
+    EXPECT_EQ(labelText(t.W, "lbTotalPositions"), "6");
+    EXPECT_EQ(t.W.Pages()->currentIndex(), TfmAnalyze_1::pgGraph);
+    for (const char* b : {"btBuild", "btAnalyse", "btSave", "btClose"})
+        EXPECT_TRUE(button(t.W, b)->isEnabled()) << b;
+    EXPECT_FALSE(d.Updating());
+    // Stepping works on the combined graph; the net shows the marking stepped to.
+    t.W.SelectMarking(1);
+    EXPECT_EQ(netValues(d, *t.W.Engine().Store()), storeValues(*t.W.Engine().Store(), 1));
+    button(t.W, "btAnalyse")->click();
+    EXPECT_TRUE(child<QPlainTextEdit>(t.W, "meBehaviour")->toPlainText().contains("The Net Is Active"));
+    t.W.reject();
+    EXPECT_EQ(NetToText(d), before) << "the initial marking is back on closing";
+}
+
+TEST(ReachabilityWindow, TheTensorialChoiceExplainsWhatItNeeds)
 {
     TTestDesigner d;
     twoPlaceNet(d, true);
@@ -541,9 +580,19 @@ TEST(ReachabilityWindow, TheTensorialChoiceSaysItIsNotAvailableYet)
     child<QRadioButton>(t.W, "rbTenzorial")->setChecked(true);
     t.build();
     ASSERT_EQ(t.Messages.size(), 1);
-    EXPECT_TRUE(t.Messages[0].contains("not available yet"));
+    EXPECT_TRUE(t.Messages[0].startsWith("Group Index is incorrect !\n")) << t.Messages[0].toStdString();
     EXPECT_FALSE(t.W.Built());
     EXPECT_EQ(t.W.Engine().Store(), nullptr);
+    EXPECT_FALSE(button(t.W, "btSave")->isEnabled());
+    EXPECT_TRUE(button(t.W, "btBuild")->isEnabled());
+
+    for (TQRVObject* o : d.ObjectList())
+        o->SetGroupDirect("g1");
+    t.Messages.clear();
+    t.build();
+    ASSERT_EQ(t.Messages.size(), 1);
+    EXPECT_TRUE(t.Messages[0].startsWith("The tensorial construction needs groups 1 and 2"));
+    EXPECT_FALSE(t.W.Built());
 }
 
 TEST(ReachabilityWindow, TheMainWindowsPerformanceEntriesFollowTheGraph)
@@ -587,9 +636,23 @@ TEST(ReachabilityWindow, TheMainWindowsPerformanceEntriesFollowTheGraph)
     run(true);
     EXPECT_TRUE(performance->isEnabled());
     EXPECT_TRUE(steady->isEnabled());
+    // Steady Analysis opens its window on the graph just built.
     d.Errors.clear();
+    // The window reads the graph while it is being shown: look once it is the modal window.
+    std::function<void()> probe = [&] {
+        auto* w = main.findChild<TStohAnalyze*>();
+        if (!w || QApplication::activeModalWidget() != w) {
+            QTimer::singleShot(10, &main, probe);
+            return;
+        }
+        EXPECT_TRUE(w->GraphRead());
+        EXPECT_EQ(w->Engine().MarkingCount(), 2);
+        w->reject();
+    };
+    QTimer::singleShot(0, &main, probe);
     steady->trigger();
-    EXPECT_EQ(d.Errors, QStringList{"The steady-state analysis is not available yet."});
+    EXPECT_EQ(main.findChild<TStohAnalyze*>(), nullptr) << "the window is freed";
+    EXPECT_TRUE(d.Errors.isEmpty()) << d.Errors.join("\n").toStdString();
 
     // Closing without a build allows neither analysis.
     run(false);
