@@ -18,6 +18,7 @@
 #include "model/transitions.h"
 #include "reach/group_labels.h"
 #include "reach/reach_engine.h"
+#include "reach/whole_net.h"
 #include "reach/reach_run.h"
 
 // ---- combining two graphs ----------------------------------------------------------------
