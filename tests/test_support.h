@@ -8,6 +8,7 @@
 #include <ostream>
 
 #include "model/designer.h"
+#include "model/edits.h"
 
 // Failed comparisons print texts as texts.
 inline void PrintTo(const QString& s, std::ostream* os)
