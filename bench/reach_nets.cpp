@@ -35,6 +35,7 @@ public:
         a->SetSource(from);
         a->SetDest(to);
     }
+    TQRVDesigner& net() { return *m_net; }
     std::unique_ptr<TQRVDesigner> take() { return std::move(m_net); }
 
 private:
@@ -128,6 +129,8 @@ std::unique_ptr<TQRVDesigner> RoutingNet(int queues, int jobs)
 std::unique_ptr<TQRVDesigner> CycleNet(int n)
 {
     TBuilder b;
+    // Regions are drawn once at the end, not after every element.
+    b.net().SetUpdating(true);
     std::vector<TclsNodeDiscrete*> places;
     for (int i = 0; i < n; ++i)
         places.push_back(b.place(i + 1, i == 0 ? 1 : 0));
@@ -136,5 +139,6 @@ std::unique_ptr<TQRVDesigner> CycleNet(int n)
         b.arc(places[size_t(i)], t);
         b.arc(t, places[size_t((i + 1) % n)]);
     }
+    b.net().SetUpdating(false);
     return b.take();
 }
