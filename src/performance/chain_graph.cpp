@@ -717,8 +717,11 @@ TGraphReadStatus ChainGraphFromStore(const TMarkList& store, bool reduced, TChai
     std::string text;
     qint64 at = 0;
     graph.EntryStart[0] = 0;
+    // Markings are copied out one by one: a store of packed counts stays packed.
+    std::vector<double> values(static_cast<std::size_t>(places));
+    const double* v = values.data();
     for (int m = 0; m < n; ++m) {
-        const double* v = store.Values(m);
+        store.CopyValues(m, values.data());
         qint32* row = graph.Tokens.data() + static_cast<std::size_t>(m) * static_cast<std::size_t>(places);
         for (int i = 0; i < places; ++i) {
             const double x = v[i];
