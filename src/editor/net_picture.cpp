@@ -3,13 +3,13 @@
 #include <QBuffer>
 #include <QFileInfo>
 #include <QPainter>
-#include <QSaveFile>
 #include <QSignalBlocker>
 #include <QSvgGenerator>
 
 #include <cmath>
 
 #include "model/designer.h"
+#include "model/safe_save.h"
 
 namespace {
 
@@ -121,8 +121,5 @@ QString ExportNetPicture(TQRVDesigner& designer, const QString& fileName, double
     } else {
         return QStringLiteral("Cannot write %1: the picture formats are .svg, .png and .bmp.").arg(fileName);
     }
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return QStringLiteral("Cannot write %1: %2").arg(fileName, file.errorString());
-    return QString();
+    return SaveBytesSafely(fileName, bytes);
 }

@@ -1,8 +1,8 @@
 #include "reach/rag_file.h"
 
 #include <QIODevice>
-#include <QSaveFile>
 
+#include "model/safe_save.h"
 #include "reach/reach_engine.h"
 
 namespace {
@@ -43,17 +43,8 @@ bool WriteRagFile(const TMarkList& store, TRagMode mode, bool limitWarning, QIOD
 
 QString SaveRagFile(const TMarkList& store, TRagMode mode, bool limitWarning, const QString& fileName)
 {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return QStringLiteral("Cannot write the graph file \"%1\": %2").arg(fileName, file.errorString());
-    if (!WriteRagFile(store, mode, limitWarning, file)) {
-        const QString error = file.errorString();
-        file.cancelWriting();
-        return QStringLiteral("Cannot write the graph file \"%1\": %2").arg(fileName, error);
-    }
-    if (!file.commit())
-        return QStringLiteral("Cannot write the graph file \"%1\": %2").arg(fileName, file.errorString());
-    return QString();
+    return SaveFileSafely(fileName,
+                          [&](QIODevice& device) { return WriteRagFile(store, mode, limitWarning, device); });
 }
 
 bool TReachEngine::LimitWarning() const
