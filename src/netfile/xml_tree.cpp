@@ -2,10 +2,10 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 #include "model/numbers.h"
+#include "model/safe_save.h"
 
 // ---- attributes -------------------------------------------------------------
 
@@ -254,6 +254,8 @@ void TqibXMLTree::SetText(const QString& text)
     Name = QStringLiteral("root");
     m_openingTags = 0;
     m_unclosed = nullptr;
+    m_topLevelTextLine = 0;
+    m_lastLine = 1;
 
     // One pass: each token is taken into the tree as soon as it is found.
     const QStringView all(text);
@@ -276,6 +278,12 @@ void TqibXMLTree::SetText(const QString& text)
         if (segment.trimmed().isEmpty())
             return;
         anyToken = true;
+        if (current == this && m_topLevelTextLine == 0) {
+            qsizetype first = segment.data() - all.data();
+            while (all[first].isSpace())
+                ++first;
+            m_topLevelTextLine = lineAt(first);
+        }
         current->Value = normalised(segment);
         current->ValueType = 0;
     };
@@ -337,6 +345,10 @@ void TqibXMLTree::SetText(const QString& text)
         ++p;
     }
 
+    qsizetype last = n - 1;
+    while (last >= 0 && all[last].isSpace())
+        --last;
+    m_lastLine = last >= 0 ? lineAt(last) : 1;
     if (!anyToken)
         throw TXmlReadError(QStringLiteral("The file holds no elements."));
     if (current != this)
@@ -370,12 +382,9 @@ QString TqibXMLTree::Decode(const QByteArray& bytes)
 
 void TqibXMLTree::SaveToFile(const QString& fileName) const
 {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw TXmlReadError(QStringLiteral("Cannot write %1: %2").arg(fileName, file.errorString()));
-    const QByteArray bytes = Encode(Text());
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        throw TXmlReadError(QStringLiteral("Cannot write %1: %2").arg(fileName, file.errorString()));
+    const QString error = SaveBytesSafely(fileName, Encode(Text()));
+    if (!error.isEmpty())
+        throw TXmlReadError(error);
 }
 
 void TqibXMLTree::LoadFromFile(const QString& fileName)
