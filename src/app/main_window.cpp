@@ -291,7 +291,8 @@ void TfmMain::StructuralAnalysis()
 {
     TfmInvar window(m_designer, this);
     if (!window.BuildIncidence()) {
-        showError(QStringLiteral("Not structure !"));
+        const QStringList why = window.Engine().Interruptions;
+        showError(why.isEmpty() ? QStringLiteral("Not structure !") : why.join(QLatin1Char('\n')));
         return;
     }
     window.exec();
