@@ -15,6 +15,7 @@
 #include <clocale>
 #include <cstdio>
 #include <functional>
+#include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -68,7 +69,7 @@ void writeRing(int n, const QString& fileName)
 
 // Runs `work` in a child process; prints its time (as the child measured
 // it) and the child's peak memory.
-void measure(const char* what, const std::function<double()>& work)
+void measure(const std::string& what, const std::function<double()>& work)
 {
     std::fflush(stdout);
     int pipeFds[2];
@@ -97,9 +98,9 @@ void measure(const char* what, const std::function<double()>& work)
     rusage usage{};
     wait4(child, &status, 0, &usage);
     if (seconds < 0)
-        std::printf("%-44s failed\n", what);
+        std::printf("%-44s failed\n", what.c_str());
     else
-        std::printf("%-44s %8.3f s %8.1f MB peak\n", what, seconds, usage.ru_maxrss / 1024.0);
+        std::printf("%-44s %8.3f s %8.1f MB peak\n", what.c_str(), seconds, usage.ru_maxrss / 1024.0);
 }
 
 double timed(const std::function<void()>& f)
@@ -142,21 +143,21 @@ int main()
     for (const int n : {10000, 50000}) {
         const QString file = dir.filePath(QStringLiteral("ring%1.pn2").arg(n));
         const QString copy = dir.filePath(QStringLiteral("copy%1.pn2").arg(n));
-        const QByteArray label = QByteArray::number(n);
-        measure(("ring of " + label + " places: generate and write").constData(),
+        const std::string label = std::to_string(n);
+        measure("ring of " + label + " places: generate and write",
                 [&] { return timed([&] { writeRing(n, file); }); });
-        std::printf("%-44s %8.1f MB\n", ("ring of " + label + " places: file").constData(),
+        std::printf("%-44s %8.1f MB\n", ("ring of " + label + " places: file").c_str(),
                     QFile(file).size() / 1e6);
-        measure(("ring of " + label + ": read").constData(), [&] { return readNet(file); });
-        measure(("ring of " + label + ": read, then write").constData(), [&] {
+        measure("ring of " + label + ": read", [&] { return readNet(file); });
+        measure("ring of " + label + ": read, then write", [&] {
             auto* d = new TQRVDesigner;
             if (!LoadNetFile(*d, file).isEmpty())
                 return -1.0;
             return timed([&] { SaveNetFile(*d, copy); });
         });
-        measure(("ring of " + label + ": read, then draw a 1920x1080 view").constData(),
+        measure("ring of " + label + ": read, then draw a 1920x1080 view",
                 [&] { return drawNet(file, QSize(1920, 1080)); });
-        measure(("ring of " + label + ": read, then invariants").constData(), [&] {
+        measure("ring of " + label + ": read, then invariants", [&] {
             auto* d = new TQRVDesigner;
             if (!LoadNetFile(*d, file).isEmpty())
                 return -1.0;

@@ -522,7 +522,17 @@ void TRxMathParser::SetExpression(const QString& text)
 {
     if (text == m_expression)
         return;
-    m_program = Compile(text);
+    // A net holds thousands of formulas with the same few texts ("RefV" above
+    // all): the program of the text compiled last is copied, not compiled again.
+    static QString lastText;
+    static std::unique_ptr<TRxProgram> lastProgram;
+    if (lastProgram && text == lastText) {
+        m_program = std::make_unique<TRxProgram>(*lastProgram);
+    } else {
+        m_program = Compile(text);
+        lastProgram = std::make_unique<TRxProgram>(*m_program);
+        lastText = text;
+    }
     m_expression = text;
     ++m_serial;
 }

@@ -361,6 +361,22 @@ bool combine(double a, const T2DMatrix::SparseRow& j, double b, const T2DMatrix:
     return finite;
 }
 
+void keep(std::vector<T2DMatrix::SparseRow>& spare, T2DMatrix::SparseRow& cells)
+{
+    if (cells.capacity() > 0 && spare.size() < 64) {
+        cells.clear();
+        spare.push_back(std::move(cells));
+    }
+}
+
+void reuse(std::vector<T2DMatrix::SparseRow>& spare, T2DMatrix::SparseRow& cells)
+{
+    if (!spare.empty()) {
+        cells = std::move(spare.back());
+        spare.pop_back();
+    }
+}
+
 } // namespace
 
 TQRVInvariants::TEnd TQRVInvariants::eliminate(T2DMatrix& w, T2DMatrix& x, bool oneStep,
@@ -405,6 +421,9 @@ TQRVInvariants::TEnd TQRVInvariants::eliminateRows(T2DMatrix& w, T2DMatrix& x, b
         }
     }
 
+    // Cells of deleted rows, for new rows: a long invariant row grows step by
+    // step and would otherwise be allocated anew each time.
+    std::vector<T2DMatrix::SparseRow> spare;
     TEnd end = eDone;
     int gone = 0;      // columns eliminated and deleted
     int mostRows = -1; // after any step, for the invariants' row labels
@@ -443,6 +462,8 @@ TQRVInvariants::TEnd TQRVInvariants::eliminateRows(T2DMatrix& w, T2DMatrix& x, b
                     const double a = ri.W.front().Value;
                     const double b = rj.W.front().Value;
                     TWorkRow row;
+                    reuse(spare, row.W);
+                    reuse(spare, row.X);
                     const bool finiteW = combine(a, rj.W, b, ri.W, k, row.W);
                     const bool finiteX = combine(a, rj.X, b, ri.X, -1, row.X);
                     NormaliseRow(row.W, row.X, cells);
@@ -480,7 +501,10 @@ TQRVInvariants::TEnd TQRVInvariants::eliminateRows(T2DMatrix& w, T2DMatrix& x, b
         // Every row of P and N goes, whether or not both were there.
         for (const std::vector<int>* group : {&pos, &neg})
             for (int r : *group) {
-                rows[static_cast<size_t>(r)] = TWorkRow();
+                TWorkRow& row = rows[static_cast<size_t>(r)];
+                keep(spare, row.W);
+                keep(spare, row.X);
+                row = TWorkRow();
                 deleted[static_cast<size_t>(r)] = 1;
                 numbers.Delete(static_cast<size_t>(r));
                 --nonZeroRows;
