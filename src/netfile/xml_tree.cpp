@@ -211,33 +211,49 @@ QString normalised(QStringView text)
 // then points into `text`, otherwise into `buffer`).
 QStringView normalisedView(QStringView text, QString& buffer)
 {
-    if (!text.contains(QLatin1Char('\t')) && !text.contains(QLatin1String("\r\n")))
-        return text.trimmed();
-    buffer = normalised(text);
-    return QStringView(buffer);
+    const QChar* d = text.data();
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i)
+        if (d[i] == u'\t' || (d[i] == u'\r' && i + 1 < n && d[i + 1] == u'\n')) {
+            buffer = normalised(text);
+            return QStringView(buffer);
+        }
+    return text.trimmed();
+}
+
+// The first `c` in `d` from `from` on, or `n`.
+qsizetype next(const QChar* d, qsizetype from, qsizetype n, char16_t c)
+{
+    while (from < n && d[from] != c)
+        ++from;
+    return from;
 }
 
 // Parses the text of a tag into a new element.
 void parseTag(TqibXMLNode* node, QStringView tag, TNamePool& names)
 {
-    const qsizetype blank = tag.indexOf(QLatin1Char(' '));
-    if (blank < 0) {
+    const QChar* d = tag.data();
+    const qsizetype n = tag.size();
+    const qsizetype blank = next(d, 0, n, u' ');
+    if (blank == n) {
         node->Name = names.Get(tag);
         return;
     }
     node->Name = names.Get(tag.left(blank));
-    node->Attributes().reserve(tag.count(QLatin1Char('=')));
+    qsizetype equals = 0;
+    for (qsizetype i = blank; i < n; ++i)
+        equals += d[i] == u'=';
+    node->Attributes().reserve(equals);
     qsizetype p = blank;
-    const qsizetype n = tag.size();
     while (p < n) {
-        const qsizetype eq = tag.indexOf(QLatin1Char('='), p);
-        if (eq < 0)
+        const qsizetype eq = next(d, p, n, u'=');
+        if (eq == n)
             break;
-        const qsizetype q1 = tag.indexOf(QLatin1Char('"'), eq + 1);
-        if (q1 < 0)
+        const qsizetype q1 = next(d, eq + 1, n, u'"');
+        if (q1 == n)
             break;
-        const qsizetype q2 = tag.indexOf(QLatin1Char('"'), q1 + 1);
-        if (q2 < 0)
+        const qsizetype q2 = next(d, q1 + 1, n, u'"');
+        if (q2 == n)
             break;
         node->AddAttribute(names.Get(tag.mid(p, eq - p).trimmed()), tag.mid(q1 + 1, q2 - q1 - 1).toString());
         p = q2 + 1;
@@ -296,7 +312,8 @@ void TqibXMLTree::SetText(const QString& text)
         }
         takeText(all.mid(p, lt - p));
         p = lt;
-        if (all.mid(p, 9).compare(QLatin1String("<![CDATA["), Qt::CaseInsensitive) == 0) {
+        if (p + 1 < n && all[p + 1] == u'!' &&
+            all.mid(p, 9).compare(QLatin1String("<![CDATA["), Qt::CaseInsensitive) == 0) {
             qsizetype end = all.indexOf(QLatin1String("]]>"), p + 1);
             const bool closed = end >= 0;
             if (!closed)
