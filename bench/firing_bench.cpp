@@ -3,37 +3,13 @@
 // operation (which must stay 0), and the cost of rebuilding the arc lists.
 #include <benchmark/benchmark.h>
 #include <cstdlib>
-#include <new>
 
+#include "allocation_counter.h"
 #include "formula/formula.h"
 #include "model/arcs.h"
 #include "model/designer.h"
 #include "model/places.h"
 #include "model/transitions.h"
-
-namespace {
-long g_allocations = 0;
-bool g_counting = false;
-} // namespace
-
-void* operator new(std::size_t size)
-{
-    if (g_counting)
-        ++g_allocations;
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-
-void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-
-void operator delete(void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
 
 namespace {
 

@@ -382,6 +382,46 @@ void inhibitorTest(TBuilder& b)
     b.Arc<TclsLinkTest>(open, startWrite);
 }
 
+// Two groups joined by one shared transition, labelled for the tensorial construction.
+void twoGroups(TBuilder& b)
+{
+    b.Text(40, 20, QStringLiteral("Two groups joined by one shared transition"), 14, true);
+    b.Text(40, 46,
+           QStringLiteral("Every place, transition and arc carries its group label (g1, g2); 'hand over' is "
+                          "shared (s1-2)."));
+    b.Text(40, 62,
+           QStringLiteral("Build the reachability graph with 'Tenzorial': each group's graph is built alone, "
+                          "then the two are combined."));
+    b.Frame(30, 100, 380, 320, QStringLiteral("Group 1 (g1): producer with a store of two"));
+    b.Frame(510, 100, 240, 320, QStringLiteral("Group 2 (g2): consumer"));
+
+    auto* ready = b.Place(100, 160, QStringLiteral("ready"), 1, Left);
+    auto* produce = b.Timed(100, 250, QStringLiteral("produce (2)"), QStringLiteral("2"), Left);
+    auto* made = b.Place(100, 340, QStringLiteral("made"), 0, Left);
+    auto* put = b.Timed(220, 340, QStringLiteral("put (5)"), QStringLiteral("5"), Below, 90);
+    auto* full = b.Place(340, 340, QStringLiteral("store full"), 0, Below);
+    auto* space = b.Place(340, 160, QStringLiteral("store free"), 2, Above);
+    auto* handOver = b.Timed(460, 250, QStringLiteral("hand over (3)"), QStringLiteral("3"), Above, 90);
+    auto* waiting = b.Place(580, 160, QStringLiteral("waiting"), 1, Above);
+    auto* consume = b.Timed(680, 250, QStringLiteral("consume (1)"), QStringLiteral("1"), Below, 90);
+    auto* has = b.Place(580, 340, QStringLiteral("has item"), 0, Below);
+
+    const QString g1 = QStringLiteral("g1"), g2 = QStringLiteral("g2");
+    QList<TQRVObject*> group1{ready, produce, made, put, full, space};
+    group1 << b.Arc<TclsLinkNormal>(ready, produce) << b.Arc<TclsLinkNormal>(produce, made)
+           << b.Arc<TclsLinkNormal>(made, put) << b.Arc<TclsLinkNormal>(space, put)
+           << b.Arc<TclsLinkNormal>(put, ready, QString(), {{220, 160}}) << b.Arc<TclsLinkNormal>(put, full)
+           << b.Arc<TclsLinkNormal>(full, handOver) << b.Arc<TclsLinkNormal>(handOver, space);
+    QList<TQRVObject*> group2{waiting, consume, has};
+    group2 << b.Arc<TclsLinkNormal>(waiting, handOver) << b.Arc<TclsLinkNormal>(handOver, has)
+           << b.Arc<TclsLinkNormal>(has, consume) << b.Arc<TclsLinkNormal>(consume, waiting);
+    for (TQRVObject* o : group1)
+        o->SetGroupDirect(g1);
+    for (TQRVObject* o : group2)
+        o->SetGroupDirect(g2);
+    handOver->SetGroupDirect(QStringLiteral("s1-2"));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -405,6 +445,7 @@ int main(int argc, char** argv)
         {"unbounded.pn2", unbounded},
         {"hybrid-tank.pn2", hybrid},
         {"readers-writers.pn2", inhibitorTest},
+        {"two-groups.pn2", twoGroups},
     };
     int status = 0;
     for (const auto& e : examples) {

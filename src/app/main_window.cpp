@@ -32,6 +32,7 @@
 #include "model/designer.h"
 #include "netfile/net_file.h"
 #include "reach/reachability_window.h"
+#include "simulation/simulation_window.h"
 #include "structural/invariants_window.h"
 
 namespace {
@@ -233,7 +234,8 @@ void TfmMain::buildToolPanel()
             &QAction::triggered, this, &TfmMain::Open);
     connect(addButton(QStringLiteral("Save"), QStyle::SP_DialogSaveButton, "btSave"), &QAction::triggered,
             this, &TfmMain::Save);
-    addButton(QStringLiteral("Simulate"), QStyle::SP_MediaPlay, "btSimulate")->setEnabled(false);
+    connect(addButton(QStringLiteral("Simulate"), QStyle::SP_MediaPlay, "btSimulate"), &QAction::triggered,
+            this, &TfmMain::Simulate);
     m_toolPanel->addSeparator();
 
     auto* scaleLabel = new QLabel(QStringLiteral("Scale"), m_toolPanel);
@@ -309,6 +311,14 @@ void TfmMain::ReachabilityGraph()
     m_performanceMenu->setEnabled(window.Built());
     Action(QStringLiteral("actSteady"))->setEnabled(window.NoDeadMarking());
     m_designer.SetUpdating(false);
+    m_designer.Update();
+}
+
+void TfmMain::Simulate()
+{
+    TfmSimulation window(m_designer, this);
+    window.exec();
+    m_designer.SetSimulating(false);
     m_designer.Update();
 }
 

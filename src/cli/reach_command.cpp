@@ -12,6 +12,8 @@ namespace {
 const char* const kUsage =
     "Usage: quorvane-cli reach NET [-o FILE.rag | -o -] [--limit N] [--no-reset] [--no-omega]\n"
     "                          [--priority] [--remove-unsteady] [--balance] [--behaviour]\n"
+    "       quorvane-cli reach NET --tensorial [-o FILE.rag | -o -] [--limit N] [--no-omega]\n"
+    "                          [--balance] [--behaviour]\n"
     "Builds the reachability graph of NET by the classical method and prints the number\n"
     "of markings and arcs and the time taken. -o writes the graph file (- for standard\n"
     "output). --limit N stops at N markings (1 to 2147483647, default 50000).\n"
@@ -20,7 +22,10 @@ const char* const kUsage =
     "--remove-unsteady computes the weights of immediate transitions and removes the\n"
     "unsteady markings (it implies --priority), --balance records the enabled\n"
     "continuous transitions, --behaviour prints the behavioural properties and the\n"
-    "transition counters.\n";
+    "transition counters.\n"
+    "--tensorial builds the graph of each group of the net (the elements' group labels\n"
+    "g1, g2, ..., and s1-2, ... for transitions two groups share) and combines them; the\n"
+    "graph is written in full, without priorities, and the net keeps its marking.\n";
 
 int runReach(const QStringList& args, TCliContext& ctx)
 {
@@ -36,6 +41,7 @@ int runReach(const QStringList& args, TCliContext& ctx)
     settings.RemoveUnsteady = a.TakeFlag(QStringLiteral("--remove-unsteady"));
     settings.BalanceCalculation = a.TakeFlag(QStringLiteral("--balance"));
     const bool behaviour = a.TakeFlag(QStringLiteral("--behaviour"));
+    const bool tensorial = a.TakeFlag(QStringLiteral("--tensorial"));
     if (!error.isEmpty() || !a.UnknownOption().isEmpty() || a.Positional().size() != 1 ||
         (toFile && output.isEmpty())) {
         ctx.err << (error.isEmpty() ? (a.UnknownOption().isEmpty()
@@ -56,6 +62,11 @@ int runReach(const QStringList& args, TCliContext& ctx)
         }
         settings.Limit = limit;
     }
+    if (tensorial && (settings.PriorityMode || settings.RemoveUnsteady)) {
+        ctx.err << "quorvane-cli reach: the tensorial construction has no priority mode and keeps unsteady "
+                   "markings; leave out --priority and --remove-unsteady\n";
+        return exitUsage;
+    }
     if (settings.RemoveUnsteady)
         settings.PriorityMode = true;
 
@@ -68,7 +79,7 @@ int runReach(const QStringList& args, TCliContext& ctx)
     engine.SetProgress(&progress);
     engine.SetNet(&net);
     engine.Settings = settings;
-    const bool built = engine.BuildClassical();
+    const bool built = tensorial ? engine.BuildTensorial() : engine.BuildClassical();
     ctx.err.flush();
     if (!built) {
         if (engine.Stopped())

@@ -147,6 +147,9 @@ public:
     // ---- the build ------------------------------------------------------------------------
     // The whole classical build. True when the graph was built.
     bool BuildClassical();
+    // The tensorial build: the graph of each group of the net, combined
+    // group by group (tensorial_build.cpp). True when the graph was built.
+    bool BuildTensorial();
     // A new store over the net with the initial marking. False (after the
     // message) when the net cannot be analysed.
     bool PrepareBuild();
@@ -192,6 +195,7 @@ public:
     TMark CreateMarkingFromNet(QString* error = nullptr) const;
 
 private:
+    friend class TTensorialBuild;
     template <class Run> bool expandPassWith(Run& run);
     template <class Run> void collectEnabledWith(Run& run, bool priorityMode);
     template <class Run> void computeProbabilitiesWith(Run& run);

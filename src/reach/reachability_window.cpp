@@ -613,10 +613,6 @@ void TfmAnalyze_1::BuildGraph()
 {
     if (m_busy || m_animating)
         return;
-    if (m_tenzorial->isChecked()) {
-        message(QStringLiteral("The tensorial construction is not available yet. Choose \"Classical\"."));
-        return;
-    }
     if (m_netMarking.empty())
         for (TQRVObject* o : m_designer.ObjectList())
             if (auto* place = qobject_cast<TclsNode*>(o))
@@ -630,11 +626,17 @@ void TfmAnalyze_1::BuildGraph()
     m_pages->setCurrentIndex(pgControls);
     // The lists forget the old store before the build replaces it.
     clearResults();
+    const bool tensorial = m_tenzorial->isChecked();
+    if (tensorial) {
+        // A tensorial graph has no priorities and keeps its unsteady markings.
+        m_priority->setChecked(false);
+        m_removeUnsteady->setChecked(false);
+    }
     m_engine.Settings = Settings();
 
     TProgress progress(*this);
     m_engine.SetProgress(&progress);
-    const bool built = m_engine.BuildClassical();
+    const bool built = tensorial ? m_engine.BuildTensorial() : m_engine.BuildClassical();
     const qint64 elapsed = built ? m_engine.ElapsedMs() : clock.elapsed();
     m_engine.SetProgress(nullptr);
 

@@ -106,3 +106,29 @@ TEST(CliReach, BadUsageAndBadNets)
     EXPECT_TRUE(r.Err.contains("\"pA\"")) << r.Err.toStdString();
     EXPECT_FALSE(QFile::exists(dir.filePath("bad.rag")));
 }
+
+TEST(CliReach, TensorialBuildsTheGroupsGraphAndSaysWhatItNeeds)
+{
+    QTemporaryDir dir;
+    const QString net = ExamplesDir() + "/two-groups.pn2";
+    const QString classical = dir.filePath("classical.rag");
+    const QString tensorial = dir.filePath("tensorial.rag");
+    ASSERT_EQ(runCli({"reach", net, "-o", classical}).Status, 0);
+    TRun r = runCli({"reach", net, "--tensorial", "-o", tensorial, "--limit", "1000", "--behaviour"});
+    ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
+    EXPECT_TRUE(r.Out.startsWith("Markings: 12\nArcs: 20\nTime: ")) << r.Out.toStdString();
+    EXPECT_TRUE(r.Out.contains("The Net works in Steady Mode !")) << r.Out.toStdString();
+    QFile a(classical), b(tensorial);
+    ASSERT_TRUE(a.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(b.open(QIODevice::ReadOnly));
+    EXPECT_EQ(b.readAll(), a.readAll());
+
+    // Settings the construction has not.
+    r = runCli({"reach", net, "--tensorial", "--remove-unsteady"});
+    EXPECT_EQ(r.Status, 2);
+    EXPECT_TRUE(r.Err.contains("--remove-unsteady")) << r.Err.toStdString();
+    // A net without group labels.
+    r = runCli({"reach", saveNet(dir, false), "--tensorial"});
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_TRUE(r.Err.contains("Group Index is incorrect !")) << r.Err.toStdString();
+}

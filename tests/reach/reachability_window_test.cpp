@@ -533,7 +533,43 @@ TEST(ReachabilityWindow, SaveGraphWritesTheNameAsTypedAndReportsFailures)
     EXPECT_EQ(t.Messages, QStringList{"Error saving graph"});
 }
 
-TEST(ReachabilityWindow, TheTensorialChoiceSaysItIsNotAvailableYet)
+TEST(ReachabilityWindow, TheTensorialChoiceBuildsTheGroupsGraphAndSwitchesItsSettings)
+{
+    TTestDesigner d;
+    loadExample(d, "two-groups.pn2");
+    const QString before = NetToText(d);
+    TWindow t(d);
+    child<QRadioButton>(t.W, "rbTenzorial")->setChecked(true);
+    child<QCheckBox>(t.W, "cbRemoveUnsteady")->setChecked(true); // checks priority mode too
+    QFile::remove(CurrentGraphFile());
+    t.build();
+
+    EXPECT_TRUE(t.Messages.isEmpty()) << t.Messages.join('\n').toStdString();
+    ASSERT_TRUE(t.W.Built());
+    EXPECT_FALSE(child<QCheckBox>(t.W, "cbPriority")->isChecked());
+    EXPECT_FALSE(child<QCheckBox>(t.W, "cbRemoveUnsteady")->isChecked());
+    EXPECT_EQ(labelText(t.W, "lbStatus"), "Prepare statistics !");
+    // The graph of the classical build, in full.
+    TReachSettings classical = t.W.Settings();
+    EXPECT_EQ(readFile(CurrentGraphFile()), engineGraph("two-groups.pn2", classical));
+    EXPECT_EQ(t.W.GraphList()->model()->rowCount(), 12);
+    EXPECT_EQ(labelText(t.W, "lbTotalMarkings"), "12");
+    EXPECT_EQ(labelText(t.W, "lbSteadyMarkings"), "n/a");
+    EXPECT_EQ(labelText(t.W, "lbTotalPositions"), "6");
+    EXPECT_EQ(t.W.Pages()->currentIndex(), TfmAnalyze_1::pgGraph);
+    for (const char* b : {"btBuild", "btAnalyse", "btSave", "btClose"})
+        EXPECT_TRUE(button(t.W, b)->isEnabled()) << b;
+    EXPECT_FALSE(d.Updating());
+    // Stepping works on the combined graph; the net shows the marking stepped to.
+    t.W.SelectMarking(1);
+    EXPECT_EQ(netValues(d, *t.W.Engine().Store()), storeValues(*t.W.Engine().Store(), 1));
+    button(t.W, "btAnalyse")->click();
+    EXPECT_TRUE(child<QPlainTextEdit>(t.W, "meBehaviour")->toPlainText().contains("The Net Is Active"));
+    t.W.reject();
+    EXPECT_EQ(NetToText(d), before) << "the initial marking is back on closing";
+}
+
+TEST(ReachabilityWindow, TheTensorialChoiceExplainsWhatItNeeds)
 {
     TTestDesigner d;
     twoPlaceNet(d, true);
@@ -541,9 +577,19 @@ TEST(ReachabilityWindow, TheTensorialChoiceSaysItIsNotAvailableYet)
     child<QRadioButton>(t.W, "rbTenzorial")->setChecked(true);
     t.build();
     ASSERT_EQ(t.Messages.size(), 1);
-    EXPECT_TRUE(t.Messages[0].contains("not available yet"));
+    EXPECT_TRUE(t.Messages[0].startsWith("Group Index is incorrect !\n")) << t.Messages[0].toStdString();
     EXPECT_FALSE(t.W.Built());
     EXPECT_EQ(t.W.Engine().Store(), nullptr);
+    EXPECT_FALSE(button(t.W, "btSave")->isEnabled());
+    EXPECT_TRUE(button(t.W, "btBuild")->isEnabled());
+
+    for (TQRVObject* o : d.ObjectList())
+        o->SetGroupDirect("g1");
+    t.Messages.clear();
+    t.build();
+    ASSERT_EQ(t.Messages.size(), 1);
+    EXPECT_TRUE(t.Messages[0].startsWith("The tensorial construction needs groups 1 and 2"));
+    EXPECT_FALSE(t.W.Built());
 }
 
 TEST(ReachabilityWindow, TheMainWindowsPerformanceEntriesFollowTheGraph)
