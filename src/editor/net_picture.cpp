@@ -77,6 +77,8 @@ QImage NetImage(TQRVDesigner& designer, double scale)
     TViewOverride view(designer, scale);
     const QSize size = extentAt(designer, scale);
     QImage image(size, QImage::Format_RGB32);
+    if (image.isNull())
+        return image; // more pixels than a bitmap can hold
     image.fill(Qt::white);
     QPainter painter(&image);
     designer.DrawObjects(painter);
@@ -114,6 +116,10 @@ QString ExportNetPicture(TQRVDesigner& designer, const QString& fileName, double
         bytes = NetSvg(designer, scale);
     } else if (suffix == QLatin1String("png") || suffix == QLatin1String("bmp")) {
         const QImage image = NetImage(designer, scale);
+        if (image.isNull())
+            return QStringLiteral("Cannot make the picture for %1: the net is too large for a bitmap at "
+                                  "this scale; export it as .svg or at a smaller scale.")
+                .arg(QFileInfo(fileName).fileName());
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
         if (!image.save(&buffer, suffix == QLatin1String("png") ? "PNG" : "BMP"))

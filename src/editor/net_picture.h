@@ -16,6 +16,7 @@ QSize NetPictureSize(TQRVDesigner& designer, double scale);
 // the drawing surface draws it; the view's own scale and scroll are restored.
 void RenderNet(TQRVDesigner& designer, QPainter& painter, double scale);
 
+// A null image when the net at `scale` has more pixels than a bitmap can hold.
 QImage NetImage(TQRVDesigner& designer, double scale);
 QByteArray NetSvg(TQRVDesigner& designer, double scale);
 

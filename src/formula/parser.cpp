@@ -524,15 +524,19 @@ void TRxMathParser::SetExpression(const QString& text)
         return;
     // A net holds thousands of formulas with the same few texts ("RefV" above
     // all): the program of the text compiled last is copied, not compiled again.
+    // The formula changes only once nothing can fail any more, so that
+    // running out of memory leaves it whole.
     static QString lastText;
     static std::unique_ptr<TRxProgram> lastProgram;
+    std::unique_ptr<TRxProgram> program;
     if (lastProgram && text == lastText) {
-        m_program = std::make_unique<TRxProgram>(*lastProgram);
+        program = std::make_unique<TRxProgram>(*lastProgram);
     } else {
-        m_program = Compile(text);
-        lastProgram = std::make_unique<TRxProgram>(*m_program);
+        program = Compile(text);
+        lastProgram = std::make_unique<TRxProgram>(*program);
         lastText = text;
     }
+    m_program = std::move(program);
     m_expression = text;
     ++m_serial;
 }

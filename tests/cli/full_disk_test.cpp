@@ -26,6 +26,7 @@ TEST(CliFullDisk, EveryWrittenFileKindFailsWithExitOneAndKeepsTheOldFile)
         {"old.svg", {"export", net, "-o"}},
         {"old.png", {"export", net, "-o"}},
         {"old.bmp", {"export", net, "-o"}},
+        {"old.csv", {"simulate", cycle, "--firings", "100", "--csv"}},
     };
     const QByteArray previous = "the file before\r\n";
     for (const auto& c : cases) {
@@ -44,5 +45,5 @@ TEST(CliFullDisk, EveryWrittenFileKindFailsWithExitOneAndKeepsTheOldFile)
         EXPECT_EQ(r.Status, 0) << c.target << " " << r.Err.toStdString();
         EXPECT_GT(ReadFileBytes(target).size(), 200) << c.target;
     }
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 7) << "nothing is left beside the targets";
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 8) << "nothing is left beside the targets";
 }

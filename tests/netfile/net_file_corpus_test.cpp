@@ -251,7 +251,8 @@ TEST(NetFileCorpus, MutantsAreRefusedOrReadToAFixedPoint)
         ASSERT_FALSE(valid.isEmpty()) << file.toStdString();
         TTestDesigner attempt;
         ASSERT_EQ(NetFromText(attempt, QString::fromLatin1(valid)), "");
-        const QString before = NetToText(attempt);
+        // What the net holds: the last mutant read.
+        QString before = NetToText(attempt);
         for (int round = 0; round < kMutantsPerFile; ++round) {
             QByteArray text = valid;
             const int edits = 1 + static_cast<int>(below(4));
@@ -305,7 +306,7 @@ TEST(NetFileCorpus, MutantsAreRefusedOrReadToAFixedPoint)
             ASSERT_EQ(NetFromText(again, first), "") << file.toStdString() << " " << round;
             EXPECT_EQ(NetToText(again), first) << file.toStdString() << " " << round << "\n"
                                                << TqibXMLTree::Decode(text).toStdString();
-            ASSERT_EQ(NetFromText(attempt, before), "");
+            before = first;
             if (HasFailure())
                 return;
         }
