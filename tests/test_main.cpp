@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QLocale>
+#include <QTemporaryDir>
 
 #include <clocale>
 
@@ -17,6 +18,7 @@ using TTestApplication = QGuiApplication;
 #include <unistd.h>
 
 #include "model/class_registry.h"
+#include "reach/current_graph.h"
 
 int main(int argc, char** argv)
 {
@@ -34,5 +36,9 @@ int main(int argc, char** argv)
     // As the program does: after the application object set the locale.
     std::setlocale(LC_NUMERIC, "C");
     RegisterStandardClasses();
+    // Test cases run as parallel processes: each keeps its graph to itself.
+    QTemporaryDir graphFolder;
+    if (graphFolder.isValid())
+        SetCurrentGraphFolder(graphFolder.path());
     return RUN_ALL_TESTS();
 }

@@ -31,6 +31,7 @@
 #include "model/class_registry.h"
 #include "model/designer.h"
 #include "netfile/net_file.h"
+#include "performance/steady_window.h"
 #include "reach/reachability_window.h"
 #include "simulation/simulation_window.h"
 #include "structural/invariants_window.h"
@@ -193,12 +194,9 @@ void TfmMain::buildMenus()
     m_performanceMenu = analysis->addMenu(QStringLiteral("Performance analysis"));
     m_performanceMenu->setObjectName(QStringLiteral("mnPerformance"));
     m_performanceMenu->setEnabled(false);
-    // The steady-state window is still to come: the entry follows the
-    // reachability window's verdict but only says so when chosen.
     connect(
         addCommand(m_performanceMenu, QStringLiteral("Steady Analysis"), "actSteady", QKeySequence(), false),
-        &QAction::triggered, this,
-        [this] { showInformation(QStringLiteral("The steady-state analysis is not available yet.")); });
+        &QAction::triggered, this, &TfmMain::SteadyAnalysis);
     addCommand(m_performanceMenu, QStringLiteral("Transient Analysis"), "actTransient", QKeySequence(),
                false);
 
@@ -310,6 +308,16 @@ void TfmMain::ReachabilityGraph()
     // state needs a graph without dead markings.
     m_performanceMenu->setEnabled(window.Built());
     Action(QStringLiteral("actSteady"))->setEnabled(window.NoDeadMarking());
+    m_designer.SetUpdating(false);
+    m_designer.Update();
+}
+
+void TfmMain::SteadyAnalysis()
+{
+    TStohAnalyze window(m_designer, QString(), this);
+    if (AutoAnswer != 0)
+        window.MessageHook = [this](const QString& text) { m_designer.ShowError(text); };
+    window.exec();
     m_designer.SetUpdating(false);
     m_designer.Update();
 }

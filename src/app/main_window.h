@@ -55,6 +55,8 @@ public:
     // Analysis, Reachability graph: the reachability-graph window, modal;
     // when it closes, the performance analyses follow what it built.
     void ReachabilityGraph();
+    // Analysis, Performance analysis, Steady Analysis.
+    void SteadyAnalysis();
     // The "Simulate" tool button: the simulation window, modal.
     void Simulate();
     // Moves the scale box `steps` entries, keeping the point under `anchor`.

@@ -7,7 +7,18 @@
 
 namespace {
 const QString kCurrentGraph = QStringLiteral("current.rag");
+
+QString& ChosenFolder()
+{
+    static QString folder;
+    return folder;
+}
 } // namespace
+
+void SetCurrentGraphFolder(const QString& folder)
+{
+    ChosenFolder() = folder;
+}
 
 QString CurrentGraphFileIn(const QString& programDir)
 {
@@ -23,5 +34,7 @@ QString CurrentGraphFileIn(const QString& programDir)
 
 QString CurrentGraphFile()
 {
+    if (!ChosenFolder().isEmpty())
+        return QDir(ChosenFolder()).filePath(kCurrentGraph);
     return CurrentGraphFileIn(QCoreApplication::applicationDirPath());
 }

@@ -11,3 +11,8 @@ QString CurrentGraphFileIn(const QString& programDir);
 
 // The path of "current.rag" for the running program.
 QString CurrentGraphFile();
+
+// Keeps "current.rag" in `folder` from now on (an empty folder restores the
+// program's own choice). Test programs running side by side each take their
+// own folder, so that one build never overwrites another's graph.
+void SetCurrentGraphFolder(const QString& folder);

@@ -1,0 +1,387 @@
+// quorvane-cli steady: the stationary probabilities of a net's chain and the
+// values computed from them, at one point or over a sweep of one or two arguments.
+#include <QElapsedTimer>
+
+#include <cmath>
+
+#include "cli/cli_command.h"
+#include "cli/console_progress.h"
+#include "model/designer.h"
+#include "model/numbers.h"
+#include "model/safe_save.h"
+#include "model/transitions.h"
+#include "performance/calc_engine.h"
+#include "performance/perf_listing.h"
+
+namespace {
+
+const char* const kUsage =
+    "Usage: quorvane-cli steady NET [--graph FILE.rag] [--measure SPEC]...\n"
+    "                           [--sweep ARG=INITIAL:FINAL:STEPS [--sweep ARG=...]]\n"
+    "                           [--method gauss|seidel|iterative] [--precision P] [--iterations N]\n"
+    "                           [--limit N] [--priority] [--remove-unsteady | --keep-unsteady]\n"
+    "                           [--no-omega] [--listing FILE.txt] [--csv FILE.csv]\n"
+    "Solves the continuous-time Markov chain of NET's tangible markings for its\n"
+    "stationary probabilities and prints the values asked for.\n"
+    "The graph is built in memory as 'reach' builds it (--limit N markings, default\n"
+    "10000000; --priority, --no-omega as there), or read from a graph file with --graph.\n"
+    "When the net has immediate transitions its unsteady markings are removed unless\n"
+    "--keep-unsteady is given.\n"
+    "SPEC: tokens:P  inflow:P  staytime:P  cost:P  rate:T  freq:T  prob:FORMULA\n"
+    "      probcost:FORMULA   (P* every place, T* every transition; default: tokens:P*\n"
+    "      and rate:T*).\n"
+    "ARG: an argument's own text, Lm3 (the rate of t3) or M(p2) (the initial tokens of\n"
+    "p2, every whole number from INITIAL to FINAL; STEPS may be left out).\n"
+    "--method: gauss (exact), seidel (falls back to gauss), iterative (large chains).\n"
+    "Without it Gauss solves chains of up to 2000 markings, the iterative method larger ones.\n"
+    "--precision: Seidel's precision (default 0.000001) or the iterative method's\n"
+    "relative residual ||pi Q||_1 / (max|q_ii| ||pi||_1) (default 1e-10).\n"
+    "--iterations: Seidel's budget of sweeps (default 100), the iterative method's\n"
+    "(default 100000).\n"
+    "Without a sweep one line per value: its description, a tab, its value. With a\n"
+    "sweep the listing (or --listing FILE); --csv writes every value at full precision.\n";
+
+struct TKindSpec
+{
+    const char* Name;
+    TValueKind Kind;
+};
+const TKindSpec kKinds[] = {
+    {"tokens", vkTokens}, {"inflow", vkInflow}, {"staytime", vkStayTime},     {"cost", vkCost},
+    {"rate", vkRate},     {"freq", vkFreq},     {"prob", vkMacroProbability}, {"probcost", vkMacroCost},
+};
+
+QString seconds(qint64 ms)
+{
+    return QString::number(static_cast<double>(ms) / 1000.0, 'f', 3) + QStringLiteral(" s");
+}
+
+bool parseSweep(const QString& text, const TCalcEngine& engine, TSweepArgument& arg, QString& error)
+{
+    const int eq = text.lastIndexOf(QLatin1Char('='));
+    if (eq <= 0) {
+        error = QStringLiteral("a sweep reads ARG=INITIAL:FINAL:STEPS, not \"%1\"").arg(text);
+        return false;
+    }
+    arg.Text = text.left(eq);
+    if (arg.Text == QLatin1String("None") || !engine.ArgumentTexts().contains(arg.Text)) {
+        error = QStringLiteral("\"%1\" is not an argument of this net; they are: %2")
+                    .arg(arg.Text, engine.ArgumentTexts().mid(1).join(QStringLiteral(", ")));
+        return false;
+    }
+    const QStringList parts = text.mid(eq + 1).split(QLatin1Char(':'));
+    const bool marking = engine.IsMarkingArgument(arg.Text);
+    if (parts.size() != 3 && !(marking && parts.size() == 2)) {
+        error = QStringLiteral("a sweep reads ARG=INITIAL:FINAL:STEPS, not \"%1\"").arg(text);
+        return false;
+    }
+    double v[3] = {0, 0, 0};
+    for (int k = 0; k < parts.size(); ++k) {
+        if (!ParseReal(parts[k], v[k]) || v[k] == 0 || !std::isfinite(v[k])) {
+            error = QStringLiteral("\"%1\" in the sweep \"%2\" must be a number other than 0")
+                        .arg(parts[k], text);
+            return false;
+        }
+    }
+    if (marking)
+        v[2] = v[1] - v[0] + 1;
+    arg.Count = std::max(2, static_cast<int>(std::lround(v[2])));
+    arg.Initial = v[0];
+    arg.Step = (v[1] - v[0]) / (arg.Count - 1);
+    return true;
+}
+
+int runSteady(const QStringList& args, TCliContext& ctx)
+{
+    TArgs a(args);
+    QString graphFile, method, precisionText, iterationsText, limitText, listing, csv, error, value;
+    QStringList measures, sweeps;
+    a.TakeOption(QStringLiteral("--graph"), graphFile, error);
+    while (error.isEmpty() && a.TakeOption(QStringLiteral("--measure"), value, error))
+        measures << value;
+    while (error.isEmpty() && a.TakeOption(QStringLiteral("--sweep"), value, error))
+        sweeps << value;
+    if (error.isEmpty())
+        a.TakeOption(QStringLiteral("--method"), method, error);
+    if (error.isEmpty())
+        a.TakeOption(QStringLiteral("--precision"), precisionText, error);
+    if (error.isEmpty())
+        a.TakeOption(QStringLiteral("--iterations"), iterationsText, error);
+    if (error.isEmpty())
+        a.TakeOption(QStringLiteral("--limit"), limitText, error);
+    if (error.isEmpty())
+        a.TakeOption(QStringLiteral("--listing"), listing, error);
+    if (error.isEmpty())
+        a.TakeOption(QStringLiteral("--csv"), csv, error);
+    const bool priority = a.TakeFlag(QStringLiteral("--priority"));
+    const bool removeUnsteady = a.TakeFlag(QStringLiteral("--remove-unsteady"));
+    const bool keepUnsteady = a.TakeFlag(QStringLiteral("--keep-unsteady"));
+    const bool noOmega = a.TakeFlag(QStringLiteral("--no-omega"));
+    const auto usage = [&](const QString& why) {
+        ctx.err << "quorvane-cli steady: " << why << "\n" << kUsage;
+        return exitUsage;
+    };
+    if (!error.isEmpty())
+        return usage(error);
+    if (!a.UnknownOption().isEmpty())
+        return usage(QStringLiteral("unknown option ") + a.UnknownOption());
+    if (a.Positional().size() != 1)
+        return usage(QStringLiteral("name one net"));
+    if (removeUnsteady && keepUnsteady)
+        return usage(QStringLiteral("--remove-unsteady and --keep-unsteady exclude each other"));
+    if (sweeps.size() > 2)
+        return usage(QStringLiteral("at most two sweeps"));
+
+    TSteadySettings solver;
+    bool methodGiven = !method.isEmpty();
+    if (method == QLatin1String("gauss"))
+        solver.Method = smGauss;
+    else if (method == QLatin1String("seidel"))
+        solver.Method = smSeidel;
+    else if (method == QLatin1String("iterative"))
+        solver.Method = smIterative;
+    else if (methodGiven)
+        return usage(QStringLiteral("the method is gauss, seidel or iterative"));
+    if (!precisionText.isEmpty()) {
+        double p = 0;
+        if (!ParseReal(precisionText, p) || !(p > 0) || p >= 1)
+            return usage(QStringLiteral("the precision must be a number between 0 and 1"));
+        solver.Precision = p;
+        solver.Tolerance = p;
+    }
+    if (!iterationsText.isEmpty()) {
+        int n = 0;
+        if (!ParseInteger(iterationsText, n) || n < 1)
+            return usage(QStringLiteral("the iterations must be a whole number from 1 on"));
+        solver.Iterations = n;
+        solver.MaxSweeps = n;
+    }
+    TReachSettings builder;
+    builder.Limit = 10000000;
+    if (!limitText.isEmpty()) {
+        bool ok = false;
+        const qint64 limit = limitText.toLongLong(&ok);
+        if (!ok || limit < 1 || limit > 2147483647)
+            return usage(QStringLiteral("the markings' limit must be a whole number from 1 to 2147483647"));
+        builder.Limit = limit;
+    }
+    builder.UnboundedControl = !noOmega;
+    builder.PriorityMode = priority;
+
+    QElapsedTimer clock;
+    clock.start();
+    TQRVDesigner net;
+    if (!ReadCliNet(net, a.Positional().first(), ctx))
+        return exitBadInput;
+    bool immediate = false;
+    for (TQRVObject* o : net.ObjectList())
+        immediate = immediate || qobject_cast<TclsTransInstant*>(o);
+    builder.RemoveUnsteady = removeUnsteady || (immediate && !keepUnsteady);
+    if (builder.RemoveUnsteady)
+        builder.PriorityMode = true;
+    const qint64 readMs = clock.restart();
+
+    TConsoleProgress progress;
+    TCalcEngine engine(&net);
+    engine.SetProgress(&progress);
+    engine.Builder = builder;
+    engine.Solver = solver;
+    qint64 graphMs = 0;
+    if (!graphFile.isEmpty()) {
+        if (!engine.ReadGraphFile(graphFile)) {
+            ctx.err.flush();
+            ctx.err << (engine.LastError.isEmpty() ? QString::fromLatin1(ReachTexts::Aborted)
+                                                   : engine.LastError)
+                    << "\n";
+            return exitBadInput;
+        }
+        graphMs = clock.restart();
+        ctx.err << "Graph read from " << graphFile << " in " << seconds(graphMs) << "\n";
+    } else {
+        TReachEngine reach;
+        reach.SetProgress(&progress);
+        reach.SetNet(&net);
+        reach.Settings = builder;
+        const bool built = reach.BuildClassical();
+        ctx.err.flush();
+        if (!built) {
+            if (reach.Stopped())
+                ctx.err << ReachTexts::Aborted << "\n";
+            return exitBadInput;
+        }
+        if (!reach.RemovalComplete()) {
+            ctx.err << "The removal of unsteady markings did not complete.\n";
+            return exitBadInput;
+        }
+        if (reach.LimitReached()) {
+            ctx.err << GraphTexts::LimitExceeded << "\n";
+            return exitBadInput;
+        }
+        if (!engine.LoadGraph(*reach.Store(), reach.GraphMode() == rmReduced)) {
+            ctx.err << engine.LastError << "\n";
+            return exitBadInput;
+        }
+        graphMs = clock.restart();
+        ctx.err << "Graph built in " << seconds(graphMs) << "\n";
+    }
+    ctx.err << "Markings: " << engine.MarkingCount() << ", entries: " << engine.Markings.EntryCount() << "\n";
+    if (engine.HoldsUnsteadyMarkings())
+        ctx.err << "Warning: the graph holds unsteady markings; the weights of immediate transitions are "
+                   "taken as rates.\n";
+
+    // The values.
+    if (measures.isEmpty())
+        measures << QStringLiteral("tokens:P*") << QStringLiteral("rate:T*");
+    for (const QString& m : std::as_const(measures)) {
+        const int colon = m.indexOf(QLatin1Char(':'));
+        const QString kindName = m.left(colon);
+        const QString object = colon < 0 ? QString() : m.mid(colon + 1);
+        const TKindSpec* spec = nullptr;
+        for (const TKindSpec& k : kKinds)
+            if (kindName == QLatin1String(k.Name))
+                spec = &k;
+        if (!spec || object.isEmpty())
+            return usage(QStringLiteral("\"%1\" is not a value (SPEC)").arg(m));
+        const bool placeKind = spec->Kind <= vkCost;
+        const bool transKind = spec->Kind == vkRate || spec->Kind == vkFreq;
+        if (placeKind && object != QLatin1String("P*")) {
+            bool found = false;
+            for (const auto& p : std::as_const(engine.PlaceNames))
+                found = found || NameKey(p.first) == NameKey(object);
+            if (!found) {
+                ctx.err << "The graph has no place " << object << ".\n";
+                return exitBadInput;
+            }
+        }
+        if (transKind && object != QLatin1String("T*")) {
+            bool found = false;
+            for (const auto& t : std::as_const(engine.TransitionNames))
+                found = found || NameKey(t.first) == NameKey(object);
+            if (!found) {
+                ctx.err << "The net has no transition " << object << ".\n";
+                return exitBadInput;
+            }
+        }
+        if ((placeKind && object == QLatin1String("T*")) || (transKind && object == QLatin1String("P*")))
+            return usage(QStringLiteral("\"%1\" is not a value (SPEC)").arg(m));
+        engine.AddItems(QString::fromLatin1(KindTexts::All[spec->Kind]), object);
+    }
+
+    TSweepArgument arg1, arg2;
+    for (int s = 0; s < sweeps.size(); ++s) {
+        QString why;
+        if (!parseSweep(sweeps[s], engine, s == 0 ? arg1 : arg2, why))
+            return usage(why);
+    }
+    engine.RebuildFile.clear();
+
+    // Without a method: the exact elimination on small chains, where it is
+    // quickest; above that the factors of chains of nets grow far faster than
+    // the chain (bench/steady_bench), so the iterative method solves them.
+    if (!methodGiven) {
+        engine.Solver.Method = engine.MarkingCount() <= DenseGaussLimit ? smGauss : smIterative;
+        ctx.err << "Method: "
+                << (engine.Solver.Method == smGauss ? QStringLiteral("Gauss (exact)")
+                                                    : QString::fromLatin1(SolverTexts::IterativeName))
+                << "\n";
+    }
+
+    qint64 generatorMs = 0, solveMs = 0, measureMs = 0;
+    int points = 0;
+    engine.PointsLeft = [&](qint64) { ++points; };
+    TSweepOutcome outcome;
+    if (sweeps.isEmpty()) {
+        // One point: the same steps as a sweep, timed one by one.
+        engine.ResolveDependencies();
+        engine.Arg1Count = engine.Arg2Count = 1;
+        engine.Arg1Values.assign(1, 0.0);
+        engine.Arg2Values.assign(1, 0.0);
+        engine.Results.assign(static_cast<std::size_t>(engine.Items.size()), 0.0);
+        clock.restart();
+        bool ok = engine.BuildGenerator();
+        generatorMs = clock.restart();
+        if (ok) {
+            ok = engine.SolveSteadyState();
+            solveMs = clock.restart();
+            if (!ok) {
+                outcome.Kind = TSweepOutcome::Failed;
+                outcome.SolverFailed = true;
+                outcome.Message = engine.LastError;
+            } else {
+                ok = engine.ComputeMeasures(0, 0);
+                measureMs = clock.restart();
+            }
+        }
+        if (!ok && outcome.Kind == TSweepOutcome::Completed) {
+            outcome.Kind = engine.LastError.isEmpty() ? TSweepOutcome::Stopped : TSweepOutcome::Failed;
+            outcome.Message = engine.LastError;
+        }
+        engine.ResultsValid = ok;
+    } else {
+        outcome = engine.RunSweep(arg1, arg2);
+        solveMs = clock.restart();
+    }
+    ctx.err.flush();
+    const TSolveReport& report = engine.LastSolve();
+    if (outcome.Kind == TSweepOutcome::Stopped) {
+        ctx.err << ReachTexts::Aborted << "\n";
+        return exitBadInput;
+    }
+    if (outcome.Kind == TSweepOutcome::Failed) {
+        if (outcome.SolverFailed)
+            ctx.err << PerfTexts::CouldNotSolve << "\n";
+        if (!outcome.Message.isEmpty())
+            ctx.err << outcome.Message << "\n";
+        return exitBadInput;
+    }
+    ctx.err << "Non-zeros: " << engine.Generator.NonZeros() + engine.Generator.Size << "\n"
+            << "Solved by: " << report.Method << (report.FellBack ? " (Seidel did not converge)" : "")
+            << "\n";
+    if (report.Sweeps > 0)
+        ctx.err << "Iterations: " << report.Sweeps << "\n";
+    ctx.err << "Relative residual: " << QString::number(report.Residual, 'g', 3) << "\n";
+    if (sweeps.isEmpty())
+        ctx.err << "Time: reading the net " << seconds(readMs) << ", graph " << seconds(graphMs)
+                << ", generator " << seconds(generatorMs) << ", solution " << seconds(solveMs) << ", values "
+                << seconds(measureMs) << "\n";
+    else
+        ctx.err << "Time: reading the net " << seconds(readMs) << ", graph " << seconds(graphMs)
+                << ", sweep of " << points << " points " << seconds(solveMs) << "\n";
+    ctx.err.flush();
+
+    const QString text1 = sweeps.isEmpty() ? QStringLiteral("None") : arg1.Text;
+    const QString text2 = sweeps.size() < 2 ? QStringLiteral("None") : arg2.Text;
+    if (!csv.isEmpty()) {
+        const QString failure = SaveBytesSafely(csv, PerformanceCsv(engine, text1, text2));
+        if (!failure.isEmpty()) {
+            ctx.err << failure << "\n";
+            return exitBadInput;
+        }
+    }
+    if (sweeps.isEmpty()) {
+        for (int e = 0; e < engine.Items.size(); ++e)
+            if (engine.Items[e].Listed)
+                ctx.out << engine.Items[e].Description() << "\t" << ShortestNumber(engine.Result(0, 0, e))
+                        << "\n";
+    } else {
+        const QStringList lines = PerformanceListing(engine, text1, text2);
+        if (listing.isEmpty()) {
+            for (const QString& line : lines)
+                ctx.out << line << "\n";
+        } else {
+            const QString failure = SaveBytesSafely(
+                listing, (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8());
+            if (!failure.isEmpty()) {
+                ctx.err << failure << "\n";
+                return exitBadInput;
+            }
+        }
+    }
+    ctx.out.flush();
+    return exitOk;
+}
+
+const bool registered = RegisterCliCommand(
+    {"steady", "stationary probabilities and performance values, over sweeps", kUsage, runSteady});
+
+} // namespace

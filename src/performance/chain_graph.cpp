@@ -1,0 +1,763 @@
+#include "performance/chain_graph.h"
+
+#include <QFile>
+
+#include <charconv>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "model/numbers.h"
+#include "model/places.h"
+#include "model/progress.h"
+#include "reach/marking_store.h"
+
+namespace {
+
+// Labels by text: an open-addressing table over the label texts.
+class TLabelDict
+{
+public:
+    int FindOrAdd(std::string_view text)
+    {
+        if (m_slots.empty())
+            m_slots.assign(64, -1);
+        const quint64 h = hash(text);
+        std::size_t mask = m_slots.size() - 1;
+        for (std::size_t s = h & mask;; s = (s + 1) & mask) {
+            const qint32 id = m_slots[s];
+            if (id < 0) {
+                m_names.emplace_back(text);
+                m_hashes.push_back(h);
+                m_slots[s] = static_cast<qint32>(m_names.size() - 1);
+                if (m_names.size() * 2 > m_slots.size())
+                    grow();
+                return static_cast<int>(m_names.size() - 1);
+            }
+            if (m_hashes[static_cast<std::size_t>(id)] == h && m_names[static_cast<std::size_t>(id)] == text)
+                return id;
+        }
+    }
+    const std::vector<std::string>& Names() const { return m_names; }
+    void Clear()
+    {
+        m_names.clear();
+        m_hashes.clear();
+        m_slots.clear();
+    }
+
+private:
+    static quint64 hash(std::string_view text)
+    {
+        quint64 h = 1469598103934665603ull;
+        for (unsigned char c : text)
+            h = (h ^ c) * 1099511628211ull;
+        return h ^ (h >> 29);
+    }
+    void grow()
+    {
+        std::vector<qint32> slots(m_slots.size() * 2, -1);
+        const std::size_t mask = slots.size() - 1;
+        for (std::size_t id = 0; id < m_names.size(); ++id) {
+            std::size_t s = m_hashes[id] & mask;
+            while (slots[s] >= 0)
+                s = (s + 1) & mask;
+            slots[s] = static_cast<qint32>(id);
+        }
+        m_slots.swap(slots);
+    }
+
+    std::vector<std::string> m_names;
+    std::vector<quint64> m_hashes;
+    std::vector<qint32> m_slots;
+};
+
+// What one thread read from its share of a block of lines.
+struct TPartial
+{
+    std::vector<qint32> Tokens;
+    std::vector<qint32> EntryCount; // per marking
+    std::vector<qint32> Targets;
+    std::vector<qint32> Labels;      // local label numbers
+    std::vector<double> Multipliers; // per entry, 1 where the line has none
+    bool AnyMultiplier = false;
+    TLabelDict Dict;              // local labels, kept from block to block
+    std::vector<qint32> ToGlobal; // local label number -> graph label number
+    qint64 Lines = 0;
+    qint64 ErrorLine = -1; // local line of the error or dead marking
+    QString Error;
+    bool Dead = false;
+    bool Limit = false;
+    qint64 Totally = -1;
+
+    void ClearBlock()
+    {
+        Tokens.clear();
+        EntryCount.clear();
+        Targets.clear();
+        Labels.clear();
+        Multipliers.clear();
+        AnyMultiplier = false;
+        Lines = 0;
+        ErrorLine = -1;
+        Error.clear();
+        Dead = false;
+        Limit = false;
+        Totally = -1;
+    }
+};
+
+bool contains(std::string_view line, std::string_view what)
+{
+    return line.find(what) != std::string_view::npos;
+}
+
+QString quoted(std::string_view text)
+{
+    return QLatin1Char('"') + QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())) +
+           QLatin1Char('"');
+}
+
+// A whole number of at most nine digits, or -1.
+qint64 parseCount(std::string_view text)
+{
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+    if (text.empty() || text.size() > 10)
+        return -1;
+    qint64 v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return -1;
+        v = v * 10 + (c - '0');
+    }
+    return v;
+}
+
+// The line shape every marking line has: "M" digits " = [".
+bool looksLikeMarking(std::string_view line)
+{
+    if (line.size() < 6 || line[0] != 'M' || line[1] < '0' || line[1] > '9')
+        return false;
+    std::size_t i = 2;
+    while (i < line.size() && line[i] >= '0' && line[i] <= '9')
+        ++i;
+    return line.substr(i, 4) == " = [";
+}
+
+class TLineReader
+{
+public:
+    TLineReader(int placeCount, TPartial& out) : m_places(placeCount), m_out(out) {}
+
+    // False ends the reading (an error or a dead marking).
+    bool Line(std::string_view line)
+    {
+        ++m_out.Lines;
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (line.empty() || line.front() == ';')
+            return true;
+        if (!looksLikeMarking(line)) {
+            if (contains(line, "Totally")) {
+                const std::size_t eq = line.find('=');
+                const qint64 n = eq == std::string_view::npos || eq + 2 > line.size()
+                                     ? -1
+                                     : parseCount(line.substr(eq + 2));
+                if (n < 0)
+                    return fail(QStringLiteral("the number of markings is not a whole number: ") +
+                                quoted(line));
+                m_out.Totally = n;
+                return true;
+            }
+            if (contains(line, "Positions"))
+                return fail(QStringLiteral("the place list comes after the first marking"));
+            if (line.back() == '[') {
+                m_out.Dead = true;
+                m_out.ErrorLine = m_out.Lines;
+                return false;
+            }
+            if (!contains(line, "[")) {
+                if (contains(line, "!!!"))
+                    m_out.Limit = true;
+                return true;
+            }
+        } else if (line.back() == '[') {
+            m_out.Dead = true;
+            m_out.ErrorLine = m_out.Lines;
+            return false;
+        }
+        return marking(line);
+    }
+
+private:
+    bool fail(const QString& message)
+    {
+        m_out.Error = message;
+        m_out.ErrorLine = m_out.Lines;
+        return false;
+    }
+
+    bool marking(std::string_view line)
+    {
+        const std::size_t open = line.find('[');
+        const std::size_t close = line.find(']');
+        if (close == std::string_view::npos || close < open)
+            return fail(QStringLiteral("a marking line without its token list"));
+        // Token counts.
+        std::string_view tokens = line.substr(open + 1, close - open - 1);
+        int count = 0;
+        while (true) {
+            const std::size_t comma = tokens.find(',');
+            const std::string_view v = tokens.substr(0, comma);
+            qint64 value = 0;
+            bool ok = !v.empty() && v.size() <= 9;
+            for (char c : v) {
+                if (c < '0' || c > '9') {
+                    ok = false;
+                    break;
+                }
+                value = value * 10 + (c - '0');
+            }
+            if (!ok) {
+                if (v == "w")
+                    return fail(QStringLiteral("a place holds an unbounded token count (w): the chain has "
+                                               "infinitely many states and no steady state"));
+                return fail(quoted(v) + QStringLiteral(" is not a whole token count"));
+            }
+            m_out.Tokens.push_back(static_cast<qint32>(value));
+            ++count;
+            if (comma == std::string_view::npos)
+                break;
+            tokens.remove_prefix(comma + 1);
+        }
+        if (count != m_places) {
+            m_out.Tokens.resize(m_out.Tokens.size() - static_cast<std::size_t>(count));
+            return fail(
+                QStringLiteral("%1 token counts where the place list has %2").arg(count).arg(m_places));
+        }
+        // Successor entries, then the multipliers after two backslashes.
+        std::string_view rest = close + 3 <= line.size() ? line.substr(close + 3) : std::string_view();
+        std::string_view rates;
+        const std::size_t slashes = rest.find("\\\\");
+        const bool hasRates = slashes != std::string_view::npos;
+        if (hasRates) {
+            rates = rest.substr(slashes + 2);
+            rest = rest.substr(0, slashes);
+        }
+        int entries = 0;
+        while (!rest.empty()) {
+            const std::size_t semi = rest.find(';');
+            const std::string_view entry = rest.substr(0, semi);
+            rest = semi == std::string_view::npos ? std::string_view() : rest.substr(semi + 1);
+            const std::size_t gt = entry.find('>');
+            const qint64 target =
+                gt == std::string_view::npos || gt + 2 > entry.size() ? -1 : parseCount(entry.substr(gt + 2));
+            if (target < 0 || target > 2147483647 || gt == 0)
+                return failEntries(entries, QStringLiteral("the successor entry ") + quoted(entry) +
+                                                QStringLiteral(" does not read as NAME>M<number>"));
+            m_out.Targets.push_back(static_cast<qint32>(target));
+            const int local = m_out.Dict.FindOrAdd(entry.substr(0, gt));
+            m_out.Labels.push_back(local);
+            ++entries;
+        }
+        if (entries == 0) {
+            // Without successors the marking is dead, whichever form the line has.
+            m_out.Tokens.resize(m_out.Tokens.size() - static_cast<std::size_t>(m_places));
+            m_out.Dead = true;
+            m_out.ErrorLine = m_out.Lines;
+            return false;
+        }
+        int multipliers = 0;
+        if (hasRates) {
+            m_out.AnyMultiplier = true;
+            while (!rates.empty()) {
+                const std::size_t semi = rates.find(';');
+                const std::string_view text = rates.substr(0, semi);
+                rates = semi == std::string_view::npos ? std::string_view() : rates.substr(semi + 1);
+                double v = 0;
+                const auto r = std::from_chars(text.data(), text.data() + text.size(), v);
+                if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size() ||
+                    !std::isfinite(v) || v < 0)
+                    return failEntries(entries, quoted(text) + QStringLiteral(" is not a multiplier"));
+                if (multipliers < entries)
+                    m_out.Multipliers.push_back(v);
+                ++multipliers;
+            }
+            if (multipliers != entries) {
+                m_out.Multipliers.resize(m_out.Multipliers.size() -
+                                         static_cast<std::size_t>(std::min(multipliers, entries)));
+                return failEntries(
+                    entries,
+                    QStringLiteral("%1 multipliers for %2 successor entries").arg(multipliers).arg(entries));
+            }
+        } else {
+            m_out.Multipliers.insert(m_out.Multipliers.end(), static_cast<std::size_t>(entries), 1.0);
+        }
+        m_out.EntryCount.push_back(entries);
+        return true;
+    }
+
+    bool failEntries(int entries, const QString& message)
+    {
+        m_out.Targets.resize(m_out.Targets.size() - static_cast<std::size_t>(entries));
+        m_out.Labels.resize(m_out.Labels.size() - static_cast<std::size_t>(entries));
+        m_out.Tokens.resize(m_out.Tokens.size() - static_cast<std::size_t>(m_places));
+        return fail(message);
+    }
+
+    int m_places;
+    TPartial& m_out;
+};
+
+// Reads the lines of [begin, end) (whole lines) into `out`.
+void readLines(const char* begin, const char* end, int placeCount, TPartial& out)
+{
+    TLineReader reader(placeCount, out);
+    while (begin < end) {
+        const char* nl =
+            static_cast<const char*>(std::memchr(begin, '\n', static_cast<std::size_t>(end - begin)));
+        const char* stop = nl ? nl : end;
+        if (!reader.Line(std::string_view(begin, static_cast<std::size_t>(stop - begin))))
+            return;
+        begin = nl ? nl + 1 : end;
+    }
+}
+
+class TGraphAssembler
+{
+public:
+    TGraphAssembler(TChainGraph& graph) : m_graph(graph) {}
+
+    // Appends what a partial read; false (with the status) when it met an
+    // error or a dead marking.
+    bool Append(TPartial& p, qint64 firstLine, TGraphReadStatus& status)
+    {
+        for (std::size_t id = p.ToGlobal.size(); id < p.Dict.Names().size(); ++id) {
+            const std::string& name = p.Dict.Names()[id];
+            p.ToGlobal.push_back(m_labels.FindOrAdd(name));
+            if (static_cast<int>(m_labels.Names().size()) > m_graph.Labels.size())
+                m_graph.Labels << QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+        }
+        m_graph.Tokens.insert(m_graph.Tokens.end(), p.Tokens.begin(), p.Tokens.end());
+        qint64 at = m_graph.EntryStart.back();
+        for (qint32 c : p.EntryCount) {
+            at += c;
+            m_graph.EntryStart.push_back(at);
+        }
+        m_graph.EntryTarget.insert(m_graph.EntryTarget.end(), p.Targets.begin(), p.Targets.end());
+        for (qint32 l : p.Labels)
+            m_graph.EntryLabel.push_back(p.ToGlobal[static_cast<std::size_t>(l)]);
+        if (p.AnyMultiplier && !m_anyMultiplier) {
+            m_anyMultiplier = true;
+            m_graph.EntryMultiplier.assign(m_graph.EntryTarget.size() - p.Targets.size(), 1.0);
+        }
+        if (m_anyMultiplier)
+            m_graph.EntryMultiplier.insert(m_graph.EntryMultiplier.end(), p.Multipliers.begin(),
+                                           p.Multipliers.end());
+        m_graph.MarkingCount += static_cast<int>(p.EntryCount.size());
+        if (p.Totally >= 0)
+            Totally = p.Totally;
+        if (p.Limit)
+            Limit = true;
+        if (p.Dead) {
+            status.Result = grDeadMarking;
+            status.Message = QString::fromLatin1(GraphTexts::DeadMarkings);
+            return false;
+        }
+        if (!p.Error.isEmpty()) {
+            status.Result = grError;
+            status.Message = QStringLiteral("line %1: %2").arg(firstLine + p.ErrorLine).arg(p.Error);
+            return false;
+        }
+        return true;
+    }
+
+    void Reserve(qint64 entries, qint64 markings)
+    {
+        m_graph.EntryTarget.reserve(static_cast<std::size_t>(entries));
+        m_graph.EntryLabel.reserve(static_cast<std::size_t>(entries));
+        m_graph.EntryStart.reserve(static_cast<std::size_t>(markings) + 1);
+        m_graph.Tokens.reserve(static_cast<std::size_t>(markings) *
+                               static_cast<std::size_t>(m_graph.PlaceCount()));
+    }
+
+    qint64 Totally = -1;
+    bool Limit = false;
+
+private:
+    TChainGraph& m_graph;
+    TLabelDict m_labels;
+    bool m_anyMultiplier = false;
+};
+
+// Checks what can only be checked once everything was read.
+bool finishGraph(TChainGraph& graph, TGraphReadStatus& status)
+{
+    const qint32 n = graph.MarkingCount;
+    for (std::size_t e = 0; e < graph.EntryTarget.size(); ++e) {
+        if (graph.EntryTarget[e] >= n) {
+            int k = 0;
+            while (graph.EntryStart[static_cast<std::size_t>(k) + 1] <= static_cast<qint64>(e))
+                ++k;
+            status.Result = grError;
+            status.Message = QStringLiteral("marking M%1 leads to M%2, but the graph has %3 markings")
+                                 .arg(k)
+                                 .arg(graph.EntryTarget[e])
+                                 .arg(n);
+            return false;
+        }
+    }
+    if (!graph.EntryMultiplier.empty()) {
+        bool allOne = true;
+        for (double m : graph.EntryMultiplier)
+            allOne = allOne && m == 1.0;
+        if (allOne)
+            std::vector<double>().swap(graph.EntryMultiplier);
+    }
+    return true;
+}
+
+// The header lines (comments, "Totally", "Positions", "!!!") before the first
+// marking line; returns the offset of that line, or -1 after an error.
+qint64 readHeader(const char* data, qint64 size, TChainGraph& graph, TGraphAssembler& assembler,
+                  qint64& lines, TGraphReadStatus& status, bool& complete)
+{
+    qint64 pos = 0;
+    complete = false;
+    while (pos < size) {
+        const char* begin = data + pos;
+        const char* nl =
+            static_cast<const char*>(std::memchr(begin, '\n', static_cast<std::size_t>(size - pos)));
+        if (!nl)
+            return pos; // an unfinished line: the caller reads more
+        std::string_view line(begin, static_cast<std::size_t>(nl - begin));
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (!line.empty() && line.front() != ';' && !looksLikeMarking(line)) {
+            if (contains(line, "Totally")) {
+                const std::size_t eq = line.find('=');
+                const qint64 n = eq == std::string_view::npos || eq + 2 > line.size()
+                                     ? -1
+                                     : parseCount(line.substr(eq + 2));
+                if (n < 0) {
+                    status.Result = grError;
+                    status.Message = QStringLiteral("line %1: the number of markings is not a whole number")
+                                         .arg(lines + 1);
+                    return -1;
+                }
+                assembler.Totally = n;
+            } else if (contains(line, "Positions")) {
+                const std::size_t colon = line.find(':');
+                std::string_view names = colon == std::string_view::npos || colon + 2 > line.size()
+                                             ? std::string_view()
+                                             : line.substr(colon + 2);
+                graph.PlaceNames.clear();
+                while (!names.empty()) {
+                    const std::size_t semi = names.find(';');
+                    graph.PlaceNames << QString::fromUtf8(
+                        names.data(), static_cast<qsizetype>(std::min(semi, names.size())));
+                    names = semi == std::string_view::npos ? std::string_view() : names.substr(semi + 1);
+                }
+            } else if (contains(line, "[")) {
+                complete = true;
+                return pos;
+            } else if (contains(line, "!!!")) {
+                assembler.Limit = true;
+            }
+        } else if (!line.empty() && line.front() != ';') {
+            complete = true;
+            return pos;
+        }
+        ++lines;
+        pos = nl + 1 - data;
+    }
+    return pos;
+}
+
+// Splits [begin, end) near its middle at a line end.
+const char* middleLine(const char* begin, const char* end)
+{
+    const char* mid = begin + (end - begin) / 2;
+    const char* nl = static_cast<const char*>(std::memchr(mid, '\n', static_cast<std::size_t>(end - mid)));
+    return nl ? nl + 1 : end;
+}
+
+// Reads everything from `next` (which hands out the text block by block).
+template <class Next>
+TGraphReadStatus readGraph(TChainGraph& graph, qint64 totalSize, Next next, IQRVProgress* progress)
+{
+    graph.Clear();
+    graph.EntryStart.push_back(0);
+    TGraphReadStatus status;
+    TGraphAssembler assembler(graph);
+    std::string buffer; // the unread tail of the previous block, then the new block
+    qint64 lines = 0;
+    bool inBody = false;
+    TPartial first, second;
+    qint64 consumed = 0;
+    bool reserved = false;
+    while (true) {
+        const qint64 before = static_cast<qint64>(buffer.size());
+        const bool more = next(buffer);
+        const bool atEnd = !more;
+        if (atEnd && static_cast<qint64>(buffer.size()) == before && buffer.empty())
+            break;
+        if (atEnd && !buffer.empty() && buffer.back() != '\n')
+            buffer.push_back('\n');
+        const char* data = buffer.data();
+        const qint64 size = static_cast<qint64>(buffer.size());
+        qint64 start = 0;
+        if (!inBody) {
+            bool complete = false;
+            start = readHeader(data, size, graph, assembler, lines, status, complete);
+            if (start < 0)
+                return status;
+            inBody = complete;
+        }
+        // Whole lines only; the rest waits for the next block.
+        const char* begin = data + start;
+        const char* end = data + size;
+        while (end > begin && end[-1] != '\n')
+            --end;
+        if (inBody && end > begin) {
+            const char* mid = middleLine(begin, end);
+            first.ClearBlock();
+            second.ClearBlock();
+            const int places = graph.PlaceCount();
+            if (end - begin > (1 << 20)) {
+                std::thread worker([&] { readLines(mid, end, places, second); });
+                readLines(begin, mid, places, first);
+                worker.join();
+            } else {
+                readLines(begin, mid, places, first);
+                readLines(mid, end, places, second);
+            }
+            if (!assembler.Append(first, lines, status))
+                return status;
+            // The first half stopped early only on an error, handled above.
+            if (!assembler.Append(second, lines + first.Lines, status))
+                return status;
+            lines += first.Lines + second.Lines;
+            if (!reserved && totalSize > 0 && consumed == 0 && graph.MarkingCount > 0) {
+                // Room for the whole graph at the density of the first block.
+                const double perByte =
+                    static_cast<double>(end - data) > 0 ? 1.0 / static_cast<double>(end - data) : 0;
+                assembler.Reserve(static_cast<qint64>(static_cast<double>(graph.EntryCount()) * perByte *
+                                                      static_cast<double>(totalSize) * 1.02) +
+                                      16,
+                                  static_cast<qint64>(graph.MarkingCount * perByte *
+                                                      static_cast<double>(totalSize) * 1.02) +
+                                      16);
+                reserved = true;
+            }
+        }
+        consumed += end - data;
+        buffer.erase(0, static_cast<std::size_t>(end - data));
+        if (progress) {
+            if (totalSize > 0)
+                progress->Progress(static_cast<int>(consumed * 100 / totalSize));
+            progress->Pump();
+            if (progress->StopRequested()) {
+                status.Result = grError;
+                status.Message.clear();
+                return status;
+            }
+        }
+        if (atEnd)
+            break;
+    }
+    if (graph.PlaceCount() == 0 && graph.MarkingCount == 0 && assembler.Totally < 0) {
+        status.Result = grError;
+        status.Message = QStringLiteral("it is not a reachability graph file");
+        return status;
+    }
+    if (!finishGraph(graph, status))
+        return status;
+    if (assembler.Limit) {
+        status.Result = grLimitExceeded;
+        status.Message = QString::fromLatin1(GraphTexts::LimitExceeded);
+        return status;
+    }
+    if (assembler.Totally >= 0 && assembler.Totally != graph.MarkingCount) {
+        status.Result = grError;
+        status.Message = QStringLiteral("the file announces %1 markings but holds %2")
+                             .arg(assembler.Totally)
+                             .arg(graph.MarkingCount);
+        return status;
+    }
+    if (graph.MarkingCount == 0) {
+        status.Result = grError;
+        status.Message = QStringLiteral("the graph holds no marking");
+    }
+    return status;
+}
+
+} // namespace
+
+QString TChainGraph::LinksText(int k) const
+{
+    QString out;
+    for (qint64 e = FirstEntry(k); e < EndEntry(k); ++e)
+        out += Labels[EntryLabel[static_cast<std::size_t>(e)]] + QStringLiteral(">M") +
+               QString::number(EntryTarget[static_cast<std::size_t>(e)]) + QLatin1Char(';');
+    return out;
+}
+
+QString TChainGraph::RatesText(int k) const
+{
+    if (EntryMultiplier.empty())
+        return QString();
+    QString out;
+    for (qint64 e = FirstEntry(k); e < EndEntry(k); ++e)
+        out += FormatGeneral(EntryMultiplier[static_cast<std::size_t>(e)]) + QLatin1Char(';');
+    return out;
+}
+
+void TChainGraph::Clear()
+{
+    PlaceNames.clear();
+    MarkingCount = 0;
+    std::vector<qint32>().swap(Tokens);
+    std::vector<qint64>().swap(EntryStart);
+    std::vector<qint32>().swap(EntryTarget);
+    std::vector<qint32>().swap(EntryLabel);
+    std::vector<double>().swap(EntryMultiplier);
+    Labels.clear();
+}
+
+std::size_t TChainGraph::MemoryBytes() const
+{
+    return Tokens.capacity() * 4 + EntryStart.capacity() * 8 + EntryTarget.capacity() * 4 +
+           EntryLabel.capacity() * 4 + EntryMultiplier.capacity() * 8;
+}
+
+TGraphReadStatus ReadChainGraph(const QString& fileName, TChainGraph& graph, IQRVProgress* progress)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        graph.Clear();
+        TGraphReadStatus status;
+        status.Result = grError;
+        status.Message = QStringLiteral("Cannot read %1: %2").arg(fileName, file.errorString());
+        return status;
+    }
+    const qint64 blockSize = 16 << 20;
+    TGraphReadStatus status = readGraph(
+        graph, file.size(),
+        [&](std::string& buffer) {
+            const std::size_t old = buffer.size();
+            buffer.resize(old + static_cast<std::size_t>(blockSize));
+            const qint64 got = file.read(buffer.data() + old, blockSize);
+            buffer.resize(old + static_cast<std::size_t>(std::max<qint64>(got, 0)));
+            return got > 0;
+        },
+        progress);
+    if (status.Result == grError && !status.Message.isEmpty() &&
+        !status.Message.startsWith(QLatin1String("Cannot")))
+        status.Message = QStringLiteral("Cannot read %1: %2").arg(fileName, status.Message);
+    return status;
+}
+
+TGraphReadStatus ReadChainGraphText(const QByteArray& text, TChainGraph& graph)
+{
+    bool given = false;
+    return readGraph(
+        graph, text.size(),
+        [&](std::string& buffer) {
+            if (given)
+                return false;
+            given = true;
+            buffer.append(text.constData(), static_cast<std::size_t>(text.size()));
+            return true;
+        },
+        nullptr);
+}
+
+TGraphReadStatus ChainGraphFromStore(const TMarkList& store, bool reduced, TChainGraph& graph)
+{
+    TGraphReadStatus status;
+    QString error;
+    const auto failed = [&] {
+        status.Result = grError;
+        status.Message = error;
+        return status;
+    };
+    graph.Clear();
+    graph.PlaceNames = store.PlaceNames();
+    const int n = store.Count();
+    const int places = store.PlaceCount();
+    for (int i = 0; i < places; ++i) {
+        if (store.IsContinuousPlace(i)) {
+            error = QStringLiteral("The graph holds the continuous place %1: the steady-state analysis "
+                                   "works on nets of discrete places only.")
+                        .arg(store.PlaceName(i));
+            return failed();
+        }
+    }
+    graph.Tokens.resize(static_cast<std::size_t>(n) * static_cast<std::size_t>(places));
+    const qint64 arcs = store.ArcCount();
+    graph.EntryStart.resize(static_cast<std::size_t>(n) + 1);
+    graph.EntryTarget.resize(static_cast<std::size_t>(arcs));
+    graph.EntryLabel.resize(static_cast<std::size_t>(arcs));
+    if (reduced)
+        graph.EntryMultiplier.resize(static_cast<std::size_t>(arcs));
+    // Store labels become graph labels on first use.
+    std::vector<qint32> labelOf;
+    TLabelDict dict;
+    std::string text;
+    qint64 at = 0;
+    graph.EntryStart[0] = 0;
+    for (int m = 0; m < n; ++m) {
+        const double* v = store.Values(m);
+        qint32* row = graph.Tokens.data() + static_cast<std::size_t>(m) * static_cast<std::size_t>(places);
+        for (int i = 0; i < places; ++i) {
+            const double x = v[i];
+            if (!(x >= 0 && x < 2147483647.0 && x == static_cast<double>(static_cast<qint32>(x))) ||
+                x == OmegaValue) {
+                graph.Clear();
+                error =
+                    x == OmegaValue
+                        ? QStringLiteral("A place holds an unbounded token count (w): the chain has "
+                                         "infinitely many states and no steady state.")
+                        : QStringLiteral("Marking M%1 holds %2 tokens in %3, which is not a whole number.")
+                              .arg(m)
+                              .arg(FormatGeneral(x), store.PlaceName(i));
+                return failed();
+            }
+            row[i] = static_cast<qint32>(x);
+        }
+        const std::size_t end = store.EndArc(m);
+        if (end == store.FirstArc(m)) {
+            graph.Clear();
+            status.Result = grDeadMarking;
+            status.Message = QString::fromLatin1(GraphTexts::DeadMarkings);
+            return status;
+        }
+        for (std::size_t a = store.FirstArc(m); a < end; ++a, ++at) {
+            const TArc& arc = store.ArcAt(a);
+            const auto label = static_cast<std::size_t>(arc.Label);
+            if (label >= labelOf.size())
+                labelOf.resize(label + 1, -1);
+            if (labelOf[label] < 0) {
+                text.clear();
+                store.AppendLabel(text, arc.Label);
+                const int id = dict.FindOrAdd(text);
+                if (id == graph.Labels.size())
+                    graph.Labels << QString::fromStdString(text);
+                labelOf[label] = id;
+            }
+            graph.EntryTarget[static_cast<std::size_t>(at)] = arc.Target;
+            graph.EntryLabel[static_cast<std::size_t>(at)] = labelOf[label];
+            if (reduced)
+                graph.EntryMultiplier[static_cast<std::size_t>(at)] = arc.Weight;
+        }
+        graph.EntryStart[static_cast<std::size_t>(m) + 1] = at;
+    }
+    graph.MarkingCount = n;
+    finishGraph(graph, status);
+    return status;
+}

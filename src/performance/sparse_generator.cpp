@@ -1,0 +1,206 @@
+#include "performance/sparse_generator.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "model/progress.h"
+#include "performance/chain_graph.h"
+#include "performance/parallel_rows.h"
+
+namespace {
+
+struct TPair
+{
+    qint32 Target;
+    double Rate;
+};
+
+// Sorts a marking's entries by target (few entries: insertion sort) and adds
+// up those with the same target. Returns the number of distinct targets.
+int mergeRow(TPair* p, int count)
+{
+    for (int a = 1; a < count; ++a) {
+        const TPair v = p[a];
+        int b = a - 1;
+        while (b >= 0 && p[b].Target > v.Target) {
+            p[b + 1] = p[b];
+            --b;
+        }
+        p[b + 1] = v;
+    }
+    int out = 0;
+    for (int a = 0; a < count; ++a) {
+        if (out > 0 && p[out - 1].Target == p[a].Target)
+            p[out - 1].Rate += p[a].Rate;
+        else
+            p[out++] = p[a];
+    }
+    return out;
+}
+
+constexpr qint64 kPiece = 32768;
+
+} // namespace
+
+double TSparseGenerator::Element(int i, int j) const
+{
+    if (i < 0 || j < 0 || i >= Size || j >= Size)
+        return 0;
+    if (i == j)
+        return Diagonal[static_cast<std::size_t>(i)];
+    const auto b = RowIndex.begin() + ColumnStart[static_cast<std::size_t>(j)];
+    const auto e = RowIndex.begin() + ColumnStart[static_cast<std::size_t>(j) + 1];
+    const auto it = std::lower_bound(b, e, i);
+    return it != e && *it == i ? Value[static_cast<std::size_t>(it - RowIndex.begin())] : 0.0;
+}
+
+void TSparseGenerator::Clear()
+{
+    Size = 0;
+    std::vector<qint32>().swap(ColumnStart);
+    std::vector<qint32>().swap(RowIndex);
+    std::vector<double>().swap(Value);
+    std::vector<double>().swap(Diagonal);
+    std::vector<double>().swap(SelfRate);
+}
+
+std::size_t TSparseGenerator::MemoryBytes() const
+{
+    return ColumnStart.capacity() * 4 + RowIndex.capacity() * 4 + Value.capacity() * 8 +
+           Diagonal.capacity() * 8 + SelfRate.capacity() * 8;
+}
+
+QString BuildSparseGenerator(const TChainGraph& graph, const TLabelRates& rates, TSparseGenerator& g,
+                             IQRVProgress* progress, bool& stopped)
+{
+    stopped = false;
+    g.Clear();
+    const int n = graph.MarkingCount;
+    g.Size = n;
+    bool dynamic = false;
+    for (char d : rates.Dynamic)
+        dynamic = dynamic || d;
+    // Rates that read the marking are found on this thread, marking by marking.
+    const int parts = dynamic ? 1 : WorkerCount(graph.EntryCount());
+    int widest = 0;
+    for (int k = 0; k < n; ++k)
+        widest = std::max<int>(widest, static_cast<int>(graph.EndEntry(k) - graph.FirstEntry(k)));
+
+    // Pass 1: the number of distinct entries into each marking, per part.
+    std::vector<std::vector<qint32>> counts(static_cast<std::size_t>(parts));
+    std::vector<std::vector<TPair>> scratch(static_cast<std::size_t>(parts),
+                                            std::vector<TPair>(static_cast<std::size_t>(widest)));
+    for (auto& c : counts)
+        c.assign(static_cast<std::size_t>(n), 0);
+    bool selfLoops = false;
+    std::vector<char> partSelf(static_cast<std::size_t>(parts), 0);
+    const bool counted = RunParallelRows(
+        n, parts, kPiece,
+        [&](qint64 begin, qint64 end, int part) {
+            std::vector<qint32>& c = counts[static_cast<std::size_t>(part)];
+            TPair* p = scratch[static_cast<std::size_t>(part)].data();
+            for (qint64 k = begin; k < end; ++k) {
+                int m = 0;
+                for (qint64 e = graph.FirstEntry(static_cast<int>(k));
+                     e < graph.EndEntry(static_cast<int>(k)); ++e)
+                    p[m++] = {graph.EntryTarget[static_cast<std::size_t>(e)], 0.0};
+                m = mergeRow(p, m);
+                for (int a = 0; a < m; ++a) {
+                    if (p[a].Target == k)
+                        partSelf[static_cast<std::size_t>(part)] = 1;
+                    else
+                        ++c[static_cast<std::size_t>(p[a].Target)];
+                }
+            }
+        },
+        progress);
+    if (!counted) {
+        stopped = true;
+        g.Clear();
+        return QString();
+    }
+    for (char s : partSelf)
+        selfLoops = selfLoops || s;
+    qint64 total = 0;
+    g.ColumnStart.resize(static_cast<std::size_t>(n) + 1);
+    for (int j = 0; j < n; ++j) {
+        g.ColumnStart[static_cast<std::size_t>(j)] = static_cast<qint32>(total);
+        for (auto& c : counts) {
+            const qint32 here = c[static_cast<std::size_t>(j)];
+            c[static_cast<std::size_t>(j)] = static_cast<qint32>(total); // now the part's cursor
+            total += here;
+        }
+        if (total > 2147483647) {
+            g.Clear();
+            return QStringLiteral("The chain has more than 2,147,483,647 transitions between markings, more "
+                                  "than the analysis can hold.");
+        }
+    }
+    g.ColumnStart[static_cast<std::size_t>(n)] = static_cast<qint32>(total);
+    g.RowIndex.resize(static_cast<std::size_t>(total));
+    g.Value.resize(static_cast<std::size_t>(total));
+    g.Diagonal.assign(static_cast<std::size_t>(n), 0.0);
+    if (selfLoops)
+        g.SelfRate.assign(static_cast<std::size_t>(n), 0.0);
+
+    // Pass 2: the rates, placed column by column; a part's rows are ascending
+    // and come after those of the parts before it.
+    QString failure;
+    const bool filled = RunParallelRows(
+        n, parts, kPiece,
+        [&](qint64 begin, qint64 end, int part) {
+            if (!failure.isEmpty())
+                return;
+            std::vector<qint32>& cursor = counts[static_cast<std::size_t>(part)];
+            TPair* p = scratch[static_cast<std::size_t>(part)].data();
+            for (qint64 k = begin; k < end; ++k) {
+                const int i = static_cast<int>(k);
+                bool put = false;
+                int m = 0;
+                double outflow = 0;
+                for (qint64 e = graph.FirstEntry(i); e < graph.EndEntry(i); ++e) {
+                    const auto label =
+                        static_cast<std::size_t>(graph.EntryLabel[static_cast<std::size_t>(e)]);
+                    double rate;
+                    if (rates.Dynamic[label]) {
+                        if (!put) {
+                            rates.PutMarking(i);
+                            put = true;
+                        }
+                        try {
+                            rate = rates.Rate(static_cast<int>(label), i);
+                        } catch (const std::exception& ex) {
+                            failure = QString::fromUtf8(ex.what());
+                            return;
+                        }
+                    } else {
+                        rate = rates.Static[label];
+                    }
+                    rate *= graph.Multiplier(e);
+                    outflow += rate;
+                    p[m++] = {graph.EntryTarget[static_cast<std::size_t>(e)], rate};
+                }
+                m = mergeRow(p, m);
+                for (int a = 0; a < m; ++a) {
+                    if (p[a].Target == i) {
+                        g.SelfRate[static_cast<std::size_t>(i)] = p[a].Rate;
+                        continue;
+                    }
+                    const qint32 at = cursor[static_cast<std::size_t>(p[a].Target)]++;
+                    g.RowIndex[static_cast<std::size_t>(at)] = i;
+                    g.Value[static_cast<std::size_t>(at)] = p[a].Rate;
+                }
+                g.Diagonal[static_cast<std::size_t>(i)] = -outflow;
+            }
+        },
+        progress);
+    if (!failure.isEmpty()) {
+        g.Clear();
+        return failure;
+    }
+    if (!filled) {
+        stopped = true;
+        g.Clear();
+    }
+    return QString();
+}

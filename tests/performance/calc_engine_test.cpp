@@ -1,0 +1,263 @@
+// The engine on live nets: rates from the net, the values of every kind,
+// sweeps over a rate and over an initial marking, the listing.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <cmath>
+
+#include "perf_test_support.h"
+#include "performance/perf_listing.h"
+#include "reach/reach_test_support.h"
+
+namespace {
+
+QString kind(TValueKind k)
+{
+    return QString::fromLatin1(KindTexts::All[k]);
+}
+
+double valueOf(const TCalcEngine& e, const QString& description)
+{
+    const int at = e.FindItem(description);
+    EXPECT_GE(at, 0) << description.toStdString();
+    return e.Result(0, 0, at);
+}
+
+TSweepArgument none()
+{
+    return TSweepArgument();
+}
+
+} // namespace
+
+TEST(CalcEngine, ValuesOfAnMM1KQueueMatchTheClosedForm)
+{
+    const int capacity = 4;
+    const double lambda = 0.6, mu = 1.1;
+    TPerfNet n;
+    MM1KNet(n, capacity, lambda, mu);
+    n.place("p3", 0); // never marked
+    TCalcEngine engine(&n.Net);
+    ASSERT_TRUE(n.load(engine));
+    qobject_cast<TclsNode*>(n.Net.FindObject("p1"))->Cost()->SetFormula("2.5");
+    engine.AddItems(kind(vkTokens), "p1");
+    engine.AddItems(kind(vkRate), "t2");
+    engine.AddItems(kind(vkFreq), "t2");
+    engine.AddItems(kind(vkStayTime), "p1");
+    engine.AddItems(kind(vkCost), "p1");
+    engine.AddItems(kind(vkMacroProbability), "p1_TOKENS >= 2");
+    engine.AddItems(kind(vkMacroCost), "p1_TOKENS >= 2");
+    const TSweepOutcome out = engine.RunSweep(none(), none());
+    ASSERT_EQ(out.Kind, TSweepOutcome::Completed) << out.Message.toStdString();
+    const std::vector<double> pi = MM1KProbabilities(capacity, lambda, mu);
+    double mean = 0, high = 0, freq = 0, highCost = 0;
+    for (int k = 0; k <= capacity; ++k) {
+        mean += k * pi[static_cast<std::size_t>(k)];
+        if (k >= 2) {
+            high += pi[static_cast<std::size_t>(k)];
+            highCost += pi[static_cast<std::size_t>(k)] * k * 2.5;
+        }
+        if (k > 0) // t2 enabled: the share of its rate in the outflow
+            freq += pi[static_cast<std::size_t>(k)] * mu / ((k < capacity ? lambda : 0) + mu);
+    }
+    const double throughput = mu * (1 - pi[0]);
+    EXPECT_NEAR(valueOf(engine, kind(vkTokens) + "p1"), mean, 1e-12);
+    EXPECT_NEAR(valueOf(engine, kind(vkRate) + "t2"), throughput, 1e-12);
+    EXPECT_NEAR(valueOf(engine, kind(vkFreq) + "t2"), freq, 1e-12);
+    // The stay time needs the inflow and the throughput of t1, which stay unlisted.
+    EXPECT_NEAR(valueOf(engine, kind(vkInflow) + "p1"), lambda * (1 - pi[static_cast<std::size_t>(capacity)]),
+                1e-12);
+    EXPECT_NEAR(valueOf(engine, kind(vkStayTime) + "p1"), mean / throughput, 1e-10);
+    EXPECT_FALSE(engine.Items[engine.FindItem(kind(vkInflow) + "p1")].Listed);
+    EXPECT_NEAR(valueOf(engine, kind(vkCost) + "p1"), mean * 2.5, 1e-12);
+    EXPECT_NEAR(valueOf(engine, kind(vkMacroProbability) + "p1_TOKENS >= 2"), high, 1e-12);
+    EXPECT_NEAR(valueOf(engine, kind(vkMacroCost) + "p1_TOKENS >= 2"), highCost, 1e-12);
+    // A stay time in a place nothing enters names the value and the point.
+    engine.Items.clear();
+    engine.AddItems(kind(vkStayTime), "p3");
+    const TSweepOutcome failed = engine.RunSweep(none(), none());
+    EXPECT_EQ(failed.Kind, TSweepOutcome::Failed);
+    EXPECT_TRUE(
+        failed.Message.contains("\"Average token stay time in p3\" cannot be computed at point (1, 1)"))
+        << failed.Message.toStdString();
+}
+
+TEST(CalcEngine, MarkingDependentRatesAndDuplicateNames)
+{
+    // p1 -> p2 at rate 0.5 * tokens of p1 (three independent tokens), p2 -> p1 at rate 1:
+    // the count in p2 is binomial(3, 1/3).
+    TPerfNet n;
+    auto* p1 = n.place("p1", 3);
+    auto* p2 = n.place("p2", 0);
+    auto* t1 = n.timed("T1", "0.5 * p1_TOKENS");
+    auto* t12 = n.timed("T12", "p2_TOKENS");
+    n.arc(p1, t1);
+    n.arc(t1, p2);
+    n.arc(p2, t12);
+    n.arc(t12, p1);
+    TCalcEngine engine(&n.Net);
+    ASSERT_TRUE(n.load(engine));
+    engine.AddItems(kind(vkTokens), "P*");
+    engine.AddItems(kind(vkRate), "T*");
+    ASSERT_EQ(engine.RunSweep(none(), none()).Kind, TSweepOutcome::Completed)
+        << engine.LastError.toStdString();
+    EXPECT_NEAR(valueOf(engine, kind(vkTokens) + "p2"), 1.0, 1e-12);
+    // T1 counts only markings with an entry for T1, not those of T12.
+    EXPECT_NEAR(valueOf(engine, kind(vkRate) + "T1"), 0.5 * 2.0, 1e-12);
+    EXPECT_NEAR(valueOf(engine, kind(vkRate) + "T12"), 1.0, 1e-12);
+}
+
+TEST(CalcEngine, PathEntriesTakeTheirFirstTransitionsRate)
+{
+    TPerfNet n;
+    n.place("p1", 1);
+    n.place("p2", 0);
+    n.timed("t1", "2");
+    n.timed("t3", "5");
+    n.timed("t4", "1");
+    TCalcEngine engine(&n.Net);
+    // Read through a file, as the window does.
+    QTemporaryDir dir;
+    QFile f(dir.filePath("current.rag"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(
+        "PositionsList: p1;p2;\nM0 = [1,0] [t1,t3>M1;t1,t4>M0;\\\\0.25;0.75;\nM1 = [0,1] [t4>M0;\\\\1;\n");
+    f.close();
+    ASSERT_TRUE(engine.ReadGraphFile(f.fileName())) << engine.LastError.toStdString();
+    ASSERT_TRUE(engine.BuildGenerator());
+    EXPECT_DOUBLE_EQ(engine.Generator.Element(0, 1), 2 * 0.25);
+    EXPECT_DOUBLE_EQ(engine.Generator.Element(0, 0), -2.0); // the path back counts as a firing
+    engine.AddItems(kind(vkRate), "t1");
+    engine.AddItems(kind(vkRate), "t3");
+    ASSERT_EQ(engine.RunSweep(none(), none()).Kind, TSweepOutcome::Completed);
+    // pi = (2/3, 1/3): t1 fires in M0 at 2, t3 starts no entry.
+    EXPECT_NEAR(valueOf(engine, kind(vkRate) + "t1"), 2.0 * 2 / 3, 1e-12);
+    EXPECT_EQ(valueOf(engine, kind(vkRate) + "t3"), 0.0);
+}
+
+TEST(CalcEngine, RefusesGraphsItCannotAnalyse)
+{
+    TPerfNet n;
+    n.place("p1", 1);
+    n.timed("t1", "1");
+    TCalcEngine engine(&n.Net);
+    QTemporaryDir dir;
+    const auto write = [&](const char* text) {
+        QFile f(dir.filePath("g.rag"));
+        f.open(QIODevice::WriteOnly);
+        f.write(text);
+        return f.fileName();
+    };
+    EXPECT_FALSE(engine.ReadGraphFile(write("PositionsList: p1;\nM0 = [1] [t1>M1;\nM1 = [0] [\n")));
+    EXPECT_EQ(engine.LastError, GraphTexts::DeadMarkings);
+    EXPECT_EQ(engine.LastReadResult(), grDeadMarking);
+    EXPECT_FALSE(engine.ReadGraphFile(write("PositionsList: p9;\nM0 = [1] [t1>M0;\n")));
+    EXPECT_TRUE(engine.LastError.contains("place p9")) << engine.LastError.toStdString();
+    EXPECT_FALSE(engine.ReadGraphFile(write("PositionsList: p1;\nM0 = [1] [t7>M0;\n")));
+    EXPECT_TRUE(engine.LastError.contains("transition t7")) << engine.LastError.toStdString();
+    AddNode<TclsNodeContinuous>(n.Net, 300, 300, "b1");
+    EXPECT_FALSE(engine.ReadGraphFile(write("PositionsList: p1;b1;\nM0 = [1,0] [t1>M0;\n")));
+    EXPECT_TRUE(engine.LastError.contains("continuous place b1")) << engine.LastError.toStdString();
+}
+
+TEST(CalcEngine, SweepsOverARateAndOverAnInitialMarking)
+{
+    TPerfNet n;
+    MM1KNet(n, 2, 0.5, 1.0);
+    TCalcEngine engine(&n.Net);
+    ASSERT_TRUE(n.load(engine));
+    engine.AddItems(kind(vkTokens), "p1");
+    auto* t1 = qobject_cast<TclsTransTimed*>(n.Net.FindObject("t1"));
+    t1->Rate()->SetFormula("RefV");
+    t1->Rate()->SetValue_Reference(0.5);
+    TSweepArgument rate;
+    rate.Text = "Lm1";
+    rate.Count = 3;
+    rate.Initial = 0.5;
+    rate.Step = 0.25;
+    TSweepArgument cards;
+    cards.Text = "M(p2)";
+    cards.Count = 3;
+    cards.Initial = 1;
+    cards.Step = 1;
+    QTemporaryDir dir;
+    engine.RebuildFile = dir.filePath("current.rag");
+    int left = 0;
+    engine.PointsLeft = [&](qint64 l) { left = static_cast<int>(l); };
+    const TSweepOutcome out = engine.RunSweep(rate, cards);
+    ASSERT_EQ(out.Kind, TSweepOutcome::Completed) << out.Message.toStdString();
+    EXPECT_EQ(left, 1);
+    for (int j = 0; j < 3; ++j) {
+        EXPECT_EQ(engine.Arg2Values[static_cast<std::size_t>(j)], j + 1);
+        for (int i = 0; i < 3; ++i) {
+            const double lambda = 0.5 + 0.25 * i;
+            const std::vector<double> pi = MM1KProbabilities(j + 1, lambda, 1.0);
+            double mean = 0;
+            for (int k = 0; k <= j + 1; ++k)
+                mean += k * pi[static_cast<std::size_t>(k)];
+            EXPECT_NEAR(engine.Result(i, j, 0), mean, 1e-12) << i << "," << j;
+        }
+    }
+    // The arguments are back: the rate and the graph of two free places.
+    EXPECT_EQ(t1->Rate()->Value_Reference(), 0.5);
+    EXPECT_EQ(engine.MarkingCount(), 3);
+    EXPECT_TRUE(QFile::exists(engine.RebuildFile));
+    EXPECT_TRUE(engine.ResultsValid);
+    const QStringList listing = PerformanceListing(engine, "Lm1", "M(p2)");
+    EXPECT_EQ(listing.mid(0, 9),
+              QStringList({"", " Analyze successful.  Data listing follows.", "",
+                           "\tResults for Average tokens count in p1", "Arg1 is :Lm1", "Arg2 is :M(p2)",
+                           "Arg1 values are in 1st column, Arg2 values are in 1st line",
+                           "\t1,0000\t2,0000\t3,0000\t", ""}));
+    EXPECT_EQ(listing.value(9), "0,5000\t" + ListingNumber(engine.Result(0, 0, 0)) + "\t" +
+                                    ListingNumber(engine.Result(0, 1, 0)) + "\t" +
+                                    ListingNumber(engine.Result(0, 2, 0)));
+}
+
+TEST(PerfListing, OneArgumentFormInGroupsOfFour)
+{
+    TCalcEngine engine(nullptr);
+    for (int p = 1; p <= 5; ++p)
+        engine.Items.append({kind(vkTokens), QStringLiteral("p%1").arg(p), true});
+    engine.Items.insert(1, {kind(vkRate), "t1", false}); // unlisted: never shown
+    engine.Arg1Count = 5;
+    engine.Arg2Count = 1;
+    engine.Arg1Values = {1, 1.75, 2.5, 3.25, 4};
+    engine.Arg2Values = {0};
+    engine.Results.assign(5 * 6, 0.0);
+    for (int i = 0; i < 5; ++i)
+        for (int e = 0; e < 6; ++e)
+            engine.ResultAt(i, 0, e) = (e + 1) * 0.123456 + i;
+    engine.ResultAt(0, 0, 0) = 0.00004999;
+    const QStringList lines = PerformanceListing(engine, "Lm1", "None");
+    const QStringList expected = {
+        "",
+        " Analyze successful.  Data listing follows.",
+        "Argument Value (Lm1)",
+        "\tAverage tokens count in p1",
+        "\t\tAverage tokens count in p2",
+        "\t\t\tAverage tokens count in p3",
+        "\t\t\t\tAverage tokens count in p4",
+        "1,0000\t0,0000\t0,3704\t0,4938\t0,6173",
+        "1,7500\t1,1230\t1,3700\t1,4940\t1,6170",
+    };
+    EXPECT_EQ(lines.mid(0, 9), expected);
+    EXPECT_EQ(lines.size(), 2 + (1 + 4 + 5 + 1) + (1 + 1 + 5 + 1));
+    EXPECT_EQ(lines[12], "");
+    EXPECT_EQ(lines[13], "Argument Value (Lm1)");
+    EXPECT_EQ(lines[14], "\tAverage tokens count in p5");
+    EXPECT_EQ(lines[19], "4,0000\t4,7410");
+}
+
+TEST(PerfListing, NumbersHaveFourSignificantDigits)
+{
+    EXPECT_EQ(ListingNumber(1.75), "1,7500");
+    EXPECT_EQ(ListingNumber(123.456), "123,5000");
+    EXPECT_EQ(ListingNumber(0.000123456), "0,0001");
+    EXPECT_EQ(ListingNumber(0.00004999), "0,0000");
+    EXPECT_EQ(ListingNumber(-0.00001), "0,0000");
+    EXPECT_EQ(ListingNumber(12345.6), "1,235E+0004");
+    EXPECT_EQ(ShortestNumber(0.1), "0.1");
+    EXPECT_EQ(ShortestNumber(1.0 / 3), "0.3333333333333333");
+}

@@ -1,0 +1,194 @@
+// The generator and the solvers, against closed forms and against each other.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "perf_test_support.h"
+#include "performance/steady_solvers.h"
+#include "reach/reach_test_support.h"
+
+namespace {
+
+std::vector<double> solve(const TSparseGenerator& g, TSteadyMethod method, TSolveReport* report = nullptr,
+                          IQRVProgress* progress = nullptr)
+{
+    TSteadySettings s;
+    s.Method = method;
+    s.Precision = 1e-13;
+    s.Iterations = 100000;
+    s.Tolerance = 1e-13;
+    std::vector<double> x;
+    TSolveReport r;
+    const bool ok = SolveSteady(g, s, x, progress, r);
+    EXPECT_TRUE(ok) << r.Message.toStdString();
+    if (report)
+        *report = r;
+    return x;
+}
+
+const TSteadyMethod kMethods[] = {smGauss, smSeidel, smIterative};
+
+} // namespace
+
+TEST(SparseGenerator, SumsParallelEntriesAndKeepsSelfLoopsOnTheDiagonal)
+{
+    // 0 -> 1 twice (rates 1 and 2), 0 -> 0 (rate 4), 1 -> 0 (rate 5).
+    const TSparseGenerator g = GeneratorOf(2, {{0, 1, 1}, {0, 1, 2}, {0, 0, 4}, {1, 0, 5}});
+    EXPECT_EQ(g.Element(0, 1), 3);
+    EXPECT_EQ(g.Element(1, 0), 5);
+    EXPECT_EQ(g.Element(0, 0), -7);      // every entry leaves the diagonal
+    EXPECT_EQ(g.BalanceDiagonal(0), -3); // but the balance keeps a self-loop out
+    EXPECT_EQ(g.NonZeros(), 2);
+    EXPECT_EQ(g.Element(5, 0), 0);
+    // The self-loop changes nothing of the stationary probabilities: 5/8 and 3/8.
+    for (TSteadyMethod m : kMethods) {
+        const std::vector<double> x = solve(g, m);
+        EXPECT_NEAR(x[0], 5.0 / 8, 1e-12);
+        EXPECT_NEAR(x[1], 3.0 / 8, 1e-12);
+    }
+}
+
+TEST(SteadySolvers, SingleMarkingAndTwoMarkings)
+{
+    const TSparseGenerator one = GeneratorOf(1, {{0, 0, 2}});
+    for (TSteadyMethod m : kMethods)
+        EXPECT_DOUBLE_EQ(solve(one, m)[0], 1.0);
+    const double a = 0.7, b = 3.1;
+    const TSparseGenerator two = GeneratorOf(2, {{0, 1, a}, {1, 0, b}});
+    for (TSteadyMethod m : kMethods) {
+        const std::vector<double> x = solve(two, m);
+        EXPECT_NEAR(x[0], b / (a + b), 1e-12);
+        EXPECT_NEAR(x[1], a / (a + b), 1e-12);
+    }
+}
+
+TEST(SteadySolvers, MM1KAndBirthDeathClosedFormsForEveryMethod)
+{
+    // An M/M/1/K queue on both sides of the dense limit, and a birth-death
+    // chain whose rates change with the state.
+    for (int capacity : {10, DenseGaussLimit + 500}) {
+        const bool large = capacity > DenseGaussLimit;
+        const double lambda = large ? 1.0 : 0.8, mu = large ? 1.02 : 1.3;
+        std::vector<TRate> rates;
+        for (int k = 0; k < capacity; ++k) {
+            rates.push_back({k, k + 1, lambda});
+            rates.push_back({k + 1, k, mu});
+        }
+        const TSparseGenerator g = GeneratorOf(capacity + 1, rates);
+        const std::vector<double> exact = MM1KProbabilities(capacity, lambda, mu);
+        for (TSteadyMethod m : kMethods) {
+            if (large && m != smGauss) // the exact sparse path; iterations mix too slowly here
+                continue;
+            TSolveReport r;
+            const std::vector<double> x = solve(g, m, &r);
+            // Relative to the probability where it matters, absolute in the far tail.
+            double worst = 0;
+            for (int k = 0; k <= capacity; ++k)
+                worst = std::max(
+                    worst, std::fabs(x[static_cast<std::size_t>(k)] - exact[static_cast<std::size_t>(k)]) /
+                               std::max(exact[static_cast<std::size_t>(k)], 1e-3));
+            EXPECT_LT(worst, 1e-10) << capacity << " " << r.Method.toStdString();
+        }
+    }
+    const int n = 60;
+    std::vector<TRate> rates;
+    for (int k = 0; k + 1 < n; ++k) {
+        rates.push_back({k, k + 1, 2.0 + 0.1 * k});
+        rates.push_back({k + 1, k, 1.0 + 0.2 * (k + 1)});
+    }
+    const TSparseGenerator g = GeneratorOf(n, rates);
+    std::vector<double> exact(n, 1.0);
+    double sum = 1;
+    for (int k = 1; k < n; ++k) {
+        exact[static_cast<std::size_t>(k)] =
+            exact[static_cast<std::size_t>(k) - 1] * (2.0 + 0.1 * (k - 1)) / (1.0 + 0.2 * k);
+        sum += exact[static_cast<std::size_t>(k)];
+    }
+    for (TSteadyMethod m : kMethods) {
+        const std::vector<double> x = solve(g, m);
+        for (int k = 0; k < n; ++k)
+            EXPECT_NEAR(x[static_cast<std::size_t>(k)], exact[static_cast<std::size_t>(k)] / sum, 1e-11);
+    }
+}
+
+TEST(SteadySolvers, RandomChainsAgreeBetweenMethods)
+{
+    std::mt19937 rng(20240611);
+    for (int round = 0; round < 5; ++round) {
+        const int n = round < 4 ? 5 + 40 * round : DenseGaussLimit + 100;
+        const TSparseGenerator g = RandomChain(rng, n, 3 * n);
+        TSolveReport dense;
+        std::vector<double> reference;
+        if (n <= DenseGaussLimit) {
+            ASSERT_TRUE(SolveDenseGauss(g, reference, nullptr, dense));
+            std::vector<double> lu;
+            TSolveReport r;
+            ASSERT_TRUE(SolveSparseLu(g, lu, nullptr, r));
+            for (int k = 0; k < n; ++k)
+                EXPECT_NEAR(lu[static_cast<std::size_t>(k)] / reference[static_cast<std::size_t>(k)], 1.0,
+                            1e-12);
+        } else {
+            ASSERT_TRUE(SolveSparseLu(g, reference, nullptr, dense));
+        }
+        EXPECT_LT(RelativeResidual(g, reference), 1e-12);
+        // Agreement to 1e-10 of the largest probability.
+        const double top = *std::max_element(reference.begin(), reference.end());
+        for (TSteadyMethod m : {smSeidel, smIterative}) {
+            const std::vector<double> x = solve(g, m);
+            for (int k = 0; k < n; ++k)
+                ASSERT_NEAR(x[static_cast<std::size_t>(k)], reference[static_cast<std::size_t>(k)],
+                            1e-10 * top)
+                    << n << " " << m;
+        }
+    }
+}
+
+TEST(SteadySolvers, BreakDuringBackSubstitutionFails)
+{
+    std::mt19937 rng(7);
+    const TSparseGenerator g = RandomChain(rng, 50, 100);
+    TRecordingProgress progress;
+    progress.StopOnStatus = QString::fromLatin1(SolverTexts::Phase2);
+    std::vector<double> x;
+    TSolveReport r;
+    EXPECT_FALSE(SolveDenseGauss(g, x, &progress, r));
+    EXPECT_TRUE(r.Stopped);
+    EXPECT_TRUE(progress.Statuses.contains(QString::fromLatin1(SolverTexts::Phase1)));
+}
+
+TEST(SteadySolvers, SeidelDivergingFromEveryStartFallsBackToGauss)
+{
+    // Rates of 10 and 20 leave a residual above 1 after the first step of every attempt.
+    const TSparseGenerator g = GeneratorOf(3, {{0, 1, 10}, {1, 2, 20}, {2, 0, 15}, {1, 0, 12}});
+    TSteadySettings s;
+    s.Method = smSeidel;
+    std::vector<double> x;
+    TSolveReport r;
+    ASSERT_TRUE(SolveSteady(g, s, x, nullptr, r));
+    EXPECT_TRUE(r.FellBack);
+    std::vector<double> exact;
+    TSolveReport e;
+    ASSERT_TRUE(SolveDenseGauss(g, exact, nullptr, e));
+    for (int k = 0; k < 3; ++k)
+        EXPECT_DOUBLE_EQ(x[static_cast<std::size_t>(k)], exact[static_cast<std::size_t>(k)]);
+}
+
+TEST(SteadySolvers, ZeroPivotNamesTheMarkingAndIterationLimitsAreReported)
+{
+    // Two closed classes {0,1} and {2,3}: no unique solution.
+    const TSparseGenerator g = GeneratorOf(4, {{0, 1, 1}, {1, 0, 1}, {2, 3, 1}, {3, 2, 1}});
+    std::vector<double> x;
+    TSolveReport r;
+    EXPECT_FALSE(SolveDenseGauss(g, x, nullptr, r));
+    EXPECT_TRUE(r.Message.contains("zero pivot at marking M")) << r.Message.toStdString();
+    // Too few iterations: the iterative method says how far it got.
+    std::mt19937 rng(3);
+    const TSparseGenerator big = RandomChain(rng, 3000, 9000);
+    TSteadySettings s;
+    s.Method = smIterative;
+    s.MaxSweeps = 2;
+    s.Tolerance = 1e-14;
+    TSolveReport it;
+    EXPECT_FALSE(SolveSteady(big, s, x, nullptr, it));
+    EXPECT_TRUE(it.Message.contains("after 2 iterations")) << it.Message.toStdString();
+}
