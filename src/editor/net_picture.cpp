@@ -76,9 +76,15 @@ QImage NetImage(TQRVDesigner& designer, double scale)
 {
     TViewOverride view(designer, scale);
     const QSize size = extentAt(designer, scale);
+    // A bitmap beyond these would take gigabytes, or more than there is.
+    constexpr qint64 kMostSide = 32767;
+    constexpr qint64 kMostPixels = qint64(1) << 28;
+    if (size.width() > kMostSide || size.height() > kMostSide ||
+        qint64(size.width()) * size.height() > kMostPixels)
+        return QImage();
     QImage image(size, QImage::Format_RGB32);
     if (image.isNull())
-        return image; // more pixels than a bitmap can hold
+        return image;
     image.fill(Qt::white);
     QPainter painter(&image);
     designer.DrawObjects(painter);

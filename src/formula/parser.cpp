@@ -526,8 +526,8 @@ void TRxMathParser::SetExpression(const QString& text)
     // all): the program of the text compiled last is copied, not compiled again.
     // The formula changes only once nothing can fail any more, so that
     // running out of memory leaves it whole.
-    static QString lastText;
-    static std::unique_ptr<TRxProgram> lastProgram;
+    thread_local QString lastText;
+    thread_local std::unique_ptr<TRxProgram> lastProgram;
     std::unique_ptr<TRxProgram> program;
     if (lastProgram && text == lastText) {
         program = std::make_unique<TRxProgram>(*lastProgram);

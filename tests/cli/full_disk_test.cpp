@@ -27,6 +27,8 @@ TEST(CliFullDisk, EveryWrittenFileKindFailsWithExitOneAndKeepsTheOldFile)
         {"old.png", {"export", net, "-o"}},
         {"old.bmp", {"export", net, "-o"}},
         {"old.csv", {"simulate", cycle, "--firings", "100", "--csv"}},
+        {"steady.csv", {"steady", cycle, "--csv"}},
+        {"old.txt", {"steady", cycle, "--sweep", "Lm1=1:3:3", "--listing"}},
     };
     const QByteArray previous = "the file before\r\n";
     for (const auto& c : cases) {
@@ -45,5 +47,5 @@ TEST(CliFullDisk, EveryWrittenFileKindFailsWithExitOneAndKeepsTheOldFile)
         EXPECT_EQ(r.Status, 0) << c.target << " " << r.Err.toStdString();
         EXPECT_GT(ReadFileBytes(target).size(), 200) << c.target;
     }
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 8) << "nothing is left beside the targets";
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 10) << "nothing is left beside the targets";
 }

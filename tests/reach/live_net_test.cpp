@@ -295,11 +295,14 @@ TEST(ReachLiveNet, RunningOutOfMemoryWhilePreparingEndsWithTheMessage)
     int failed = 0;
     for (long long after = 0;; after += 7) {
         TLiveNet net(d);
-        std::unique_ptr<TLiveBuild> b;
+        auto b = std::make_unique<TLiveBuild>();
+        b->Engine.SetProgress(&b->Progress);
+        b->Engine.SetNet(&net.Net);
+        b->Engine.Settings.Limit = 1;
         bool happened = false;
         {
             TAllocationFailure failure(after);
-            b = buildLive(net.Net, [](TReachSettings& s) { s.Limit = 1; });
+            b->Built = b->Engine.BuildClassical();
             happened = TAllocationFailure::Happened();
         }
         if (!happened) {
