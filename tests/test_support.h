@@ -9,6 +9,7 @@
 #include <ostream>
 
 #include "model/designer.h"
+#include "model/edits.h"
 #include "model/safe_save.h"
 
 // Failed comparisons print texts as texts.

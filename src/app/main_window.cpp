@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QDir>
 #include <QDockWidget>
 #include <QFileDialog>
@@ -26,12 +27,16 @@
 #include "editor/component_palette.h"
 #include "editor/designer_form.h"
 #include "editor/group_properties_window.h"
+#include "editor/net_clipboard.h"
 #include "editor/net_picture.h"
 #include "editor/property_inspector.h"
 #include "model/class_registry.h"
 #include "model/designer.h"
+#include "model/edits.h"
+#include "model/net_fragment.h"
 #include "netfile/net_file.h"
 #include "performance/steady_window.h"
+#include "performance/transient_window.h"
 #include "reach/reachability_window.h"
 #include "simulation/simulation_window.h"
 #include "structural/invariants_window.h"
@@ -76,8 +81,8 @@ TfmMain::TfmMain(TQRVDesigner& designer, QWidget* parent) : QMainWindow(parent),
     connect(&m_designer, &TQRVDesigner::ChangedStateChanged, this, &TfmMain::updateCaption);
 
     m_designer.ClearNet();
-    m_designer.SetChanged(false);
     updateCaption();
+    updateEditCommands();
     resize(1100, 760);
 }
 
@@ -162,13 +167,29 @@ void TfmMain::buildMenus()
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
     edit->setObjectName(QStringLiteral("mnEdit"));
-    addCommand(edit, QStringLiteral("&Undo"), "actUndo", QKeySequence(Qt::CTRL | Qt::Key_Z), false);
-    addCommand(edit, QStringLiteral("&Repeat <command>"), "actRepeat", QKeySequence(), false);
+    connect(addCommand(edit, QStringLiteral("&Undo"), "actUndo", QKeySequence(Qt::CTRL | Qt::Key_Z), false),
+            &QAction::triggered, this, [this] { m_designer.Edits().Undo(); });
+    QAction* redo = addCommand(edit, QStringLiteral("&Redo"), "actRedo", QKeySequence(), false);
+    redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    connect(redo, &QAction::triggered, this, [this] { m_designer.Edits().Redo(); });
     edit->addSeparator();
-    addCommand(edit, QStringLiteral("Cu&t"), "actCut", QKeySequence(Qt::CTRL | Qt::Key_X), false);
-    addCommand(edit, QStringLiteral("&Copy"), "actCopy", QKeySequence(Qt::CTRL | Qt::Key_C), false);
-    addCommand(edit, QStringLiteral("&Paste"), "actPaste", QKeySequence(Qt::CTRL | Qt::Key_V), false);
+    connect(addCommand(edit, QStringLiteral("Cu&t"), "actCut", QKeySequence(Qt::CTRL | Qt::Key_X), false),
+            &QAction::triggered, this, [this] {
+                m_designer.FinishGesture();
+                CutSelection(m_designer);
+            });
+    connect(addCommand(edit, QStringLiteral("&Copy"), "actCopy", QKeySequence(Qt::CTRL | Qt::Key_C), false),
+            &QAction::triggered, this, [this] { CopySelection(m_designer); });
+    connect(addCommand(edit, QStringLiteral("&Paste"), "actPaste", QKeySequence(Qt::CTRL | Qt::Key_V), false),
+            &QAction::triggered, this, &TfmMain::Paste);
+    connect(addCommand(edit, QStringLiteral("&Duplicate"), "actDuplicate", QKeySequence(Qt::CTRL | Qt::Key_D),
+                       false),
+            &QAction::triggered, this, &TfmMain::Duplicate);
     addCommand(edit, QStringLiteral("Paste &Special..."), "actPasteSpecial", QKeySequence(), false);
+    connect(edit, &QMenu::aboutToShow, this, &TfmMain::updateEditCommands);
+    connect(&m_designer.Edits(), &TQRVEdits::HistoryChanged, this, &TfmMain::updateEditCommands);
+    connect(&m_designer, &TQRVDesigner::SelectionHandedOver, this, &TfmMain::updateEditCommands);
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &TfmMain::updateEditCommands);
     edit->addSeparator();
     connect(addCommand(edit, QStringLiteral("Copy to Clipboard"), "actCopyToClipboard"), &QAction::triggered,
             this, &TfmMain::CopyToClipboard);
@@ -197,8 +218,9 @@ void TfmMain::buildMenus()
     connect(
         addCommand(m_performanceMenu, QStringLiteral("Steady Analysis"), "actSteady", QKeySequence(), false),
         &QAction::triggered, this, &TfmMain::SteadyAnalysis);
-    addCommand(m_performanceMenu, QStringLiteral("Transient Analysis"), "actTransient", QKeySequence(),
-               false);
+    connect(addCommand(m_performanceMenu, QStringLiteral("Transient Analysis"), "actTransient",
+                       QKeySequence(), false),
+            &QAction::triggered, this, &TfmMain::TransientAnalysis);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
     help->setObjectName(QStringLiteral("mnHelp"));
@@ -280,6 +302,59 @@ void TfmMain::buildToolPanel()
     connect(&m_designer, &TQRVDesigner::PaletteResetRequested, m_palette, &TComponentPalette::ResetToPointer);
 }
 
+void TfmMain::updateEditCommands()
+{
+    const TQRVEdits& edits = m_designer.Edits();
+    QAction* undo = Action(QStringLiteral("actUndo"));
+    undo->setEnabled(edits.CanUndo());
+    undo->setText(edits.CanUndo() ? QStringLiteral("&Undo ") + edits.UndoText() : QStringLiteral("&Undo"));
+    QAction* redo = Action(QStringLiteral("actRedo"));
+    redo->setEnabled(edits.CanRedo());
+    redo->setText(edits.CanRedo() ? QStringLiteral("&Redo ") + edits.RedoText() : QStringLiteral("&Redo"));
+    const bool selected = !m_designer.Selection().isEmpty();
+    for (const char* name : {"actCut", "actCopy", "actDuplicate"})
+        Action(QString::fromLatin1(name))->setEnabled(selected);
+    Action(QStringLiteral("actPaste"))->setEnabled(ClipboardHasElements());
+}
+
+void TfmMain::Paste()
+{
+    const QString text = FragmentOf(QGuiApplication::clipboard()->mimeData());
+    if (text.isEmpty())
+        return;
+    // An arc half drawn is cancelled first, as for any command of the menu.
+    m_designer.FinishGesture();
+    TPastePlace place;
+    QWidget* viewport = m_surface->viewport();
+    const QPoint pointer = QCursor::pos();
+    if (QApplication::widgetAt(pointer) == viewport) {
+        // With the pointer on the surface: where it is.
+        const QPoint p = viewport->mapFromGlobal(pointer);
+        place.AtPoint = true;
+        place.Point = QPointF(m_designer.ToModelX(p.x()), m_designer.ToModelY(p.y()));
+    } else {
+        // Pasting the same elements again puts each copy beside the last.
+        m_pasteCount = text == m_lastPaste ? m_pasteCount + 1 : 1;
+        m_lastPaste = text;
+        place.Offset = 20.0 * m_pasteCount;
+    }
+    const QString error = PasteFragment(m_designer, text, place, QStringLiteral("Paste"));
+    if (!error.isEmpty())
+        showError(error);
+}
+
+void TfmMain::Duplicate()
+{
+    m_designer.FinishGesture();
+    const QList<TQRVObject*> objects = FragmentObjects(m_designer, m_designer.Selection());
+    if (objects.isEmpty())
+        return;
+    const QString error =
+        PasteFragment(m_designer, FragmentText(objects), TPastePlace(), QStringLiteral("Duplicate"));
+    if (!error.isEmpty())
+        showError(error);
+}
+
 void TfmMain::SetScaleText(const QString& text)
 {
     const int percent = text.left(text.indexOf(QLatin1Char('%'))).trimmed().toInt();
@@ -305,9 +380,11 @@ void TfmMain::ReachabilityGraph()
         window.MessageHook = [this](const QString& text) { m_designer.ShowError(text); };
     window.exec();
     // The performance analyses read the graph the window wrote; the steady
-    // state needs a graph without dead markings.
+    // state needs a graph without dead markings, while the transient analysis
+    // takes them as absorbing states.
     m_performanceMenu->setEnabled(window.Built());
     Action(QStringLiteral("actSteady"))->setEnabled(window.NoDeadMarking());
+    Action(QStringLiteral("actTransient"))->setEnabled(window.Built());
     m_designer.SetUpdating(false);
     m_designer.Update();
 }
@@ -315,6 +392,16 @@ void TfmMain::ReachabilityGraph()
 void TfmMain::SteadyAnalysis()
 {
     TStohAnalyze window(m_designer, QString(), this);
+    if (AutoAnswer != 0)
+        window.MessageHook = [this](const QString& text) { m_designer.ShowError(text); };
+    window.exec();
+    m_designer.SetUpdating(false);
+    m_designer.Update();
+}
+
+void TfmMain::TransientAnalysis()
+{
+    TTransAnalyze window(m_designer, QString(), this);
     if (AutoAnswer != 0)
         window.MessageHook = [this](const QString& text) { m_designer.ShowError(text); };
     window.exec();
@@ -481,8 +568,8 @@ void TfmMain::NewNet()
         return;
     m_fileName = NoName;
     m_fromFile = false;
+    // Clearing the net forgets the history too.
     m_designer.ClearNet();
-    m_designer.SetChanged(false);
     updateCaption();
     m_designer.Update();
 }
@@ -495,7 +582,8 @@ bool TfmMain::fileDone(const QString& fileName, const QString& error, const QStr
     }
     m_fileName = fileName;
     m_fromFile = true;
-    m_designer.SetChanged(false);
+    // The net is now as the file holds it: undoing back to here clears the "*".
+    m_designer.Edits().SetClean();
     updateCaption();
     showWarnings(warnings);
     return true;

@@ -48,6 +48,11 @@ public:
     // File, Export: a picture of the net at scale 1 (by the file's extension).
     bool ExportPicture(const QString& fileName);
     void CopyToClipboard();
+    // Edit, Paste: the elements on the clipboard, at the pointer when it is
+    // over the surface, otherwise beside where they were copied from.
+    void Paste();
+    // Edit, Duplicate: a copy of the selection beside it.
+    void Duplicate();
     void ShowHelp(int context = 100);
     void SetScaleText(const QString& text);
     // Analysis, Structural analysis: the invariant window, modal.
@@ -57,6 +62,8 @@ public:
     void ReachabilityGraph();
     // Analysis, Performance analysis, Steady Analysis.
     void SteadyAnalysis();
+    // Analysis, Performance analysis, Transient Analysis.
+    void TransientAnalysis();
     // The "Simulate" tool button: the simulation window, modal.
     void Simulate();
     // Moves the scale box `steps` entries, keeping the point under `anchor`.
@@ -84,6 +91,8 @@ private:
     void buildMenus();
     void buildToolPanel();
     void updateCaption();
+    // Undo and Redo name their steps; Cut, Copy, Paste follow selection and clipboard.
+    void updateEditCommands();
     // After a file was read or written: the message, or the new name and caption.
     bool fileDone(const QString& fileName, const QString& error, const QStringList& warnings);
     // "Save the changes ?": true when the caller may go on (saved or declined).
@@ -111,4 +120,6 @@ private:
     TComponentPalette* m_palette = nullptr;
     QMenu* m_performanceMenu = nullptr;
     QPointer<THelpWindow> m_help;
+    QString m_lastPaste;
+    int m_pasteCount = 0;
 };

@@ -18,6 +18,7 @@
 #include "formula/formula.h"
 #include "formula/formula_editor_dialog.h"
 #include "model/designer.h"
+#include "model/edits.h"
 #include "model/graphics_objects.h"
 #include "model/numbers.h"
 #include "model/qrv_object.h"
@@ -175,7 +176,62 @@ bool TPropertyEditor::Convert(const QString& text, QVariant& value, QString&) co
     return true;
 }
 
+namespace {
+
+// The element of the net an object belongs to: itself, or the element that
+// owns it (a formula, a font); none for objects outside a net.
+TQRVObject* ElementOf(QObject* object)
+{
+    for (QObject* o = object; o; o = o->parent())
+        if (auto* element = qobject_cast<TQRVObject*>(o))
+            return element;
+    return nullptr;
+}
+
+} // namespace
+
+QString TPropertyEditor::StepCaption() const
+{
+    const QList<QObject*> objects = Objects();
+    QString name = GetName();
+    // A property of a sub-object is named by the owner's property that holds it.
+    if (!objects.isEmpty() && !qobject_cast<TQRVObject*>(objects.first()) && m_context.Designer) {
+        const QString path = m_context.Designer->GetObjectName(objects.first());
+        const int dot = static_cast<int>(path.indexOf(QLatin1Char('.')));
+        if (dot >= 0)
+            name = path.mid(dot + 1);
+    }
+    return QStringLiteral("Change ") + name;
+}
+
+// Writes to objects of a net go through its edit layer, as one step.
+namespace {
+bool InStep(const TPropertyContext& context, const QList<QObject*>& objects, const QString& caption,
+            const std::function<bool()>& write)
+{
+    QList<TQRVObject*> elements;
+    for (QObject* o : objects)
+        if (TQRVObject* e = ElementOf(o); e && e->Designer() == context.Designer && !elements.contains(e))
+            elements.append(e);
+    if (!context.Designer || elements.isEmpty())
+        return write();
+    bool ok = false;
+    context.Designer->Edits().Change(caption, elements, [&] { ok = write(); });
+    return ok;
+}
+} // namespace
+
 bool TPropertyEditor::SetValue(const QString& text)
+{
+    return InStep(m_context, Objects(), StepCaption(), [&] { return WriteValue(text); });
+}
+
+bool TPropertyEditor::Edit()
+{
+    return InStep(m_context, Objects(), StepCaption(), [&] { return RunEdit(); });
+}
+
+bool TPropertyEditor::WriteValue(const QString& text)
 {
     QVariant value;
     QString error;
@@ -197,7 +253,7 @@ bool TPropertyEditor::WriteAll(const QVariant& value)
     return true;
 }
 
-bool TPropertyEditor::Edit()
+bool TPropertyEditor::RunEdit()
 {
     if (!(GetAttributes() & paValueList))
         return false;
@@ -205,7 +261,7 @@ bool TPropertyEditor::Edit()
     if (values.isEmpty())
         return false;
     const int i = values.indexOf(GetValue());
-    return SetValue(values.at((i + 1) % values.size()));
+    return WriteValue(values.at((i + 1) % values.size()));
 }
 
 // ---- integer -------------------------------------------------------------------
@@ -302,14 +358,21 @@ QString TStringProperty::ValueText(QObject* object) const
     return Read(object).toString();
 }
 
-bool TComponentNameProperty::SetValue(const QString& text)
+QString TComponentNameProperty::StepCaption() const
+{
+    const QList<QObject*> objects = Objects();
+    return objects.isEmpty() ? QStringLiteral("Rename")
+                             : QStringLiteral("Rename ") + objects.first()->property("Name").toString();
+}
+
+bool TComponentNameProperty::WriteValue(const QString& text)
 {
     const QList<QObject*> objects = Objects();
     if (objects.isEmpty())
         return false;
     auto* object = qobject_cast<TQRVObject*>(objects.first());
     if (!object || !object->Designer())
-        return TStringProperty::SetValue(text);
+        return TStringProperty::WriteValue(text);
     const QString error = object->Designer()->RenameObject(object, text);
     if (!error.isEmpty()) {
         m_context.ShowError(error);
@@ -419,7 +482,7 @@ QString TSetElementProperty::ValueText(QObject* object) const
     return (EnumValue(p.read(object)) & m_bit) ? QStringLiteral("True") : QStringLiteral("False");
 }
 
-bool TSetElementProperty::SetValue(const QString& text)
+bool TSetElementProperty::WriteValue(const QString& text)
 {
     const QString t = text.trimmed();
     const bool isTrue = t.compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0;
@@ -470,7 +533,7 @@ TPropertyEditors TClassProperty::GetProperties() const
     return CollectPropertyEditors(m_context, subs);
 }
 
-bool TFontProperty::Edit()
+bool TFontProperty::RunEdit()
 {
     QList<TQRVFont*> fonts;
     for (QObject* o : SubObjects())
@@ -574,7 +637,7 @@ bool TColorProperty::Convert(const QString& text, QVariant& value, QString& erro
     return true;
 }
 
-bool TColorProperty::Edit()
+bool TColorProperty::RunEdit()
 {
     const QList<QObject*> objects = Objects();
     if (objects.isEmpty())
@@ -598,7 +661,7 @@ QString TStringsProperty::ValueText(QObject*) const
     return QStringLiteral("(%1)").arg(QString::fromLatin1(m_type.name()));
 }
 
-bool TStringsProperty::Edit()
+bool TStringsProperty::RunEdit()
 {
     const QList<QObject*> objects = Objects();
     if (objects.isEmpty())
@@ -653,7 +716,7 @@ class TFormulaTextProperty : public TStringProperty
 public:
     using TStringProperty::TStringProperty;
     TPropAttributes GetAttributes() const override { return {}; }
-    bool SetValue(const QString& text) override
+    bool WriteValue(const QString& text) override
     {
         const QList<QObject*> objects = Objects();
         if (objects.isEmpty())
@@ -679,7 +742,7 @@ class TFormulaValueProperty : public TFloatProperty
 public:
     using TFloatProperty::TFloatProperty;
     TPropAttributes GetAttributes() const override { return {}; }
-    bool SetValue(const QString&) override { return false; }
+    bool WriteValue(const QString&) override { return false; }
 
 protected:
     QString ValueText(QObject* object) const override
@@ -699,7 +762,7 @@ protected:
 
 } // namespace
 
-bool TQRVFormulaEditor::Edit()
+bool TQRVFormulaEditor::RunEdit()
 {
     const QList<QObject*> objects = Objects();
     if (objects.isEmpty())

@@ -72,13 +72,15 @@ public:
     // Whether every object shows the same value text.
     bool AllValuesEqual() const;
     // Writes `text` to every object. On a conversion error the message is
-    // shown, nothing is written and the result is false.
-    virtual bool SetValue(const QString& text);
+    // shown, nothing is written and the result is false. Objects of a net
+    // are written through its edit layer: one step, named by StepCaption.
+    bool SetValue(const QString& text);
     // The value list for the drop-down, in its natural order.
     virtual QStringList GetValues() const { return {}; }
     virtual TPropertyEditors GetProperties() const { return {}; }
-    // The dialog, or for a value list the next value (wrapping round).
-    virtual bool Edit();
+    // The dialog, or for a value list the next value (wrapping round); one
+    // step of the edit layer like SetValue.
+    bool Edit();
 
     int ObjectCount() const { return static_cast<int>(m_objects.size()); }
     // The objects still alive, in selection order.
@@ -86,6 +88,11 @@ public:
     const TPropertyContext& Context() const { return m_context; }
 
 protected:
+    // What SetValue and Edit do, inside the step.
+    virtual bool WriteValue(const QString& text);
+    virtual bool RunEdit();
+    // "Change Tokens"; for a property of a sub-object the owner's property ("Change Cost").
+    virtual QString StepCaption() const;
     // The value text of one object.
     virtual QString ValueText(QObject* object) const = 0;
     // Converts typed text into a value to write; false with a message when it cannot.
@@ -142,7 +149,10 @@ class TComponentNameProperty : public TStringProperty
 public:
     using TStringProperty::TStringProperty;
     TPropAttributes GetAttributes() const override { return {}; }
-    bool SetValue(const QString& text) override;
+
+protected:
+    bool WriteValue(const QString& text) override;
+    QString StepCaption() const override;
 };
 
 // Enumerations and Booleans: the value's identifier.
@@ -170,7 +180,7 @@ public:
     {
         return paSubProperties | paMultiSelect | paReadOnly | paRevertable;
     }
-    bool SetValue(const QString&) override { return false; }
+    bool WriteValue(const QString&) override { return false; }
     TPropertyEditors GetProperties() const override;
 
 protected:
@@ -185,7 +195,7 @@ public:
                         const QMetaProperty& property, const QByteArray& key, qint64 bit);
     TPropAttributes GetAttributes() const override { return paValueList | paMultiSelect | paSortList; }
     QStringList GetValues() const override;
-    bool SetValue(const QString& text) override;
+    bool WriteValue(const QString& text) override;
 
 protected:
     QString ValueText(QObject* object) const override;
@@ -201,7 +211,7 @@ class TClassProperty : public TPropertyEditor
 public:
     using TPropertyEditor::TPropertyEditor;
     TPropAttributes GetAttributes() const override { return paSubProperties | paMultiSelect | paReadOnly; }
-    bool SetValue(const QString&) override { return false; }
+    bool WriteValue(const QString&) override { return false; }
     TPropertyEditors GetProperties() const override;
 
 protected:
@@ -218,7 +228,7 @@ public:
     {
         return paSubProperties | paDialog | paMultiSelect | paReadOnly;
     }
-    bool Edit() override;
+    bool RunEdit() override;
 };
 
 // Colours: a colour name, "$BBGGRR", "#RRGGBB" or a number; the colour dialog.
@@ -231,7 +241,7 @@ public:
         return paValueList | paDialog | paMultiSelect | paRevertable;
     }
     QStringList GetValues() const override;
-    bool Edit() override;
+    bool RunEdit() override;
 
     static QString ColorToText(const QColor& color);
     static bool TextToColor(const QString& text, QColor& color);
@@ -247,8 +257,8 @@ class TStringsProperty : public TPropertyEditor
 public:
     using TPropertyEditor::TPropertyEditor;
     TPropAttributes GetAttributes() const override { return paDialog | paReadOnly; }
-    bool SetValue(const QString&) override { return false; }
-    bool Edit() override;
+    bool WriteValue(const QString&) override { return false; }
+    bool RunEdit() override;
 
 protected:
     QString ValueText(QObject* object) const override;
@@ -262,8 +272,8 @@ public:
     using TPropertyEditor::TPropertyEditor;
     TPropAttributes GetAttributes() const override { return paSubProperties | paDialog; }
     // Typing into the formula row itself has no effect.
-    bool SetValue(const QString&) override { return false; }
-    bool Edit() override;
+    bool WriteValue(const QString&) override { return false; }
+    bool RunEdit() override;
     TPropertyEditors GetProperties() const override;
 
 protected:

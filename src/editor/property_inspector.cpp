@@ -737,8 +737,7 @@ TfmPropertyInspector::TfmPropertyInspector(TQRVDesigner& designer, QWidget* pare
     m_context.Designer = &m_designer;
     m_context.DialogParent = this;
     m_context.Written = [this] {
-        // Every write is an unsaved edit and shows on the surface at once.
-        m_designer.SetChanged(true);
+        // Every write shows on the surface at once.
         m_designer.Update();
         m_list->RefreshValues();
     };

@@ -11,6 +11,7 @@
 
 #include "model/designer.h"
 #include "model/designer_link.h"
+#include "model/edits.h"
 #include "model/graphics_objects.h"
 #include "model/numbers.h"
 #include "model/places.h"
@@ -531,7 +532,9 @@ bool TclsMarker::RejectPlacement(double x, double y)
         const double step = designer->Modifiers().testFlag(Qt::ControlModifier) ? -1.0 : 1.0;
         place->SetTokens(before + step);
         if (place->Tokens() != before)
-            designer->SetChanged(true);
+            designer->Edits().NameStep(
+                (step > 0 ? QStringLiteral("Add Token to ") : QStringLiteral("Take Token from ")) +
+                place->Name());
     }
     // The marker is a tool: it never stays in the net.
     return true;

@@ -365,8 +365,6 @@ void TQRVLinkBase::removeBend(double x, double y)
         delete m_points.takeAt(i - 1);
     p->SetStationar(false);
     IncludeState(osDirty);
-    // The arc's shape is part of the net: an unsaved edit.
-    Designer()->SetChanged(true);
     DesignerUpdate();
 }
 
@@ -729,7 +727,9 @@ void TQRVLinkBase::LoadFromXml(const TqibXMLNode& element)
         bool big;
     };
     QList<Point> points;
-    const TQRVDesigner* d = Designer();
+    // Points read from a file snap to the grid; a step undone or redone puts
+    // them back exactly where they were.
+    const TQRVDesigner* d = Designer() && !Designer()->Restoring() ? Designer() : nullptr;
     for (const TqibXMLNode* child : element.Nodes()) {
         if (child->Name != QLatin1String("point"))
             continue;

@@ -7,10 +7,16 @@
 #include <algorithm>
 #include <cmath>
 
+#include "model/arcs.h"
 #include "model/class_registry.h"
+#include "model/edits.h"
 #include "model/numbers.h"
 
-TQRVDesigner::TQRVDesigner() = default;
+TQRVDesigner::TQRVDesigner() : m_edits(std::make_unique<TQRVEdits>(*this))
+{
+    connect(m_edits.get(), &TQRVEdits::CleanChanged, this,
+            [this](bool clean) { Q_EMIT ChangedStateChanged(!clean); });
+}
 
 TQRVDesigner::~TQRVDesigner()
 {
@@ -80,13 +86,67 @@ void TQRVDesigner::DestroyObject(TQRVObject* object)
     // (its name label) cannot reach it again.
     m_objects.erase(it);
     removeFromIndex(object);
-    m_selection.removeAll(object);
+    dropFromSelection(object);
     if (m_capture == object)
         m_capture = nullptr;
+    m_edits->ObjectDestroying(object);
     object->Destroying();
     for (size_t i = 0; i < m_objects.size(); ++i)
         m_objects[i]->Notification(object);
     delete object;
+    ++m_namesGeneration;
+    Q_EMIT ObjectsChanged();
+}
+
+void TQRVDesigner::InsertObjectAt(TQRVObject* object, int index)
+{
+    object->SetDesignerDirect(this);
+    index = std::clamp(index, 0, ObjectCount());
+    m_objects.insert(m_objects.begin() + index, object);
+    m_byName.insert(NameKey(object->Name()), object);
+}
+
+void TQRVDesigner::RemoveObjects(const QSet<TQRVObject*>& objects)
+{
+    if (objects.isEmpty())
+        return;
+    std::vector<TQRVObject*> kept;
+    kept.reserve(m_objects.size());
+    for (TQRVObject* o : m_objects)
+        if (!objects.contains(o))
+            kept.push_back(o);
+    m_objects.swap(kept);
+    for (TQRVObject* o : objects) {
+        removeFromIndex(o);
+        m_selected.remove(o);
+        if (m_capture == o)
+            m_capture = nullptr;
+    }
+    m_selection.removeIf([&objects](TQRVObject* o) { return objects.contains(o); });
+    // Links that stay must not keep an end that goes.
+    for (TQRVObject* o : m_objects)
+        if (auto* link = qobject_cast<TQRVLinkBase*>(o)) {
+            if (objects.contains(link->SourceObject()))
+                link->ForgetEnd(link->SourceObject());
+            if (objects.contains(link->DestObject()))
+                link->ForgetEnd(link->DestObject());
+        }
+    for (TQRVObject* o : objects)
+        delete o;
+}
+
+void TQRVDesigner::UnindexName(TQRVObject* object)
+{
+    removeFromIndex(object);
+}
+
+void TQRVDesigner::IndexName(TQRVObject* object)
+{
+    m_byName.insert(NameKey(object->Name()), object);
+}
+
+void TQRVDesigner::NamesChanged()
+{
     ++m_namesGeneration;
     Q_EMIT ObjectsChanged();
 }
@@ -100,7 +160,7 @@ void TQRVDesigner::TakeObjectsFrom(TQRVDesigner& other)
     }
     other.m_objects.clear();
     other.m_byName.clear();
-    other.m_selection.clear();
+    other.clearSelectionList();
     other.m_capture = nullptr;
     ++other.m_namesGeneration;
     ++m_namesGeneration;
@@ -151,7 +211,6 @@ QString TQRVDesigner::RenameObject(TQRVObject* object, const QString& name)
     object->SetNameDirect(name);
     m_byName.insert(NameKey(name), object);
     ++m_namesGeneration;
-    SetChanged(true);
     Q_EMIT ObjectsChanged();
     return QString();
 }
@@ -191,23 +250,32 @@ void TQRVDesigner::destroyDoomed()
 
 void TQRVDesigner::DeleteSelected()
 {
-    if (m_selection.isEmpty())
+    m_edits->Delete(m_selection);
+}
+
+void TQRVDesigner::DeleteObjects(const QList<TQRVObject*>& objects)
+{
+    if (objects.isEmpty())
         return;
-    for (TQRVObject* o : m_selection)
-        o->IncludeState(osDoomed);
-    m_selection.clear();
+    for (TQRVObject* o : objects)
+        if (o) {
+            o->IncludeState(osDoomed);
+            dropFromSelection(o);
+        }
     destroyDoomed();
-    SetChanged(true);
     Modified();
 }
 
 void TQRVDesigner::DeleteAll()
 {
+    // The history speaks of objects that are gone.
+    m_edits->Clear();
+    m_gesture = false;
     // Everything goes, so nobody needs to be told about anybody.
     std::vector<TQRVObject*> objects;
     objects.swap(m_objects);
     m_byName.clear();
-    m_selection.clear();
+    clearSelectionList();
     m_capture = nullptr;
     for (auto it = objects.rbegin(); it != objects.rend(); ++it)
         delete *it;
@@ -230,32 +298,51 @@ void TQRVDesigner::ClearNet()
 
 bool TQRVDesigner::IsSelected(const TQRVObject* object) const
 {
-    return m_selection.contains(const_cast<TQRVObject*>(object));
+    return m_selected.contains(object);
+}
+
+void TQRVDesigner::clearSelectionList()
+{
+    m_selection.clear();
+    m_selected.clear();
+}
+
+void TQRVDesigner::addToSelection(TQRVObject* object)
+{
+    if (object && !m_selected.contains(object)) {
+        m_selected.insert(object);
+        m_selection.append(object);
+    }
+}
+
+void TQRVDesigner::dropFromSelection(TQRVObject* object)
+{
+    if (m_selected.remove(object))
+        m_selection.removeOne(object);
 }
 
 void TQRVDesigner::SelectObject(TQRVObject* object)
 {
-    m_selection.clear();
+    clearSelectionList();
     if (!object)
         return;
-    m_selection.append(object);
+    addToSelection(object);
     Q_EMIT SelectionHandedOver();
     Update();
 }
 
 void TQRVDesigner::SetSelection(const QList<TQRVObject*>& objects)
 {
-    m_selection.clear();
+    clearSelectionList();
     for (TQRVObject* o : objects)
-        if (o && !m_selection.contains(o))
-            m_selection.append(o);
+        addToSelection(o);
 }
 
 void TQRVDesigner::ClearSelection()
 {
     if (m_selection.isEmpty())
         return;
-    m_selection.clear();
+    clearSelectionList();
     Q_EMIT SelectionHandedOver();
 }
 
@@ -305,12 +392,19 @@ void TQRVDesigner::Update()
 {
     if (m_updating)
         return;
+    UpdateRegions();
+    Paint();
+}
+
+void TQRVDesigner::UpdateRegions()
+{
+    if (m_updating)
+        return;
     for (size_t i = 0; i < m_objects.size(); ++i) {
         TQRVObject* o = m_objects[i];
         if (o->HasState(osDirty))
             o->UpdateRegion();
     }
-    Paint();
 }
 
 void TQRVDesigner::Paint()
@@ -349,12 +443,9 @@ QSize TQRVDesigner::NetExtent() const
     return QSize(static_cast<int>(RoundHalfEven(w)), static_cast<int>(RoundHalfEven(h)));
 }
 
-void TQRVDesigner::SetChanged(bool value)
+bool TQRVDesigner::IsChanged() const
 {
-    if (m_changed == value)
-        return;
-    m_changed = value;
-    Q_EMIT ChangedStateChanged(value);
+    return !m_edits->IsClean();
 }
 
 QRect TQRVDesigner::RubberBandRect() const

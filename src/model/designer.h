@@ -9,15 +9,18 @@
 #include <QObject>
 #include <QPointF>
 #include <QRect>
+#include <QSet>
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "model/qrv_object.h"
 
 struct TQRVClassInfo;
 class TclsLink;
+class TQRVEdits;
 
 class TQRVDesigner : public QObject
 {
@@ -44,6 +47,30 @@ public:
     // Moves every object of `other` to the end of this list, emptying `other`.
     void TakeObjectsFrom(TQRVDesigner& other);
 
+    // ---- the edit layer ------------------------------------------------------
+    // Every change the user makes goes through here, as one step of the
+    // history (see edits.h). The container's own operations below change the
+    // net without recording anything: they serve the edit layer, file reading
+    // and tests.
+    TQRVEdits& Edits() const { return *m_edits; }
+    // Ends a gesture under way: a drag or a handle is let go where the mouse
+    // was last, an arc being placed is cancelled; its step is recorded.
+    void FinishGesture();
+
+    // Used by the edit layer when it rebuilds the net of a step: puts an
+    // object at `index` under its own name, removes objects without telling
+    // anybody but the arcs and connectors that end at them, and takes names
+    // out of the index and back while objects read their recorded state.
+    void InsertObjectAt(TQRVObject* object, int index);
+    void RemoveObjects(const QSet<TQRVObject*>& objects);
+    void UnindexName(TQRVObject* object);
+    void IndexName(TQRVObject* object);
+    // Names or objects changed: formulas look their names up again.
+    void NamesChanged();
+    // While set, objects read their recorded state exactly (arc points do not snap).
+    bool Restoring() const { return m_restoring; }
+    void SetRestoring(bool value) { m_restoring = value; }
+
     // ---- naming --------------------------------------------------------------
     QString UniqueName(const QString& prefix) const;
     // Renames an object; returns the message for an unusable name, empty on success.
@@ -54,8 +81,13 @@ public:
 
     // ---- creation and deletion ---------------------------------------------
     TQRVObject* CreateObject(const TQRVClassInfo* cls, double left, double top, double width, double height);
+    // Deletes the selection through the edit layer (one step).
     void DeleteSelected();
+    // Destroys the objects with the arcs that end at them and the name labels
+    // of places and transitions, then updates.
+    void DeleteObjects(const QList<TQRVObject*>& objects);
     void DeleteAll();
+    // Empties the container for a new or loaded net, and forgets the history.
     void ClearNet();
 
     // ---- selection -----------------------------------------------------------
@@ -82,6 +114,8 @@ public:
     void MarkAllDirty();
     // Rebuilds the regions of dirty objects, then repaints (not while Updating).
     void Update();
+    // Only the rebuilding of dirty objects' regions (not while Updating).
+    void UpdateRegions();
     // Asks the drawing surface to repaint.
     void Paint();
     // Draws every object in list order (what the surface, exports and the clipboard show).
@@ -104,9 +138,9 @@ public:
     void SetSimulating(bool value) { m_simulating = value; }
     QStringList Graphs;
 
-    // Unsaved edits of the user (shown as "*" in the caption).
-    bool IsChanged() const { return m_changed; }
-    void SetChanged(bool value);
+    // Unsaved edits of the user (shown as "*" in the caption): the net is not
+    // where the history was last marked clean (saved or opened).
+    bool IsChanged() const;
 
     // ---- mouse and keys (screen pixels) -------------------------------------
     TQRVObject* Capture() const { return m_capture; }
@@ -170,10 +204,20 @@ Q_SIGNALS:
 private:
     void destroyDoomed();
     void removeFromIndex(TQRVObject* object);
+    // The mouse gestures' steps of the edit layer: a press begins one (or
+    // joins the one open), and it ends once no drag and no capture are left.
+    void beginGesture(const QString& caption, const QList<TQRVObject*>& objects);
+    void endGestureIfIdle();
+    void destroyPlacing();
+    // The selection is a list (in selection order) and a set (for IsSelected).
+    void clearSelectionList();
+    void addToSelection(TQRVObject* object);
+    void dropFromSelection(TQRVObject* object);
 
     std::vector<TQRVObject*> m_objects;
     QHash<QString, TQRVObject*> m_byName; // keyed by the case-folded name
     QList<TQRVObject*> m_selection;
+    QSet<const TQRVObject*> m_selected;
     TQRVObject* m_capture = nullptr;
     QPoint m_bandStart;
     QPoint m_bandEnd;
@@ -182,7 +226,9 @@ private:
     QPointF m_dragOrigin;
     bool m_updating = false;
     bool m_simulating = false;
-    bool m_changed = false;
+    bool m_restoring = false;
+    bool m_gesture = false;
+    QPointF m_lastMouse;
     double m_scale = 1.0;
     int m_scrollX = 0;
     int m_scrollY = 0;
@@ -190,6 +236,7 @@ private:
     const TQRVClassInfo* m_creationClass = nullptr;
     Qt::KeyboardModifiers m_modifiers;
     Reporter m_reporter;
+    std::unique_ptr<TQRVEdits> m_edits;
 };
 
 // Case folding used by every name comparison of the net.

@@ -4,35 +4,102 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "model/arcs.h"
 #include "model/class_registry.h"
 #include "model/designer.h"
+#include "model/edits.h"
+
+namespace {
+
+QString movingCaption(const QList<TQRVObject*>& objects)
+{
+    if (objects.size() == 1)
+        return QStringLiteral("Move ") + objects.first()->Name();
+    return QStringLiteral("Move %1 Objects").arg(objects.size());
+}
+
+} // namespace
+
+void TQRVDesigner::beginGesture(const QString& caption, const QList<TQRVObject*>& objects)
+{
+    if (m_gesture) {
+        m_edits->Touch(objects);
+        return;
+    }
+    m_gesture = true;
+    m_edits->Begin(caption, objects);
+}
+
+void TQRVDesigner::endGestureIfIdle()
+{
+    if (!m_gesture || m_dragActive || m_capture)
+        return;
+    m_gesture = false;
+    m_edits->Commit();
+}
+
+void TQRVDesigner::destroyPlacing()
+{
+    for (int i = ObjectCount() - 1; i >= 0; --i) {
+        if (i >= ObjectCount())
+            continue;
+        TQRVObject* o = m_objects[static_cast<size_t>(i)];
+        if (o->HasState(osPlacing))
+            DestroyObject(o);
+    }
+}
+
+void TQRVDesigner::FinishGesture()
+{
+    m_bandActive = false;
+    if (m_dragActive)
+        LeftButtonUp(m_lastMouse.x(), m_lastMouse.y());
+    destroyPlacing();
+    if (m_capture)
+        m_capture->MouseUp(Qt::LeftButton, m_lastMouse.x(), m_lastMouse.y());
+    m_capture = nullptr;
+    endGestureIfIdle();
+    Update();
+}
 
 void TQRVDesigner::LeftButtonDown(double x, double y)
 {
+    m_lastMouse = QPointF(x, y);
     if (m_capture) {
+        // Placing an arc: every click is part of it.
+        beginGesture(QString(), {m_capture});
         m_capture->MouseDown(Qt::LeftButton, x, y);
+        endGestureIfIdle();
         return;
     }
     if (m_creationClass) {
-        TQRVObject* o = CreateObject(m_creationClass, SnapX(x / m_scale), SnapY(y / m_scale), 0, 0);
-        if (!o)
-            return;
-        o->MoveBy(-o->Width() / 2, -o->Height() / 2);
-        if (o->RejectPlacement(x, y)) {
-            DestroyObject(o);
-            Update();
-            return;
+        // The marker changes the place under the click instead of staying.
+        beginGesture(QString(), {ObjectAt(x, y)});
+        if (TQRVObject* o = CreateObject(m_creationClass, SnapX(x / m_scale), SnapY(y / m_scale), 0, 0)) {
+            o->MoveBy(-o->Width() / 2, -o->Height() / 2);
+            if (o->RejectPlacement(x, y)) {
+                DestroyObject(o);
+                Update();
+            } else {
+                SelectObject(o);
+                Paint();
+            }
         }
-        SetChanged(true);
-        SelectObject(o);
-        Paint();
+        endGestureIfIdle();
         return;
     }
     TQRVObject* o = ObjectAt(x, y);
     if (o) {
         if (!IsSelected(o))
             SelectObject(o);
+        // A press on an object may become a drag of the selection, or of one
+        // of the object's handles.
+        beginGesture(movingCaption(m_selection), m_selection);
         o->MouseDown(Qt::LeftButton, x, y);
+        if (m_capture == o)
+            m_edits->NameStep(
+                (qobject_cast<TQRVLinkBase*>(o) ? QStringLiteral("Bend ") : QStringLiteral("Resize ")) +
+                o->Name());
         m_dragActive = true;
         m_dragOrigin = QPointF(ToModelX(x), ToModelY(y));
     } else {
@@ -43,7 +110,9 @@ void TQRVDesigner::LeftButtonDown(double x, double y)
 
 void TQRVDesigner::MouseMoveTo(double x, double y)
 {
+    m_lastMouse = QPointF(x, y);
     if (m_capture) {
+        beginGesture(QString(), {m_capture});
         m_capture->MouseMove(x, y);
         Update();
         return;
@@ -67,14 +136,13 @@ void TQRVDesigner::MouseMoveTo(double x, double y)
             o->RestorePosition();
             o->MoveBy(dx, dy);
         }
-        if (dx != 0 || dy != 0)
-            SetChanged(true);
         Update();
     }
 }
 
 void TQRVDesigner::LeftButtonUp(double x, double y)
 {
+    m_lastMouse = QPointF(x, y);
     if (m_dragActive) {
         m_dragActive = false;
         for (TQRVObject* o : m_selection) {
@@ -84,7 +152,8 @@ void TQRVDesigner::LeftButtonUp(double x, double y)
     }
     if (m_capture) {
         m_capture->MouseUp(Qt::LeftButton, x, y);
-        SetChanged(true);
+        // An arc being placed keeps the mouse, and its step stays open.
+        endGestureIfIdle();
         return;
     }
     if (m_bandActive) {
@@ -95,37 +164,43 @@ void TQRVDesigner::LeftButtonUp(double x, double y)
         const QRect band(
             QPoint(std::min(m_bandStart.x(), m_bandEnd.x()), std::min(m_bandStart.y(), m_bandEnd.y())),
             QSize(std::abs(m_bandEnd.x() - m_bandStart.x()), std::abs(m_bandEnd.y() - m_bandStart.y())));
-        m_selection.clear();
+        clearSelectionList();
         for (TQRVObject* o : m_objects) {
             const QRect box = o->GetRegion().boundingRect();
             if (!box.isEmpty() && box.intersects(band))
-                m_selection.append(o);
+                addToSelection(o);
         }
         m_bandActive = false;
         Modified();
     }
+    endGestureIfIdle();
     Paint();
 }
 
 void TQRVDesigner::RightButtonDown(double x, double y)
 {
-    if (TQRVObject* o = ObjectAt(x, y))
+    m_lastMouse = QPointF(x, y);
+    TQRVObject* o = ObjectAt(x, y);
+    const bool joined = m_gesture;
+    beginGesture(QString(), {o});
+    if (o) {
+        // An arc straightens the bend under the click.
+        if (!joined && qobject_cast<TQRVLinkBase*>(o))
+            m_edits->NameStep(QStringLiteral("Straighten ") + o->Name());
         o->MouseDown(Qt::RightButton, x, y);
-    for (int i = ObjectCount() - 1; i >= 0; --i) {
-        if (i >= ObjectCount())
-            continue;
-        TQRVObject* o = m_objects[static_cast<size_t>(i)];
-        if (o->HasState(osPlacing))
-            DestroyObject(o);
     }
+    // An arc whose ends are not both chosen is cancelled.
+    destroyPlacing();
     m_creationClass = nullptr;
     Q_EMIT PaletteResetRequested();
+    endGestureIfIdle();
     Update();
 }
 
 bool TQRVDesigner::KeyDown(int key)
 {
     if (key == Qt::Key_Delete) {
+        FinishGesture();
         DeleteSelected();
         return true;
     }

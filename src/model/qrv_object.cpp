@@ -2,9 +2,15 @@
 
 #include <QPainter>
 
+#include <atomic>
+
 #include "model/designer.h"
 
-TQRVObject::TQRVObject(TQRVDesigner* designer) : m_designer(designer) {}
+namespace {
+std::atomic<quint64> g_lastSerial{0};
+} // namespace
+
+TQRVObject::TQRVObject(TQRVDesigner* designer) : m_designer(designer), m_serial(++g_lastSerial) {}
 
 TQRVObject::~TQRVObject() = default;
 

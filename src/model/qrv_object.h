@@ -45,6 +45,10 @@ public:
     // A group label holding '"', '<' or '>' would break the net file: refused with a message.
     void SetGroup(const QString& group);
 
+    // A number no other object of this run carries, not even one destroyed
+    // before: the edit layer tells objects apart by it.
+    quint64 Serial() const { return m_serial; }
+
     quint8 State() const { return m_state; }
     bool HasState(TObjState s) const { return (m_state & s) != 0; }
     void IncludeState(TObjState s) { m_state |= s; }
@@ -120,6 +124,7 @@ protected:
 
 private:
     TQRVDesigner* m_designer;
+    quint64 m_serial;
     QString m_name;
     QString m_group;
     quint8 m_state = 0;

@@ -60,12 +60,12 @@ void TCalcEngine::SetProgress(IQRVProgress* progress)
 
 bool TCalcEngine::ReadGraphFile(const QString& fileName)
 {
-    return adoptGraph(ReadChainGraph(fileName, Markings, m_progress));
+    return adoptGraph(ReadChainGraph(fileName, Markings, m_progress, AllowDeadMarkings));
 }
 
 bool TCalcEngine::LoadGraph(const TMarkList& store, bool reduced)
 {
-    return adoptGraph(ChainGraphFromStore(store, reduced, Markings));
+    return adoptGraph(ChainGraphFromStore(store, reduced, Markings, AllowDeadMarkings));
 }
 
 bool TCalcEngine::adoptGraph(const TGraphReadStatus& status)
@@ -81,8 +81,8 @@ bool TCalcEngine::adoptGraph(const TGraphReadStatus& status)
     for (const QString& name : std::as_const(Markings.PlaceNames)) {
         TQRVObject* o = m_net ? m_net->FindObject(name) : nullptr;
         if (qobject_cast<TclsNodeContinuous*>(o)) {
-            LastError = QStringLiteral("The graph holds the continuous place %1: the steady-state analysis "
-                                       "works on nets of discrete places only.")
+            LastError = QStringLiteral("The graph holds the continuous place %1: the performance analyses "
+                                       "work on nets of discrete places only.")
                             .arg(name);
             m_lastRead = grError;
             return false;
@@ -260,6 +260,12 @@ int TCalcEngine::KindOf(const QString& kindText)
     return -1;
 }
 
+int TCalcEngine::KindIndex(const QString& kindText) const
+{
+    const int k = static_cast<int>(KindNames.indexOf(kindText));
+    return k >= 0 && k < 8 ? k : KindOf(kindText);
+}
+
 int TCalcEngine::FindItem(const QString& description) const
 {
     for (int e = 0; e < Items.size(); ++e)
@@ -321,7 +327,7 @@ void TCalcEngine::ResolveDependencies()
     const int present = Items.size();
     for (int e = 0; e < present; ++e) {
         const TAnalyzeItem item = Items[e];
-        switch (KindOf(item.KindText)) {
+        switch (KindIndex(item.KindText)) {
         case vkInflow:
             addRates(item.ObjectName);
             break;
@@ -366,7 +372,7 @@ bool TCalcEngine::ComputeMeasures(int i, int j)
         transIndex.insert(NameKey(TransitionNames[t].first), t);
     std::vector<std::vector<int>> byKind(8);
     for (int e = 0; e < Items.size(); ++e) {
-        const int k = KindOf(Items[e].KindText);
+        const int k = KindIndex(Items[e].KindText);
         if (k >= 0)
             byKind[static_cast<std::size_t>(k)].push_back(e);
     }

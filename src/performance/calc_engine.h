@@ -107,6 +107,9 @@ public:
     // LastError, empty after Break): a dead marking, an exceeded limit, a
     // place the net does not have, a continuous place, a text that does not read.
     bool ReadGraphFile(const QString& fileName);
+    // Markings without successor are absorbing states, not a refusal (the
+    // transient analysis); their generator row is zero.
+    bool AllowDeadMarkings = false;
     // Takes the graph of a marking store (the command line builds it in memory).
     bool LoadGraph(const TMarkList& store, bool reduced);
     // The outcome of the last reading.
@@ -132,6 +135,8 @@ public:
     QList<TAnalyzeItem> Items;
     // The kind of a description's kind text (-1 when none).
     static int KindOf(const QString& kindText);
+    // The same among this engine's own KindNames.
+    int KindIndex(const QString& kindText) const;
     // Adds the entries for a kind and an object text ("P*" every place of the
     // graph, "T*" every transition), skipping descriptions already present.
     // Returns the number added.

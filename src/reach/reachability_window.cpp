@@ -30,6 +30,7 @@
 
 #include "model/arcs.h"
 #include "model/designer.h"
+#include "model/edits.h"
 #include "model/numbers.h"
 #include "model/places.h"
 #include "model/transitions.h"
@@ -896,10 +897,11 @@ void TfmAnalyze_1::done(int result)
         m_engine.ApplyMarking(0);
         m_designer.SetUpdating(false);
     }
+    // The marking left in the net is one step of the edit history.
+    QList<QPair<TclsNode*, double>> previous;
     for (const auto& [place, value] : m_netMarking)
-        if (place && place->Value() != value) {
-            m_designer.SetChanged(true);
-            break;
-        }
+        if (place)
+            previous.append({place.data(), value});
+    m_designer.Edits().LeaveMarking(QStringLiteral("Marking of the Reachability Graph"), previous);
     QDialog::done(result);
 }

@@ -338,11 +338,12 @@ namespace {
 
 // Everything a tensorial build changes in the net, put back however the
 // build ends: the values of the places, the temporary interface objects,
-// the arc lists, the firing counters, and the Updating and changed flags.
+// the arc lists, the firing counters and the Updating flag. None of it is
+// an edit: the history and the unsaved-changes mark stay as they were.
 class TNetGuard
 {
 public:
-    explicit TNetGuard(TQRVDesigner& net) : m_net(net), m_updating(net.Updating()), m_changed(net.IsChanged())
+    explicit TNetGuard(TQRVDesigner& net) : m_net(net), m_updating(net.Updating())
     {
         for (TQRVObject* o : net.ObjectList()) {
             if (auto* p = qobject_cast<TclsNode*>(o))
@@ -359,7 +360,6 @@ public:
         m_net.RebuildArcLists();
         for (const auto& [t, count] : m_counts)
             t->FireCount = count;
-        m_net.SetChanged(m_changed);
         m_net.SetUpdating(m_updating);
     }
     TNetGuard(const TNetGuard&) = delete;
@@ -394,7 +394,6 @@ public:
 private:
     TQRVDesigner& m_net;
     bool m_updating;
-    bool m_changed;
     std::vector<std::pair<TclsNode*, double>> m_values;
     std::vector<std::pair<TclsTrans*, int>> m_counts;
     std::vector<TQRVObject*> m_temporary;

@@ -51,6 +51,8 @@ public:
     void PutInitialMarking();
     // Whether the places hold the initial marking.
     bool AtInitialMarking() const;
+    // The places with the values they held when the simulation opened.
+    const std::vector<std::pair<TclsNode*, double>>& InitialMarking() const { return m_initial; }
 
     bool Stochastic() const { return m_stochastic; }
     // Switches the timing between steps.

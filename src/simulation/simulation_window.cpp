@@ -23,6 +23,7 @@
 #include "charts/chart_pictures.h"
 #include "model/arcs.h"
 #include "model/designer.h"
+#include "model/edits.h"
 #include "model/interfaces.h"
 #include "simulation/graph_names.h"
 #include "simulation/sim_chart.h"
@@ -240,12 +241,14 @@ void TfmSimulation::CloseSimulation()
 void TfmSimulation::reject()
 {
     // The close box: refused while the simulation runs; the net keeps the
-    // simulated marking, which is an unsaved change.
+    // simulated marking, as one step of the edit history.
     if (!m_stopped)
         return;
-    if (!m_engine.AtInitialMarking())
-        m_designer.SetChanged(true);
     m_designer.SetSimulating(false);
+    QList<QPair<TclsNode*, double>> previous;
+    for (const auto& [place, value] : m_engine.InitialMarking())
+        previous.append({place, value});
+    m_designer.Edits().LeaveMarking(QStringLiteral("Marking of the Simulation"), previous);
     QDialog::reject();
 }
 
@@ -291,8 +294,8 @@ void TfmSimulation::AddGraph()
         return;
     const QString graph = TGraphName::Compose(object, property);
     TSimChart* chart = addChart(graph);
-    m_designer.Graphs.append(graph);
-    m_designer.SetChanged(true);
+    m_designer.Edits().Change(QStringLiteral("Add Graph ") + graph, {},
+                              [&] { m_designer.Graphs.append(graph); });
     m_charts->setCurrentWidget(chart);
     if (m_charts->isHidden())
         ToggleCharts(); // a new graph is shown at once
@@ -320,8 +323,9 @@ std::vector<TSimChart*> TfmSimulation::Charts() const
 
 void TfmSimulation::closeChart(TSimChart* chart)
 {
-    m_designer.Graphs.removeOne(chart->Graph());
-    m_designer.SetChanged(true);
+    const QString graph = chart->Graph();
+    m_designer.Edits().Change(QStringLiteral("Remove Graph ") + graph, {},
+                              [&] { m_designer.Graphs.removeOne(graph); });
     m_charts->removeTab(m_charts->indexOf(chart));
     chart->hide();
     chart->deleteLater();

@@ -19,6 +19,7 @@
 #include "app/main_window.h"
 #include "editor/designer_form.h"
 #include "model/class_registry.h"
+#include "model/edits.h"
 #include "model/text.h"
 #include "test_support.h"
 
@@ -62,10 +63,10 @@ TEST(MainWindow, CaptionsAreBuiltAsTheProgramShowsThem)
     TfmMain w(d);
     EXPECT_EQ(w.FileName(), "noname.pn");
     EXPECT_EQ(w.windowTitle(), "noname.pn - Quorvane  Release v2.2");
-    // Unsaved edits show as a trailing "*".
-    d.SetChanged(true);
+    // Unsaved edits show as a trailing "*", until the net is back where it was.
+    d.Edits().Change("Create", {}, [&] { addText(d); });
     EXPECT_EQ(w.windowTitle(), "noname.pn - Quorvane  Release v2.2*");
-    d.SetChanged(false);
+    d.Edits().Undo();
     EXPECT_FALSE(w.windowTitle().endsWith('*'));
 }
 
@@ -84,16 +85,16 @@ TEST(MainWindow, HasTheMenusWithTheirCaptions)
     EXPECT_EQ(menuCaptions(topMenu(w, "&File")),
               (QStringList{"New Window", "&New", "&Open", "&Save", "Save As...", "Export", "&Exit"}));
     EXPECT_EQ(menuCaptions(topMenu(w, "&Edit")),
-              (QStringList{"&Undo", "&Repeat <command>", "Cu&t", "&Copy", "&Paste", "Paste &Special...",
+              (QStringList{"&Undo", "&Redo", "Cu&t", "&Copy", "&Paste", "&Duplicate", "Paste &Special...",
                            "Copy to Clipboard", "Object's Property"}));
     EXPECT_EQ(menuCaptions(topMenu(w, "View")), QStringList{"Object Inspector"});
     EXPECT_EQ(menuCaptions(topMenu(w, "Analysis")),
               (QStringList{"Reachability graph", "Structural analysis", "Performance analysis"}));
     EXPECT_EQ(menuCaptions(topMenu(w, "Help")), (QStringList{"Help", "About"}));
 
-    // The clipboard commands of the Edit menu are always disabled; the
+    // With nothing done and nothing selected, the Edit commands wait; the
     // performance analyses wait for a reachability graph.
-    for (const char* name : {"actUndo", "actRepeat", "actCut", "actCopy", "actPaste", "actPasteSpecial"})
+    for (const char* name : {"actUndo", "actRedo", "actCut", "actCopy", "actDuplicate", "actPasteSpecial"})
         EXPECT_FALSE(w.Action(name)->isEnabled()) << name;
     QMenu* performance = w.findChild<QMenu*>("mnPerformance");
     ASSERT_NE(performance, nullptr);
@@ -144,7 +145,7 @@ TEST(MainWindow, NewAsksEvenForAnUnchangedNetAndEmptiesIt)
     TTestDesigner d;
     TfmMain w(d);
     addText(d);
-    d.SetChanged(false);
+    d.Edits().SetClean();
 
     // The question comes for an unchanged net too: Cancel keeps it.
     w.AutoAnswer = QMessageBox::Cancel;
@@ -268,8 +269,7 @@ TEST(MainWindow, ClosingWithUnsavedChangesAsksFirst)
     TTestDesigner d;
     TfmMain w(d);
     w.show();
-    addText(d);
-    d.SetChanged(true);
+    d.Edits().Change("Create", {}, [&] { addText(d); });
     w.AutoAnswer = QMessageBox::Cancel;
     EXPECT_FALSE(w.close());
     EXPECT_EQ(d.ObjectCount(), 1);

@@ -16,6 +16,7 @@
 #include "editor/component_palette.h"
 #include "editor/designer_form.h"
 #include "model/arcs.h"
+#include "model/edits.h"
 #include "model/element_builders.h"
 #include "model/places.h"
 #include "model/text.h"
@@ -180,7 +181,7 @@ TEST_F(SurfaceTest, DeleteRemovesTheSelectionAndNothingWhenNothingIsSelected)
     choose("TclsNodeDiscrete");
     click({100, 100});
     click({300, 300}, Qt::RightButton);
-    d.SetChanged(false);
+    d.Edits().SetClean();
     d.ClearSelection();
     const int count = d.ObjectCount();
     QTest::keyClick(window->Surface(), Qt::Key_Delete);
@@ -203,7 +204,7 @@ TEST_F(SurfaceTest, EveryMouseEditOfAnArcMarksTheNetChanged)
     };
 
     // Dragging the middle handle away makes a bend.
-    d.SetChanged(false);
+    d.Edits().SetClean();
     ASSERT_EQ(arc->Points().size(), 3);
     const QPoint handle = screen(arc->Points().at(1));
     drag(handle, handle + QPoint(0, 40));
@@ -211,7 +212,7 @@ TEST_F(SurfaceTest, EveryMouseEditOfAnArcMarksTheNetChanged)
     EXPECT_TRUE(d.IsChanged());
 
     // A right click on the bend removes it again.
-    d.SetChanged(false);
+    d.Edits().SetClean();
     const TPivotPoint* bend = arc->Points().at(2);
     ASSERT_TRUE(bend->Stationar());
     click(screen(bend), Qt::RightButton);
@@ -220,7 +221,7 @@ TEST_F(SurfaceTest, EveryMouseEditOfAnArcMarksTheNetChanged)
     EXPECT_TRUE(window->windowTitle().endsWith('*'));
 
     // A right click on an arc's plain handle changes nothing.
-    d.SetChanged(false);
+    d.Edits().SetClean();
     click(screen(arc->Points().at(1)), Qt::RightButton);
     EXPECT_EQ(arc->Points().size(), 3);
     EXPECT_FALSE(d.IsChanged());

@@ -40,7 +40,7 @@ TEST_F(InspectorPlacesTest, TokensOfTwoPlaces)
     auto* p2 = CreateAt<TclsNodeDiscrete>(designer, 120, 20);
     p1->SetTokens(1);
     p2->SetTokens(2);
-    designer.SetChanged(false);
+    designer.Edits().SetClean();
     Select({p1, p2});
     EXPECT_EQ(Value("Tokens"), QString());
     Type("Tokens", "3");
@@ -101,7 +101,7 @@ TEST_F(InspectorPlacesTest, InvalidCostFormulaAndTakenNameAreRefused)
     auto* p1 = CreateAt<TclsNodeDiscrete>(designer, 20, 20);
     auto* p2 = CreateAt<TclsNodeDiscrete>(designer, 120, 20);
     p1->SetTokens(4);
-    designer.SetChanged(false);
+    designer.Edits().SetClean();
     designer.SelectObject(p2);
     ClickMark("Cost");
     Type("Cost.Formula", "2*(" + p1->Name() + "_TOKENS");
@@ -144,7 +144,7 @@ TEST(InspectorInMainWindowTest, EditsMarkTheNetChangedAndObjectsPropertyOpensThe
     TfmMain window(designer);
     window.show();
     auto* p = CreateAt<TclsNodeDiscrete>(designer, 20, 20);
-    designer.SetChanged(false);
+    designer.Edits().SetClean();
     designer.SelectObject(p);
     TPropListBox* list = window.Inspector()->List();
     const int row = list->FindRow(QStringLiteral("Tokens"));

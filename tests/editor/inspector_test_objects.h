@@ -10,8 +10,9 @@
 #include "model/interfaces.h"
 #include "model/qrv_object.h"
 #include "model/types.h"
+#include "stored_properties.h"
 
-class TTestElement : public TQRVObject
+class TTestElement : public TQRVObject, public IQRVStorable
 {
     Q_OBJECT
     Q_PROPERTY(int Count READ Count WRITE SetCount)
@@ -36,6 +37,7 @@ public:
     {
     }
     QString GetNamePrefix() const override { return QStringLiteral("e"); }
+    QRV_TEST_STORABLE
 
     int Count() const { return m_count; }
     void SetCount(int v) { m_count = v; }
@@ -91,7 +93,7 @@ private:
 };
 
 // Shares some properties with TTestElement; `Caption` has another type.
-class TTestOther : public TQRVObject
+class TTestOther : public TQRVObject, public IQRVStorable
 {
     Q_OBJECT
     Q_PROPERTY(int Count READ Count WRITE SetCount)
@@ -108,6 +110,7 @@ public:
     {
     }
     QString GetNamePrefix() const override { return QStringLiteral("o"); }
+    QRV_TEST_STORABLE
 
     int Count() const { return m_count; }
     void SetCount(int v) { m_count = v; }
@@ -132,7 +135,7 @@ private:
 };
 
 // An element that offers formula variables.
-class TTestCounter : public TQRVObject, public IQRVVariables
+class TTestCounter : public TQRVObject, public IQRVVariables, public IQRVStorable
 {
     Q_OBJECT
     Q_PROPERTY(double Tokens READ Tokens WRITE SetTokens)
@@ -140,6 +143,7 @@ class TTestCounter : public TQRVObject, public IQRVVariables
 public:
     explicit TTestCounter(TQRVDesigner* designer) : TQRVObject(designer) {}
     QString GetNamePrefix() const override { return QStringLiteral("c"); }
+    QRV_TEST_STORABLE
     double Tokens() const { return m_tokens; }
     void SetTokens(double v) { m_tokens = v; }
 

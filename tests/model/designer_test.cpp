@@ -4,19 +4,22 @@
 #include "formula/formula.h"
 #include "model/class_registry.h"
 #include "model/designer.h"
+#include "model/interfaces.h"
 #include "model/places.h"
+#include "stored_properties.h"
 #include "test_support.h"
 
 namespace {
 
 // A minimal element: a rectangle hit region, an optional dependency on
 // another object (as an arc depends on its ends) and an optional label.
-class TTestBox : public TQRVObject
+class TTestBox : public TQRVObject, public IQRVStorable
 {
     Q_OBJECT
 public:
     using TQRVObject::TQRVObject;
     QString GetNamePrefix() const override { return Prefix; }
+    QRV_TEST_STORABLE
     void UpdateRegion() override
     {
         ExcludeState(osDirty);

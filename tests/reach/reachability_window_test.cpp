@@ -26,9 +26,11 @@
 #include <functional>
 
 #include "app/main_window.h"
+#include "model/edits.h"
 #include "model/element_builders.h"
 #include "netfile/net_file.h"
 #include "performance/steady_window.h"
+#include "performance/transient_window.h"
 #include "reach/current_graph.h"
 #include "reach/reachability_window.h"
 #include "test_support.h"
@@ -427,7 +429,7 @@ TEST(ReachabilityWindow, AMarkingKeptInTheNetOnClosingIsAnUnsavedEdit)
     auto tokens = [&d](const char* name) {
         return qobject_cast<TclsNodeDiscrete*>(d.FindObject(QString::fromLatin1(name)))->Tokens();
     };
-    d.SetChanged(false);
+    d.Edits().SetClean();
 
     // Back in the net's own marking on closing: nothing changed.
     TWindow same(d);
@@ -448,11 +450,19 @@ TEST(ReachabilityWindow, AMarkingKeptInTheNetOnClosingIsAnUnsavedEdit)
     EXPECT_EQ(tokens("p1"), 0);
     EXPECT_EQ(tokens("p2"), 1);
     EXPECT_TRUE(d.IsChanged());
+    // ...as one step that undo takes back.
+    EXPECT_EQ(d.Edits().UndoText(), "Marking of the Reachability Graph");
+    d.Edits().Undo();
+    EXPECT_EQ(tokens("p1"), 1);
+    EXPECT_EQ(tokens("p2"), 0);
+    EXPECT_FALSE(d.IsChanged());
+    d.Edits().Redo();
+    EXPECT_EQ(tokens("p1"), 0);
 
     // With the reset the initial marking comes back and nothing changed.
     d.ClearNet();
     twoPlaceNet(d, true);
-    d.SetChanged(false);
+    d.Edits().SetClean();
     TWindow reset(d);
     reset.build();
     reset.W.SelectMarking(1);
@@ -630,6 +640,24 @@ TEST(ReachabilityWindow, TheMainWindowsPerformanceEntriesFollowTheGraph)
     EXPECT_TRUE(performance->isEnabled());
     EXPECT_FALSE(steady->isEnabled()) << "a dead marking";
     EXPECT_EQ(qobject_cast<TclsNodeDiscrete*>(d.FindObject("p1"))->Tokens(), 1) << "initial marking again";
+    // The transient analysis takes the dead marking as an absorbing state.
+    QAction* transient = main.Action("actTransient");
+    ASSERT_TRUE(transient->isEnabled());
+    d.Errors.clear();
+    std::function<void()> probeTransient = [&] {
+        auto* w = main.findChild<TTransAnalyze*>();
+        if (!w || QApplication::activeModalWidget() != w) {
+            QTimer::singleShot(10, &main, probeTransient);
+            return;
+        }
+        EXPECT_TRUE(w->GraphRead());
+        EXPECT_EQ(w->Engine().MarkingCount(), 2);
+        w->reject();
+    };
+    QTimer::singleShot(0, &main, probeTransient);
+    transient->trigger();
+    EXPECT_EQ(main.findChild<TTransAnalyze*>(), nullptr) << "the window is freed";
+    EXPECT_TRUE(d.Errors.isEmpty()) << d.Errors.join("\n").toStdString();
 
     d.ClearNet();
     twoPlaceNet(d, true);
@@ -658,4 +686,5 @@ TEST(ReachabilityWindow, TheMainWindowsPerformanceEntriesFollowTheGraph)
     run(false);
     EXPECT_FALSE(performance->isEnabled());
     EXPECT_FALSE(steady->isEnabled());
+    EXPECT_FALSE(transient->isEnabled());
 }

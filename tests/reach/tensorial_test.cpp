@@ -9,6 +9,7 @@
 
 #include <random>
 
+#include "model/edits.h"
 #include "model/element_builders.h"
 #include "netfile/net_file.h"
 #include "reach/group_labels.h"
@@ -506,7 +507,7 @@ TEST(TensorialBuild, TheNetIsLeftAsItWasHoweverTheBuildEnds)
             n.arc(p6, t, "g2");
             n.arc(t, p6, "g2");
         }
-        n.Net.SetChanged(false);
+        n.Net.Edits().SetClean();
     };
     struct TEnd
     {

@@ -26,6 +26,7 @@
 
 #include "app/help_window.h"
 #include "app/main_window.h"
+#include "model/edits.h"
 #include "simulation/sim_chart.h"
 #include "simulation/sim_nets.h"
 #include "simulation/simulation_window.h"
@@ -203,7 +204,16 @@ TEST(SimulationWindow, CloseBoxKeepsTheMarkingCloseRestoresIt)
         EXPECT_TRUE(d.IsChanged());
         EXPECT_FALSE(d.Simulating());
     }
-    d.SetChanged(false);
+    // The marking kept is one step: undone, the net is the saved one again.
+    EXPECT_EQ(d.Edits().UndoText(), "Marking of the Simulation");
+    d.Edits().Undo();
+    EXPECT_EQ(tokens(d, "p1"), 3);
+    EXPECT_EQ(tokens(d, "p2"), 0);
+    EXPECT_FALSE(d.IsChanged());
+    d.Edits().Redo();
+    EXPECT_GE(tokens(d, "p2"), 1);
+    EXPECT_TRUE(d.IsChanged());
+    d.Edits().SetClean();
     static_cast<TclsNodeDiscrete*>(d.FindObject("p1"))->SetTokensDirect(3);
     static_cast<TclsNodeDiscrete*>(d.FindObject("p2"))->SetTokensDirect(0);
     TWindow t(d);
@@ -213,6 +223,29 @@ TEST(SimulationWindow, CloseBoxKeepsTheMarkingCloseRestoresIt)
     EXPECT_FALSE(t.w.isVisible());
     EXPECT_EQ(tokens(d, "p1"), 3);
     EXPECT_EQ(tokens(d, "p2"), 0);
+    EXPECT_FALSE(d.IsChanged());
+}
+
+TEST(SimulationWindow, GraphsAddedAndClosedAreUndoable)
+{
+    TTestDesigner d;
+    TimedChain(d, "2", 3);
+    TWindow t(d);
+    t.w.ObjectList()->setCurrentText("p1");
+    button(t.w, "btAddGraph")->click();
+    t.w.ObjectList()->setCurrentText("p2");
+    button(t.w, "btAddGraph")->click();
+    EXPECT_EQ(d.Graphs, (QStringList{"p1 - TOKENS", "p2 - TOKENS"}));
+    EXPECT_EQ(d.Edits().UndoText(), "Add Graph p2 - TOKENS");
+
+    Q_EMIT t.w.Charts()[0]->CloseRequested();
+    EXPECT_EQ(d.Graphs, QStringList{"p2 - TOKENS"});
+    EXPECT_EQ(d.Edits().UndoText(), "Remove Graph p1 - TOKENS");
+    d.Edits().Undo();
+    EXPECT_EQ(d.Graphs, (QStringList{"p1 - TOKENS", "p2 - TOKENS"}));
+    d.Edits().Undo();
+    d.Edits().Undo();
+    EXPECT_TRUE(d.Graphs.isEmpty());
     EXPECT_FALSE(d.IsChanged());
 }
 
