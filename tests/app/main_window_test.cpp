@@ -210,8 +210,7 @@ TEST(MainWindow, ASaveOrExportOnAFullDiskIsReportedAndKeepsTheFileAndTheName)
     ASSERT_TRUE(w.OpenFile(QDir(ExamplesDir()).filePath("hybrid-tank.pn2")));
     const QString opened = w.FileName();
     const QByteArray previous = "an earlier version\r\n";
-    addText(d);
-    d.SetChanged(true);
+    d.Edits().Change("Create", {}, [&] { addText(d); });
 
     // Save As onto a file that is there, Save, and the three pictures.
     const QString other = dir.filePath("other.pn2");
@@ -241,8 +240,7 @@ TEST(MainWindow, OpeningAFileThatIsNotAWholeNetKeepsTheNetAndItsName)
     w.AutoAnswer = QMessageBox::Ok;
     const QString net = QDir(ExamplesDir()).filePath("unbounded.pn2");
     ASSERT_TRUE(w.OpenFile(net));
-    addText(d);
-    d.SetChanged(true);
+    d.Edits().Change("Create", {}, [&] { addText(d); });
     const QString caption = w.windowTitle();
     const int objects = d.ObjectCount();
     const QString notNets = TestDataDir() + "/not-a-net/";
