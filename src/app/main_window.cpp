@@ -366,7 +366,8 @@ void TfmMain::StructuralAnalysis()
 {
     TfmInvar window(m_designer, this);
     if (!window.BuildIncidence()) {
-        showError(QStringLiteral("Not structure !"));
+        const QStringList why = window.Engine().Interruptions;
+        showError(why.isEmpty() ? QStringLiteral("Not structure !") : why.join(QLatin1Char('\n')));
         return;
     }
     window.exec();
@@ -542,7 +543,9 @@ void TfmMain::CopyToClipboard()
     // A vector picture together with a bitmap, so that any program can paste it.
     auto* data = new QMimeData;
     data->setData(QStringLiteral("image/svg+xml"), NetSvg(m_designer, 1.0));
-    data->setImageData(NetImage(m_designer, 1.0));
+    const QImage image = NetImage(m_designer, 1.0);
+    if (!image.isNull())
+        data->setImageData(image);
     QGuiApplication::clipboard()->setMimeData(data);
 }
 

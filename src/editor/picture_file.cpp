@@ -12,7 +12,15 @@
 
 QImage PictureImage(const QSize& size, const TPictureDrawer& draw)
 {
+    // A bitmap beyond these would take gigabytes, or more than there is.
+    constexpr qint64 kMostSide = 32767;
+    constexpr qint64 kMostPixels = qint64(1) << 28;
+    if (size.width() > kMostSide || size.height() > kMostSide ||
+        qint64(size.width()) * size.height() > kMostPixels)
+        return QImage();
     QImage image(size.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+    if (image.isNull())
+        return image;
     image.fill(Qt::white);
     QPainter painter(&image);
     draw(painter);
@@ -43,7 +51,9 @@ void CopyPictureToClipboard(const QSize& size, const QString& title, const TPict
 {
     auto* data = new QMimeData;
     data->setData(QStringLiteral("image/svg+xml"), PictureSvg(size, title, draw));
-    data->setImageData(PictureImage(size, draw));
+    const QImage image = PictureImage(size, draw);
+    if (!image.isNull())
+        data->setImageData(image);
     QGuiApplication::clipboard()->setMimeData(data);
 }
 
@@ -61,9 +71,14 @@ QString SavePicture(const QString& fileName, const QSize& size, const QString& t
     if (suffix == QLatin1String("svg")) {
         bytes = PictureSvg(size, title, draw);
     } else if (suffix == QLatin1String("png") || suffix == QLatin1String("bmp")) {
+        const QImage image = PictureImage(size, draw);
+        if (image.isNull())
+            return QStringLiteral("Cannot make the picture for %1: the net is too large for a bitmap at "
+                                  "this scale; export it as .svg or at a smaller scale.")
+                .arg(QFileInfo(fileName).fileName());
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
-        if (!PictureImage(size, draw).save(&buffer, suffix == QLatin1String("png") ? "PNG" : "BMP"))
+        if (!image.save(&buffer, suffix == QLatin1String("png") ? "PNG" : "BMP"))
             return QStringLiteral("Cannot make the picture for %1.").arg(fileName);
     } else {
         return QStringLiteral("Cannot write %1: the picture formats are .svg, .png and .bmp.").arg(fileName);

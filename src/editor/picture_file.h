@@ -13,7 +13,8 @@ class QPainter;
 
 using TPictureDrawer = std::function<void(QPainter&)>;
 
-// An image of `size` on white.
+// An image of `size` on white; a null image when a bitmap of that size would
+// be unreasonably large (over 32767 pixels a side or 2^28 pixels).
 QImage PictureImage(const QSize& size, const TPictureDrawer& draw);
 // An SVG document of `size` pixels (96 per inch).
 QByteArray PictureSvg(const QSize& size, const QString& title, const TPictureDrawer& draw);

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <random>
 
+#include "allocation_failure.h"
 #include "model/element_builders.h"
 #include "netfile/net_file.h"
 #include "reach/reach_engine.h"
@@ -359,6 +360,49 @@ TEST(ReachLiveNet, AFormulaThatFailsEndsTheBuildWithItsMessage)
     EXPECT_EQ(d1->Tokens(), 1);
     EXPECT_EQ(c1->Level(), 4);
     EXPECT_FALSE(hybrid.Updating());
+}
+
+// Memory that runs out at any allocation of the preparation (reading the net,
+// compiling it, the store, the conflict sets) ends the build with its message;
+// the net keeps its marking and is drawn again.
+TEST(ReachLiveNet, RunningOutOfMemoryWhilePreparingEndsWithTheMessage)
+{
+    TTestNet d;
+    const int p1 = d.place("p1", 2), p2 = d.place("p2", 0), p3 = d.place("p3", 1);
+    const int t1 = d.trans("t1"), t2 = d.trans("t2", tcImmediate);
+    d.in(t1, p1);
+    d.out(t1, p2);
+    d.in(t2, p2);
+    d.in(t2, p3, 1, lkTest);
+    d.out(t2, p1);
+    int failed = 0;
+    for (long long after = 0;; after += 7) {
+        TLiveNet net(d);
+        auto b = std::make_unique<TLiveBuild>();
+        b->Engine.SetProgress(&b->Progress);
+        b->Engine.SetNet(&net.Net);
+        b->Engine.Settings.Limit = 1;
+        bool happened = false;
+        {
+            TAllocationFailure failure(after);
+            b->Built = b->Engine.BuildClassical();
+            happened = TAllocationFailure::Happened();
+        }
+        if (!happened) {
+            EXPECT_TRUE(b->Built);
+            break;
+        }
+        EXPECT_EQ(net.Places[0]->Tokens(), 2) << after;
+        EXPECT_EQ(net.Places[2]->Tokens(), 1) << after;
+        EXPECT_FALSE(net.Net.Updating()) << after;
+        if (b->Built)
+            continue; // an allocation that could be done without
+        ++failed;
+        EXPECT_EQ(b->Progress.Messages, QStringList{"There is not enough memory for the reachability graph. "
+                                                    "Lower the markings' limit and build again."})
+            << after;
+    }
+    EXPECT_GT(failed, 5);
 }
 
 TEST(ReachLiveNet, APlaceNameWithoutNumberStopsTheBuild)
