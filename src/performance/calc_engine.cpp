@@ -774,6 +774,12 @@ TSweepOutcome TCalcEngine::RunSweep(const TSweepArgument& arg1, const TSweepArgu
     const QString failure = LastError;
     const bool restored = ApplyArgument(arg1.Text, remembered1) && ApplyArgument(arg2.Text, remembered2);
     m_net->SetUpdating(wasUpdating);
+    return FinishSweep(outcome, failure, restored, stop);
+}
+
+TSweepOutcome TCalcEngine::FinishSweep(TSweepOutcome outcome, const QString& failure, bool restored,
+                                       bool stopped)
+{
     if (outcome.Kind == TSweepOutcome::Failed) {
         LastError = failure;
         return outcome;
@@ -784,7 +790,7 @@ TSweepOutcome TCalcEngine::RunSweep(const TSweepArgument& arg1, const TSweepArgu
         return outcome;
     }
     ResultsValid = true;
-    if (stop)
+    if (stopped)
         outcome.Kind = TSweepOutcome::Stopped;
     return outcome;
 }

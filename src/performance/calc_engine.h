@@ -167,6 +167,10 @@ public:
     // False with LastError (a rebuild that failed).
     bool ApplyArgument(const QString& text, double value);
     TSweepOutcome RunSweep(const TSweepArgument& arg1, const TSweepArgument& arg2);
+    // The end of every sweep, once the arguments were put back (`restored`):
+    // a failure keeps its message (`failure`), a failed restore becomes the
+    // failure, otherwise the results are valid — Stopped when `stopped`.
+    TSweepOutcome FinishSweep(TSweepOutcome outcome, const QString& failure, bool restored, bool stopped);
     // Told the number of points left after each point ("Iterations to go: N").
     std::function<void(qint64 left)> PointsLeft;
 

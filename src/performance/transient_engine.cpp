@@ -149,19 +149,7 @@ TSweepOutcome TTransEngine::RunTransientSweep(const TSweepArgument& time, const 
     const QString failure = LastError;
     const bool restored = ApplyArgument(arg2.Text, remembered2);
     Net()->SetUpdating(wasUpdating);
-    if (outcome.Kind == TSweepOutcome::Failed) {
-        LastError = failure;
-        return outcome;
-    }
-    if (!restored) {
-        outcome.Kind = TSweepOutcome::Failed;
-        outcome.Message = LastError;
-        return outcome;
-    }
-    ResultsValid = true;
-    if (stop || outcome.Kind == TSweepOutcome::Stopped)
-        outcome.Kind = TSweepOutcome::Stopped;
-    return outcome;
+    return FinishSweep(outcome, failure, restored, stop);
 }
 
 int ReadTransientRange(const QString& initial, const QString& final, const QString& steps, bool marking,
