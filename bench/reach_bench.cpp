@@ -3,13 +3,26 @@
 // the removal of unsteady markings.
 //
 //   quorvane_reach_bench [quick | ring]
+//   quorvane_reach_bench kanban [FILE]   Kanban with 1 to 5 cards, from the
+//                                        contest's net of 5 cards (targets for
+//                                        5 cards: build and graph file in 2.5 s,
+//                                        its analysis in 1 s, 810 MB at most)
+//   quorvane_reach_bench prepare         the preparation of a build on rings
+//                                        of 10,000 and 50,000 places (target
+//                                        for 10,000: 0.5 s and 100 MB)
+//   quorvane_reach_bench ring-file N FILE  writes the ring of N places as a net file
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 
 #include <cstdio>
 #include <cstring>
 
+#include "model/class_registry.h"
+#include "model/places.h"
+#include "netfile/net_file.h"
 #include "reach/reach_engine.h"
 #include "reach_nets.h"
 
@@ -83,6 +96,113 @@ void report(const TFigures& f, bool graphFile)
         qPrintable(b.Lines.value(0)));
 }
 
+// The peak resident memory of the process since the last reset, in MB.
+double peakMegabytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
+    return 0;
+}
+
+void resetPeak()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    if (refs.open(QIODevice::WriteOnly))
+        refs.write("5");
+}
+
+// Kanban with `cards` cards: the contest's net with every marked place holding `cards`.
+bool kanban(const QString& file, int cards, TQRVDesigner& net)
+{
+    const QString error = LoadNetFile(net, file);
+    if (!error.isEmpty()) {
+        std::printf("%s\n", qPrintable(error));
+        return false;
+    }
+    for (TQRVObject* o : net.ObjectList())
+        if (auto* p = qobject_cast<TclsNodeDiscrete*>(o))
+            if (p->Tokens() > 0)
+                p->SetTokensDirect(cards);
+    return true;
+}
+
+double processSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+void reportKanban(const QString& file)
+{
+    std::printf("Times are wall clock; in brackets the processor time of all threads.\n");
+    std::printf("%-6s %9s %9s %14s %10s %7s %8s %9s %14s %7s\n", "cards", "markings", "arcs", "build s",
+                "markings/s", "B/mark", "file MB", "file MB/s", "build+file s", "peak MB");
+    for (int cards = 1; cards <= 5; ++cards) {
+        TQRVDesigner net;
+        if (!kanban(file, cards, net))
+            return;
+        resetPeak();
+        TReachEngine engine;
+        engine.SetNet(&net);
+        engine.Settings.Limit = 3000000;
+        QElapsedTimer timer;
+        timer.start();
+        double cpu = processSeconds();
+        if (!engine.BuildClassical()) {
+            std::printf("%-6d build failed\n", cards);
+            return;
+        }
+        const double build = timer.nsecsElapsed() / 1e9, buildCpu = processSeconds() - cpu;
+        QTemporaryDir dir;
+        const QString graph = dir.filePath(QStringLiteral("graph.rag"));
+        timer.restart();
+        cpu = processSeconds();
+        const QString error = engine.WriteGraphFile(graph);
+        const double write = timer.nsecsElapsed() / 1e9, writeCpu = processSeconds() - cpu;
+        const double peak = peakMegabytes();
+        const double megabytes = QFileInfo(graph).size() / 1e6;
+        const TMarkList& st = *engine.Store();
+        std::printf("%-6d %9d %9lld %6.2f (%5.2f) %10.0f %7.1f %8.1f %9.0f %6.2f (%5.2f) %7.0f%s%s\n", cards,
+                    st.Count(), static_cast<long long>(st.ArcCount()), build, buildCpu, st.Count() / build,
+                    double(st.MemoryBytes()) / st.Count(), megabytes, megabytes / write, build + write,
+                    buildCpu + writeCpu, peak, engine.UsedPackedMarkings() ? "" : " (doubles)",
+                    error.isEmpty() ? "" : " WRITE FAILED");
+        if (cards == 5) {
+            timer.restart();
+            cpu = processSeconds();
+            const TBehaviour b = engine.AnalyseBehaviour();
+            std::printf("%-6s behavioural analysis %.2f s (%.2f): %s\n", "", timer.nsecsElapsed() / 1e9,
+                        processSeconds() - cpu, qPrintable(b.Lines.join(QStringLiteral("; "))));
+        }
+    }
+}
+
+void reportPreparation()
+{
+    std::printf("%-8s %10s %10s %10s\n", "places", "net s", "prepare s", "peak MB");
+    for (int places : {10000, 50000}) {
+        QElapsedTimer timer;
+        timer.start();
+        std::unique_ptr<TQRVDesigner> net = CycleNet(places);
+        const double made = timer.nsecsElapsed() / 1e9;
+        resetPeak();
+        const double before = peakMegabytes();
+        TReachEngine engine;
+        engine.SetNet(net.get());
+        engine.Settings.Limit = 1;
+        timer.restart();
+        const bool built = engine.BuildClassical();
+        const double prepare = timer.nsecsElapsed() / 1e9;
+        std::printf("%-8d %10.2f %10.3f %10.0f%s\n", places, made, prepare, peakMegabytes() - before,
+                    built ? "" : " build failed");
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -90,6 +210,21 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    RegisterStandardClasses();
+    if (argc > 1 && std::strcmp(argv[1], "kanban") == 0) {
+        reportKanban(argc > 2 ? QString::fromLocal8Bit(argv[2])
+                              : QStringLiteral(QUORVANE_SHARED_DIR "/testdata/pnml/Kanban-PT-00005.pnml"));
+        return 0;
+    }
+    if (argc > 1 && std::strcmp(argv[1], "prepare") == 0) {
+        reportPreparation();
+        return 0;
+    }
+    if (argc > 3 && std::strcmp(argv[1], "ring-file") == 0) {
+        const QString error = SaveNetFile(*CycleNet(std::atoi(argv[2])), QString::fromLocal8Bit(argv[3]));
+        std::printf("%s\n", error.isEmpty() ? "written" : qPrintable(error));
+        return error.isEmpty() ? 0 : 1;
+    }
     const bool quick = argc > 1 && std::strcmp(argv[1], "quick") == 0;
     const bool ring = argc > 1 && std::strcmp(argv[1], "ring") == 0;
     std::vector<TFigures> runs;

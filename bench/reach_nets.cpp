@@ -35,6 +35,7 @@ public:
         a->SetSource(from);
         a->SetDest(to);
     }
+    TQRVDesigner& net() { return *m_net; }
     std::unique_ptr<TQRVDesigner> take() { return std::move(m_net); }
 
 private:
@@ -122,5 +123,22 @@ std::unique_ptr<TQRVDesigner> RoutingNet(int queues, int jobs)
         b.arc(queue[size_t(i)], serve);
         b.arc(serve, pool);
     }
+    return b.take();
+}
+
+std::unique_ptr<TQRVDesigner> CycleNet(int n)
+{
+    TBuilder b;
+    // Regions are drawn once at the end, not after every element.
+    b.net().SetUpdating(true);
+    std::vector<TclsNodeDiscrete*> places;
+    for (int i = 0; i < n; ++i)
+        places.push_back(b.place(i + 1, i == 0 ? 1 : 0));
+    for (int i = 0; i < n; ++i) {
+        auto* t = b.transition<TclsTransTimed>();
+        b.arc(places[size_t(i)], t);
+        b.arc(t, places[size_t((i + 1) % n)]);
+    }
+    b.net().SetUpdating(false);
     return b.take();
 }

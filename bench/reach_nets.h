@@ -16,6 +16,10 @@ std::unique_ptr<TQRVDesigner> RingNet(int processes, int resources, int customer
 // eat, put both forks back. 4n places, 3n transitions.
 std::unique_ptr<TQRVDesigner> PhilosophersNet(int philosophers);
 
+// A cycle of n places and n transitions, p1 -> t1 -> p2 -> ... -> tn -> p1,
+// with one token in p1: 2n arcs.
+std::unique_ptr<TQRVDesigner> CycleNet(int places);
+
 // A stochastic net: `jobs` circulate from a pool through a timed arrival to
 // a routing place, where `queues` immediate transitions in conflict (weights
 // 1, 2, 3, ...) send them to queues served by timed transitions.

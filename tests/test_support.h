@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDir>
+#include <QFile>
 #include <QString>
 #include <QStringList>
 
@@ -9,6 +10,7 @@
 
 #include "model/designer.h"
 #include "model/edits.h"
+#include "model/safe_save.h"
 
 // Failed comparisons print texts as texts.
 inline void PrintTo(const QString& s, std::ostream* os)
@@ -53,4 +55,29 @@ inline QString SharedPnmlDir()
 {
     const QString dir = QStringLiteral(QUORVANE_SHARED_DIR) + QStringLiteral("/testdata/pnml");
     return QDir(dir).exists() ? dir : QString();
+}
+
+// While it lives, every file saved through SaveFileSafely takes `bytes` bytes
+// and then fails as on a full disk.
+class TFullDisk
+{
+public:
+    explicit TFullDisk(qint64 bytes) { SetSaveFailureAfterBytes(bytes); }
+    ~TFullDisk() { SetSaveFailureAfterBytes(-1); }
+    TFullDisk(const TFullDisk&) = delete;
+    TFullDisk& operator=(const TFullDisk&) = delete;
+};
+
+// The bytes of a file; empty when it cannot be read.
+inline QByteArray ReadFileBytes(const QString& fileName)
+{
+    QFile f(fileName);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Writes a file (for a previous version that a failed save must keep).
+inline bool WriteFileBytes(const QString& fileName, const QByteArray& bytes)
+{
+    QFile f(fileName);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }

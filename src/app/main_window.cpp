@@ -39,6 +39,7 @@
 #include "model/net_fragment.h"
 #include "netfile/net_file.h"
 #include "performance/steady_window.h"
+#include "performance/transient_window.h"
 #include "reach/reachability_window.h"
 #include "simulation/simulation_window.h"
 #include "structural/invariants_window.h"
@@ -265,8 +266,9 @@ void TfmMain::buildMenus()
     connect(
         addCommand(m_performanceMenu, QStringLiteral("Steady Analysis"), "actSteady", QKeySequence(), false),
         &QAction::triggered, this, &TfmMain::SteadyAnalysis);
-    addCommand(m_performanceMenu, QStringLiteral("Transient Analysis"), "actTransient", QKeySequence(),
-               false);
+    connect(addCommand(m_performanceMenu, QStringLiteral("Transient Analysis"), "actTransient",
+                       QKeySequence(), false),
+            &QAction::triggered, this, &TfmMain::TransientAnalysis);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
     help->setObjectName(QStringLiteral("mnHelp"));
@@ -464,7 +466,8 @@ void TfmMain::StructuralAnalysis()
 {
     TfmInvar window(m_designer, this);
     if (!window.BuildIncidence()) {
-        showError(QStringLiteral("Not structure !"));
+        const QStringList why = window.Engine().Interruptions;
+        showError(why.isEmpty() ? QStringLiteral("Not structure !") : why.join(QLatin1Char('\n')));
         return;
     }
     window.exec();
@@ -478,9 +481,11 @@ void TfmMain::ReachabilityGraph()
         window.MessageHook = [this](const QString& text) { m_designer.ShowError(text); };
     window.exec();
     // The performance analyses read the graph the window wrote; the steady
-    // state needs a graph without dead markings.
+    // state needs a graph without dead markings, while the transient analysis
+    // takes them as absorbing states.
     m_performanceMenu->setEnabled(window.Built());
     Action(QStringLiteral("actSteady"))->setEnabled(window.NoDeadMarking());
+    Action(QStringLiteral("actTransient"))->setEnabled(window.Built());
     m_designer.SetUpdating(false);
     m_designer.Update();
 }
@@ -488,6 +493,16 @@ void TfmMain::ReachabilityGraph()
 void TfmMain::SteadyAnalysis()
 {
     TStohAnalyze window(m_designer, QString(), this);
+    if (AutoAnswer != 0)
+        window.MessageHook = [this](const QString& text) { m_designer.ShowError(text); };
+    window.exec();
+    m_designer.SetUpdating(false);
+    m_designer.Update();
+}
+
+void TfmMain::TransientAnalysis()
+{
+    TTransAnalyze window(m_designer, QString(), this);
     if (AutoAnswer != 0)
         window.MessageHook = [this](const QString& text) { m_designer.ShowError(text); };
     window.exec();
@@ -678,7 +693,9 @@ void TfmMain::CopyToClipboard()
     // A vector picture together with a bitmap, so that any program can paste it.
     auto* data = new QMimeData;
     data->setData(QStringLiteral("image/svg+xml"), NetSvg(m_designer, 1.0));
-    data->setImageData(NetImage(m_designer, 1.0));
+    const QImage image = NetImage(m_designer, 1.0);
+    if (!image.isNull())
+        data->setImageData(image);
     QGuiApplication::clipboard()->setMimeData(data);
 }
 

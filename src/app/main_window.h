@@ -63,6 +63,8 @@ public:
     void ReachabilityGraph();
     // Analysis, Performance analysis, Steady Analysis.
     void SteadyAnalysis();
+    // Analysis, Performance analysis, Transient Analysis.
+    void TransientAnalysis();
     // The "Simulate" tool button: the simulation window, modal.
     void Simulate();
     // The menu of the drawing at `at` (surface pixels): on an element

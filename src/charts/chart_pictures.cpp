@@ -1,19 +1,16 @@
 #include "charts/chart_pictures.h"
 
-#include <QBuffer>
 #include <QChart>
-#include <QClipboard>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QGraphicsScene>
-#include <QGuiApplication>
 #include <QLegend>
-#include <QMimeData>
 #include <QPainter>
-#include <QSvgGenerator>
+#include <QRegularExpression>
 
 #include <functional>
 
-#include "model/safe_save.h"
+#include "editor/picture_file.h"
 
 namespace {
 
@@ -53,9 +50,8 @@ private:
     bool m_legendVisible;
 };
 
-// Draws the chart with `paint` given a painter on a device of the chart's size.
-void render(QChart& chart,
-            const std::function<void(const QSize&, const std::function<void(QPainter&)>&)>& device)
+// Hands `use` the chart's size and a drawer of the chart at that size.
+void render(QChart& chart, const std::function<void(const QSize&, const TPictureDrawer&)>& use)
 {
     if (chart.size().isEmpty())
         chart.resize(640, 400);
@@ -68,7 +64,7 @@ void render(QChart& chart,
         TWhiteBackground white(chart);
         const QRectF source = chart.sceneBoundingRect();
         const QSize size = source.size().toSize().expandedTo(QSize(1, 1));
-        device(size, [&](QPainter& painter) {
+        use(size, [&](QPainter& painter) {
             painter.setRenderHint(QPainter::Antialiasing);
             chart.scene()->render(&painter, QRectF(QPointF(0, 0), QSizeF(size)), source);
         });
@@ -82,60 +78,48 @@ void render(QChart& chart,
 QImage ChartImage(QChart& chart)
 {
     QImage image;
-    render(chart, [&](const QSize& size, const std::function<void(QPainter&)>& paint) {
-        image = QImage(size, QImage::Format_RGB32);
-        image.fill(Qt::white);
-        QPainter painter(&image);
-        paint(painter);
-    });
+    render(chart, [&](const QSize& size, const TPictureDrawer& draw) { image = PictureImage(size, draw); });
     return image;
 }
 
 QByteArray ChartSvg(QChart& chart)
 {
     QByteArray bytes;
-    render(chart, [&](const QSize& size, const std::function<void(QPainter&)>& paint) {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        QSvgGenerator svg;
-        svg.setOutputDevice(&buffer);
-        svg.setSize(size);
-        svg.setViewBox(QRect(QPoint(0, 0), size));
-        svg.setResolution(96);
-        svg.setTitle(chart.title());
-        svg.setDescription(QStringLiteral("Drawn by Quorvane"));
-        QPainter painter(&svg);
-        paint(painter);
+    render(chart, [&](const QSize& size, const TPictureDrawer& draw) {
+        bytes = PictureSvg(size, chart.title(), draw);
     });
     return bytes;
 }
 
 QString SaveChartPicture(QChart& chart, const QString& fileName)
 {
-    const QString suffix = QFileInfo(fileName).suffix().toLower();
-    QByteArray bytes;
-    if (suffix == QLatin1String("svg")) {
-        bytes = ChartSvg(chart);
-    } else if (suffix == QLatin1String("png") || suffix == QLatin1String("bmp")) {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        if (!ChartImage(chart).save(&buffer, suffix == QLatin1String("png") ? "PNG" : "BMP"))
-            return QStringLiteral("Cannot make the picture for %1.").arg(fileName);
-    } else {
-        return QStringLiteral("Cannot write %1: the picture formats are .png, .bmp and .svg.").arg(fileName);
-    }
-    return SaveBytesSafely(fileName, bytes);
+    QString failure;
+    render(chart, [&](const QSize& size, const TPictureDrawer& draw) {
+        failure = SavePicture(fileName, size, chart.title(), draw);
+    });
+    return failure;
 }
 
 void CopyChartToClipboard(QChart& chart)
 {
-    auto* data = new QMimeData;
-    data->setData(QStringLiteral("image/svg+xml"), ChartSvg(chart));
-    data->setImageData(ChartImage(chart));
-    QGuiApplication::clipboard()->setMimeData(data);
+    render(chart, [&](const QSize& size, const TPictureDrawer& draw) {
+        CopyPictureToClipboard(size, chart.title(), draw);
+    });
 }
 
 QString ChartPictureFilter()
 {
     return QStringLiteral("PNG image (*.png);;Bitmap image (*.bmp);;SVG picture (*.svg)");
+}
+
+QString AskPictureFileName(QWidget* parent, const QString& filters)
+{
+    QString chosen;
+    QString name =
+        QFileDialog::getSaveFileName(parent, QStringLiteral("Save picture"), QString(), filters, &chosen);
+    if (name.isEmpty() || !QFileInfo(name).suffix().isEmpty())
+        return name;
+    static const QRegularExpression pattern(QStringLiteral("\\*(\\.\\w+)\\)"));
+    const QRegularExpressionMatch match = pattern.match(chosen);
+    return match.hasMatch() ? name + match.captured(1) : name;
 }

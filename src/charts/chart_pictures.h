@@ -9,6 +9,7 @@
 #include <QString>
 
 class QChart;
+class QWidget;
 
 // The chart at its current size (640 × 400 when it has none yet).
 QImage ChartImage(QChart& chart);
@@ -22,3 +23,8 @@ void CopyChartToClipboard(QChart& chart);
 
 // The filter of a save dialog for chart pictures.
 QString ChartPictureFilter();
+
+// Asks for a picture's file name with the save dialog "Save picture" (which
+// asks before overwriting). A name without an extension takes that of the
+// chosen filter ("PNG image (*.png)" gives ".png"). Empty when cancelled.
+QString AskPictureFileName(QWidget* parent, const QString& filters);

@@ -54,7 +54,9 @@ int runInvariants(const QStringList& args, TCliContext& ctx)
     TQRVInvariants inv;
     inv.MaxRows = maxRows;
     if (!inv.BuildIncidence(ReadNetStructure(net))) {
-        ctx.err << "Not structure !\n";
+        ctx.err << (inv.Interrupted() ? inv.Interruptions.join(QLatin1Char('\n'))
+                                      : QStringLiteral("Not structure !"))
+                << "\n";
         return exitBadInput;
     }
     {

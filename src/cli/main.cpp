@@ -4,6 +4,7 @@
 #include <QTextStream>
 
 #include <clocale>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -76,7 +77,15 @@ int main(int argc, char** argv)
                 return exitOk;
             }
             TCliContext ctx{out, err};
-            return c.Run(args, ctx);
+            // The analyses report running out of memory themselves; whatever
+            // else runs out still ends with a message, not an abort.
+            try {
+                return c.Run(args, ctx);
+            } catch (const std::bad_alloc&) {
+                out.flush();
+                err << "quorvane-cli " << first << ": there is not enough memory to finish.\n";
+                return exitBadInput;
+            }
         }
     }
     err << "quorvane-cli: unknown command '" << first << "'\n";

@@ -6,6 +6,8 @@
 
 #include "cli/cli_command.h"
 #include "cli/console_progress.h"
+#include "cli/perf_cli.h"
+#include "cli/result_pictures.h"
 #include "model/designer.h"
 #include "model/numbers.h"
 #include "model/safe_save.h"
@@ -21,6 +23,7 @@ const char* const kUsage =
     "                           [--method gauss|seidel|iterative] [--precision P] [--iterations N]\n"
     "                           [--limit N] [--priority] [--remove-unsteady | --keep-unsteady]\n"
     "                           [--no-omega] [--listing FILE.txt] [--csv FILE.csv]\n"
+    "                           [--chart FILE] [--surface FILE]\n"
     "Solves the continuous-time Markov chain of NET's tangible markings for its\n"
     "stationary probabilities and prints the values asked for.\n"
     "The graph is built in memory as 'reach' builds it (--limit N markings, default\n"
@@ -39,57 +42,10 @@ const char* const kUsage =
     "--iterations: Seidel's budget of sweeps (default 100), the iterative method's\n"
     "(default 100000).\n"
     "Without a sweep one line per value: its description, a tab, its value. With a\n"
-    "sweep the listing (or --listing FILE); --csv writes every value at full precision.\n";
-
-struct TKindSpec
-{
-    const char* Name;
-    TValueKind Kind;
-};
-const TKindSpec kKinds[] = {
-    {"tokens", vkTokens}, {"inflow", vkInflow}, {"staytime", vkStayTime},     {"cost", vkCost},
-    {"rate", vkRate},     {"freq", vkFreq},     {"prob", vkMacroProbability}, {"probcost", vkMacroCost},
-};
-
-QString seconds(qint64 ms)
-{
-    return QString::number(static_cast<double>(ms) / 1000.0, 'f', 3) + QStringLiteral(" s");
-}
-
-bool parseSweep(const QString& text, const TCalcEngine& engine, TSweepArgument& arg, QString& error)
-{
-    const int eq = text.lastIndexOf(QLatin1Char('='));
-    if (eq <= 0) {
-        error = QStringLiteral("a sweep reads ARG=INITIAL:FINAL:STEPS, not \"%1\"").arg(text);
-        return false;
-    }
-    arg.Text = text.left(eq);
-    if (arg.Text == QLatin1String("None") || !engine.ArgumentTexts().contains(arg.Text)) {
-        error = QStringLiteral("\"%1\" is not an argument of this net; they are: %2")
-                    .arg(arg.Text, engine.ArgumentTexts().mid(1).join(QStringLiteral(", ")));
-        return false;
-    }
-    const QStringList parts = text.mid(eq + 1).split(QLatin1Char(':'));
-    const bool marking = engine.IsMarkingArgument(arg.Text);
-    if (parts.size() != 3 && !(marking && parts.size() == 2)) {
-        error = QStringLiteral("a sweep reads ARG=INITIAL:FINAL:STEPS, not \"%1\"").arg(text);
-        return false;
-    }
-    double v[3] = {0, 0, 0};
-    for (int k = 0; k < parts.size(); ++k) {
-        if (!ParseReal(parts[k], v[k]) || v[k] == 0 || !std::isfinite(v[k])) {
-            error = QStringLiteral("\"%1\" in the sweep \"%2\" must be a number other than 0")
-                        .arg(parts[k], text);
-            return false;
-        }
-    }
-    if (marking)
-        v[2] = v[1] - v[0] + 1;
-    arg.Count = std::max(2, static_cast<int>(std::lround(v[2])));
-    arg.Initial = v[0];
-    arg.Step = (v[1] - v[0]) / (arg.Count - 1);
-    return true;
-}
+    "sweep the listing (or --listing FILE); --csv writes every value at full precision.\n"
+    "--chart FILE draws the chart of the first value asked for, one line per point of\n"
+    "the second argument; --surface FILE its 3-D surface. The picture is .svg, .png\n"
+    "or .bmp by the extension.\n";
 
 int runSteady(const QStringList& args, TCliContext& ctx)
 {
@@ -113,6 +69,9 @@ int runSteady(const QStringList& args, TCliContext& ctx)
         a.TakeOption(QStringLiteral("--listing"), listing, error);
     if (error.isEmpty())
         a.TakeOption(QStringLiteral("--csv"), csv, error);
+    TResultPictures pictures;
+    if (error.isEmpty())
+        pictures.Take(a, error);
     const bool priority = a.TakeFlag(QStringLiteral("--priority"));
     const bool removeUnsteady = a.TakeFlag(QStringLiteral("--remove-unsteady"));
     const bool keepUnsteady = a.TakeFlag(QStringLiteral("--keep-unsteady"));
@@ -158,13 +117,8 @@ int runSteady(const QStringList& args, TCliContext& ctx)
     }
     TReachSettings builder;
     builder.Limit = 10000000;
-    if (!limitText.isEmpty()) {
-        bool ok = false;
-        const qint64 limit = limitText.toLongLong(&ok);
-        if (!ok || limit < 1 || limit > 2147483647)
-            return usage(QStringLiteral("the markings' limit must be a whole number from 1 to 2147483647"));
-        builder.Limit = limit;
-    }
+    if (!ParseCliLimit(limitText, builder, error))
+        return usage(error);
     builder.UnboundedControl = !noOmega;
     builder.PriorityMode = priority;
 
@@ -173,12 +127,7 @@ int runSteady(const QStringList& args, TCliContext& ctx)
     TQRVDesigner net;
     if (!ReadCliNet(net, a.Positional().first(), ctx))
         return exitBadInput;
-    bool immediate = false;
-    for (TQRVObject* o : net.ObjectList())
-        immediate = immediate || qobject_cast<TclsTransInstant*>(o);
-    builder.RemoveUnsteady = removeUnsteady || (immediate && !keepUnsteady);
-    if (builder.RemoveUnsteady)
-        builder.PriorityMode = true;
+    ChooseUnsteadyRemoval(net, removeUnsteady, keepUnsteady, builder);
     const qint64 readMs = clock.restart();
 
     TConsoleProgress progress;
@@ -187,43 +136,9 @@ int runSteady(const QStringList& args, TCliContext& ctx)
     engine.Builder = builder;
     engine.Solver = solver;
     qint64 graphMs = 0;
-    if (!graphFile.isEmpty()) {
-        if (!engine.ReadGraphFile(graphFile)) {
-            ctx.err.flush();
-            ctx.err << (engine.LastError.isEmpty() ? QString::fromLatin1(ReachTexts::Aborted)
-                                                   : engine.LastError)
-                    << "\n";
-            return exitBadInput;
-        }
-        graphMs = clock.restart();
-        ctx.err << "Graph read from " << graphFile << " in " << seconds(graphMs) << "\n";
-    } else {
-        TReachEngine reach;
-        reach.SetProgress(&progress);
-        reach.SetNet(&net);
-        reach.Settings = builder;
-        const bool built = reach.BuildClassical();
-        ctx.err.flush();
-        if (!built) {
-            if (reach.Stopped())
-                ctx.err << ReachTexts::Aborted << "\n";
-            return exitBadInput;
-        }
-        if (!reach.RemovalComplete()) {
-            ctx.err << "The removal of unsteady markings did not complete.\n";
-            return exitBadInput;
-        }
-        if (reach.LimitReached()) {
-            ctx.err << GraphTexts::LimitExceeded << "\n";
-            return exitBadInput;
-        }
-        if (!engine.LoadGraph(*reach.Store(), reach.GraphMode() == rmReduced)) {
-            ctx.err << engine.LastError << "\n";
-            return exitBadInput;
-        }
-        graphMs = clock.restart();
-        ctx.err << "Graph built in " << seconds(graphMs) << "\n";
-    }
+    if (const int status = LoadCliGraph(engine, net, graphFile, builder, progress, ctx, graphMs))
+        return status;
+    clock.restart();
     ctx.err << "Markings: " << engine.MarkingCount() << ", entries: " << engine.Markings.EntryCount() << "\n";
     if (engine.HoldsUnsteadyMarkings())
         ctx.err << "Warning: the graph holds unsteady markings; the weights of immediate transitions are "
@@ -232,45 +147,13 @@ int runSteady(const QStringList& args, TCliContext& ctx)
     // The values.
     if (measures.isEmpty())
         measures << QStringLiteral("tokens:P*") << QStringLiteral("rate:T*");
-    for (const QString& m : std::as_const(measures)) {
-        const int colon = m.indexOf(QLatin1Char(':'));
-        const QString kindName = m.left(colon);
-        const QString object = colon < 0 ? QString() : m.mid(colon + 1);
-        const TKindSpec* spec = nullptr;
-        for (const TKindSpec& k : kKinds)
-            if (kindName == QLatin1String(k.Name))
-                spec = &k;
-        if (!spec || object.isEmpty())
-            return usage(QStringLiteral("\"%1\" is not a value (SPEC)").arg(m));
-        const bool placeKind = spec->Kind <= vkCost;
-        const bool transKind = spec->Kind == vkRate || spec->Kind == vkFreq;
-        if (placeKind && object != QLatin1String("P*")) {
-            bool found = false;
-            for (const auto& p : std::as_const(engine.PlaceNames))
-                found = found || NameKey(p.first) == NameKey(object);
-            if (!found) {
-                ctx.err << "The graph has no place " << object << ".\n";
-                return exitBadInput;
-            }
-        }
-        if (transKind && object != QLatin1String("T*")) {
-            bool found = false;
-            for (const auto& t : std::as_const(engine.TransitionNames))
-                found = found || NameKey(t.first) == NameKey(object);
-            if (!found) {
-                ctx.err << "The net has no transition " << object << ".\n";
-                return exitBadInput;
-            }
-        }
-        if ((placeKind && object == QLatin1String("T*")) || (transKind && object == QLatin1String("P*")))
-            return usage(QStringLiteral("\"%1\" is not a value (SPEC)").arg(m));
-        engine.AddItems(QString::fromLatin1(KindTexts::All[spec->Kind]), object);
-    }
+    QString why;
+    if (const int status = AddCliMeasures(engine, measures, ctx, why))
+        return status == exitUsage ? usage(why) : status;
 
     TSweepArgument arg1, arg2;
     for (int s = 0; s < sweeps.size(); ++s) {
-        QString why;
-        if (!parseSweep(sweeps[s], engine, s == 0 ? arg1 : arg2, why))
+        if (!ParseCliSweep(sweeps[s], engine, snNotZero, s == 0 ? arg1 : arg2, why))
             return usage(why);
     }
     engine.RebuildFile.clear();
@@ -341,41 +224,29 @@ int runSteady(const QStringList& args, TCliContext& ctx)
         ctx.err << "Iterations: " << report.Sweeps << "\n";
     ctx.err << "Relative residual: " << QString::number(report.Residual, 'g', 3) << "\n";
     if (sweeps.isEmpty())
-        ctx.err << "Time: reading the net " << seconds(readMs) << ", graph " << seconds(graphMs)
-                << ", generator " << seconds(generatorMs) << ", solution " << seconds(solveMs) << ", values "
-                << seconds(measureMs) << "\n";
+        ctx.err << "Time: reading the net " << CliSeconds(readMs) << ", graph " << CliSeconds(graphMs)
+                << ", generator " << CliSeconds(generatorMs) << ", solution " << CliSeconds(solveMs)
+                << ", values " << CliSeconds(measureMs) << "\n";
     else
-        ctx.err << "Time: reading the net " << seconds(readMs) << ", graph " << seconds(graphMs)
-                << ", sweep of " << points << " points " << seconds(solveMs) << "\n";
+        ctx.err << "Time: reading the net " << CliSeconds(readMs) << ", graph " << CliSeconds(graphMs)
+                << ", sweep of " << points << " points " << CliSeconds(solveMs) << "\n";
     ctx.err.flush();
 
     const QString text1 = sweeps.isEmpty() ? QStringLiteral("None") : arg1.Text;
     const QString text2 = sweeps.size() < 2 ? QStringLiteral("None") : arg2.Text;
-    if (!csv.isEmpty()) {
-        const QString failure = SaveBytesSafely(csv, PerformanceCsv(engine, text1, text2));
-        if (!failure.isEmpty()) {
-            ctx.err << failure << "\n";
-            return exitBadInput;
-        }
-    }
+    if (const int status =
+            WriteCliFile(csv, csv.isEmpty() ? QByteArray() : PerformanceCsv(engine, text1, text2), ctx))
+        return status;
+    if (!pictures.Write(engine, text1, text2, ctx))
+        return exitBadInput;
     if (sweeps.isEmpty()) {
         for (int e = 0; e < engine.Items.size(); ++e)
             if (engine.Items[e].Listed)
                 ctx.out << engine.Items[e].Description() << "\t" << ShortestNumber(engine.Result(0, 0, e))
                         << "\n";
     } else {
-        const QStringList lines = PerformanceListing(engine, text1, text2);
-        if (listing.isEmpty()) {
-            for (const QString& line : lines)
-                ctx.out << line << "\n";
-        } else {
-            const QString failure = SaveBytesSafely(
-                listing, (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8());
-            if (!failure.isEmpty()) {
-                ctx.err << failure << "\n";
-                return exitBadInput;
-            }
-        }
+        if (const int status = WriteCliListing(PerformanceListing(engine, text1, text2), listing, ctx))
+            return status;
     }
     ctx.out.flush();
     return exitOk;

@@ -25,7 +25,9 @@ QMimeData* ElementsMimeData(const TQRVDesigner& designer, const QList<TQRVObject
         const double margin = 10;
         MoveFragment(scratch, margin - bounds.left(), margin - bounds.top());
         data->setData(QStringLiteral("image/svg+xml"), NetSvg(scratch, 1.0));
-        data->setImageData(NetImage(scratch, 1.0));
+        const QImage image = NetImage(scratch, 1.0);
+        if (!image.isNull())
+            data->setImageData(image);
     }
     return data;
 }

@@ -1,14 +1,11 @@
 #include "editor/net_picture.h"
 
-#include <QBuffer>
-#include <QFileInfo>
 #include <QPainter>
-#include <QSaveFile>
 #include <QSignalBlocker>
-#include <QSvgGenerator>
 
 #include <cmath>
 
+#include "editor/picture_file.h"
 #include "model/designer.h"
 
 namespace {
@@ -75,54 +72,23 @@ void RenderNet(TQRVDesigner& designer, QPainter& painter, double scale)
 QImage NetImage(TQRVDesigner& designer, double scale)
 {
     TViewOverride view(designer, scale);
-    const QSize size = extentAt(designer, scale);
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    designer.DrawObjects(painter);
-    return image;
+    return PictureImage(extentAt(designer, scale), [&](QPainter& painter) { designer.DrawObjects(painter); });
 }
 
 QByteArray NetSvg(TQRVDesigner& designer, double scale)
 {
     TViewOverride view(designer, scale);
-    const QSize size = extentAt(designer, scale);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QSvgGenerator svg;
-    svg.setOutputDevice(&buffer);
-    svg.setSize(size);
-    svg.setViewBox(QRect(QPoint(0, 0), size));
-    svg.setResolution(96);
-    svg.setTitle(QStringLiteral("Petri net"));
-    svg.setDescription(QStringLiteral("Drawn by Quorvane"));
-    {
-        QPainter painter(&svg);
-        designer.DrawObjects(painter);
-    }
-    return bytes;
+    return PictureSvg(extentAt(designer, scale), QStringLiteral("Petri net"),
+                      [&](QPainter& painter) { designer.DrawObjects(painter); });
 }
 
 QString ExportNetPicture(TQRVDesigner& designer, const QString& fileName, double scale)
 {
     if (!(scale > 0) || scale > 20)
         return QStringLiteral("The scale must be above 0 and at most 20.");
-    const QString suffix = QFileInfo(fileName).suffix().toLower();
-    QByteArray bytes;
-    if (suffix == QLatin1String("svg")) {
-        bytes = NetSvg(designer, scale);
-    } else if (suffix == QLatin1String("png") || suffix == QLatin1String("bmp")) {
-        const QImage image = NetImage(designer, scale);
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        if (!image.save(&buffer, suffix == QLatin1String("png") ? "PNG" : "BMP"))
-            return QStringLiteral("Cannot make the picture for %1.").arg(fileName);
-    } else {
+    if (!IsPictureFileName(fileName))
         return QStringLiteral("Cannot write %1: the picture formats are .svg, .png and .bmp.").arg(fileName);
-    }
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return QStringLiteral("Cannot write %1: %2").arg(fileName, file.errorString());
-    return QString();
+    TViewOverride view(designer, scale);
+    return SavePicture(fileName, extentAt(designer, scale), QStringLiteral("Petri net"),
+                       [&](QPainter& painter) { designer.DrawObjects(painter); });
 }

@@ -16,6 +16,8 @@ QSize NetPictureSize(TQRVDesigner& designer, double scale);
 // the drawing surface draws it; the view's own scale and scroll are restored.
 void RenderNet(TQRVDesigner& designer, QPainter& painter, double scale);
 
+// A null image when the net at `scale` is too large for a bitmap (more than
+// 32767 pixels a side or 2^28 pixels in all).
 QImage NetImage(TQRVDesigner& designer, double scale);
 QByteArray NetSvg(TQRVDesigner& designer, double scale);
 

@@ -522,7 +522,21 @@ void TRxMathParser::SetExpression(const QString& text)
 {
     if (text == m_expression)
         return;
-    m_program = Compile(text);
+    // A net holds thousands of formulas with the same few texts ("RefV" above
+    // all): the program of the text compiled last is copied, not compiled again.
+    // The formula changes only once nothing can fail any more, so that
+    // running out of memory leaves it whole.
+    thread_local QString lastText;
+    thread_local std::unique_ptr<TRxProgram> lastProgram;
+    std::unique_ptr<TRxProgram> program;
+    if (lastProgram && text == lastText) {
+        program = std::make_unique<TRxProgram>(*lastProgram);
+    } else {
+        program = Compile(text);
+        lastProgram = std::make_unique<TRxProgram>(*program);
+        lastText = text;
+    }
+    m_program = std::move(program);
     m_expression = text;
     ++m_serial;
 }

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "formula/formula.h"
 #include "model/designer.h"
@@ -448,7 +449,10 @@ bool TQRVLinkBase::clipToBoundary(const TQRVObject* end, const QPointF& towards,
 
 void TQRVLinkBase::rebuildHitSquares()
 {
-    m_region = QRegion();
+    // The squares are joined pairwise, level by level: adding them one by one
+    // to an ever larger region would take time quadratic in their number.
+    std::vector<QRegion> level;
+    level.reserve(static_cast<size_t>(std::max<qsizetype>(m_points.size() - 2, 0)));
     for (int i = 0; i < m_points.size(); ++i) {
         TPivotPoint* p = m_points.at(i);
         if (i == 0 || i == m_points.size() - 1) {
@@ -457,8 +461,18 @@ void TQRVLinkBase::rebuildHitSquares()
         }
         const QPoint s = rounded(toScreen(p->X(), p->Y()));
         p->Region = QRegion(s.x() - 5, s.y() - 5, 10, 10);
-        m_region += p->Region;
+        level.push_back(p->Region);
     }
+    while (level.size() > 1) {
+        std::vector<QRegion> next;
+        next.reserve((level.size() + 1) / 2);
+        for (size_t i = 0; i + 1 < level.size(); i += 2)
+            next.push_back(level[i].united(level[i + 1]));
+        if (level.size() % 2 != 0)
+            next.push_back(level.back());
+        level.swap(next);
+    }
+    m_region = level.empty() ? QRegion() : level.front();
 }
 
 void TQRVLinkBase::UpdateRegion()
@@ -770,8 +784,16 @@ void TQRVLinkBase::LoadFromXml(const TqibXMLNode& element)
         points.append({d ? d->SnapX(x) : x, d ? d->SnapY(y) : y, big});
     }
     ClearPoints();
-    for (const Point& p : points)
-        AddPoint(p.x, p.y, p.big);
+    for (qsizetype i = 0; i < points.size(); ++i) {
+        // A handle sits midway between its neighbours: of handles that follow
+        // each other between two corners only the first is kept, or each
+        // rebuild would move them anew and the file would change every time
+        // it was read and written.
+        const bool inner = i > 0 && i + 1 < points.size();
+        if (inner && !points[i].big && i > 1 && !points[i - 1].big)
+            continue;
+        AddPoint(points[i].x, points[i].y, points[i].big);
+    }
 }
 
 // ---- TclsLink ----------------------------------------------------------------------

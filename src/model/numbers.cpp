@@ -113,6 +113,20 @@ void AppendGeneral(std::string& out, double value, int precision)
 
 bool ParseReal(const QString& text, double& value)
 {
+    // Whole numbers of up to 15 digits, most of what files hold, are exact
+    // without the general conversion.
+    const QStringView t = QStringView(text).trimmed();
+    if (!t.isEmpty() && t.size() <= 16) {
+        qsizetype i = t.front() == u'-' || t.front() == u'+' ? 1 : 0;
+        qint64 whole = 0;
+        const qsizetype digits = t.size() - i;
+        for (; i < t.size() && t[i] >= u'0' && t[i] <= u'9'; ++i)
+            whole = whole * 10 + (t[i].unicode() - u'0');
+        if (i == t.size() && digits > 0 && digits <= 15) {
+            value = t.front() == u'-' ? -static_cast<double>(whole) : static_cast<double>(whole);
+            return true;
+        }
+    }
     QByteArray bytes = text.trimmed().toLatin1();
     bytes.replace(',', '.');
     if (bytes.isEmpty())

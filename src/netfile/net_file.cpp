@@ -1,5 +1,6 @@
 #include "netfile/net_file.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include "model/class_registry.h"
@@ -38,10 +39,6 @@ QString NetToText(const TQRVDesigner& designer)
 
 void LoadNet(TQRVDesigner& designer, const TqibXMLTree& tree, QStringList* warnings)
 {
-    if (const TqibXMLNode* open = tree.UnclosedElement())
-        ThrowElementError(*open,
-                          QStringLiteral("the file ends before this element is closed (is it truncated?)"));
-
     QList<TqibXMLNode*> elements;
     tree.FindNamedNodes(QStringLiteral("object"), elements);
     designer.SetUpdating(true);
@@ -98,14 +95,99 @@ void LoadNet(TQRVDesigner& designer, const TqibXMLTree& tree, QStringList* warni
 
 namespace {
 
-// Reads into a fresh container, then moves the objects over.
-QString loadInto(TQRVDesigner& designer, const std::function<void(TQRVDesigner&)>& read)
+// A text that is not a whole net: the reason, and where.
+class TNotANetError : public std::runtime_error
+{
+public:
+    explicit TNotANetError(const QString& reason) : std::runtime_error(reason.toStdString()), Reason(reason)
+    {
+    }
+    QString Reason;
+};
+
+// A net file holds nothing but object elements at its top level, followed by
+// its one list of charts (the simulate element) at the very end. Anything
+// else is not a net, or not the whole of one.
+void checkWholeNet(const TqibXMLTree& tree)
+{
+    const QString simulate = QStringLiteral("simulate");
+    const QString object = QStringLiteral("object");
+    // A file cut inside an object or the list of charts says where.
+    if (const TqibXMLNode* open = tree.UnclosedElement()) {
+        const TqibXMLNode* top = open;
+        while (top->Parent && top->Parent != &tree)
+            top = top->Parent;
+        if (top->Name == object || top->Name == simulate)
+            ThrowElementError(
+                *open, QStringLiteral("the file ends before this element is closed (is it truncated?)"));
+    }
+    const TqibXMLNode* charts = nullptr;
+    bool onlyObjects = true;
+    for (const TqibXMLNode* n : tree.Nodes()) {
+        if (n->Name == simulate && !charts)
+            charts = n;
+        onlyObjects = onlyObjects && n->Name == object;
+    }
+    if (!charts) {
+        // Objects and nothing else: a net file cut between two elements.
+        const bool cut = onlyObjects && !tree.Nodes().isEmpty() && tree.TopLevelTextLine() == 0;
+        throw TNotANetError(QStringLiteral("it has no list of charts at its end (line %1)%2")
+                                .arg(tree.LastLine())
+                                .arg(cut ? QStringLiteral(": is it cut short?") : QString()));
+    }
+
+    int line = 0;
+    QString reason;
+    if (tree.TopLevelTextLine() > 0) {
+        line = tree.TopLevelTextLine();
+        reason = QStringLiteral("it holds text outside its elements");
+    }
+    bool chartsSeen = false;
+    for (const TqibXMLNode* n : tree.Nodes()) {
+        QString what;
+        if (n->Name == simulate)
+            what = chartsSeen ? QStringLiteral("it has a second list of charts") : QString();
+        else if (n->Name != object)
+            what =
+                QStringLiteral("its element <%1> is neither an object nor the list of charts").arg(n->Name);
+        else if (chartsSeen)
+            what = QStringLiteral("an object follows its list of charts");
+        chartsSeen = chartsSeen || n->Name == simulate;
+        if (what.isEmpty())
+            continue;
+        if (reason.isEmpty() || n->Line < line) {
+            line = n->Line;
+            reason = what;
+        }
+        break;
+    }
+    if (!reason.isEmpty())
+        throw TNotANetError(QStringLiteral("%1 (line %2)").arg(reason).arg(line));
+}
+
+// Reads a net in the program's own format from its text.
+void readNetText(TQRVDesigner& fresh, const QString& text, QStringList* warnings)
+{
+    if (text.trimmed().isEmpty())
+        throw TNotANetError(QStringLiteral("it is empty"));
+    TqibXMLTree tree;
+    tree.SetText(text);
+    checkWholeNet(tree);
+    LoadNet(fresh, tree, warnings);
+}
+
+// Reads into a fresh container, then moves the objects over. `source` names
+// what is read in messages.
+QString loadInto(TQRVDesigner& designer, const QString& source,
+                 const std::function<void(TQRVDesigner&)>& read)
 {
     TQRVDesigner fresh;
     fresh.SetScale(designer.Scale());
     fresh.SetScroll(designer.ScrollX(), designer.ScrollY());
     try {
         read(fresh);
+    } catch (const TNotANetError& e) {
+        return QStringLiteral("%1 is not a net file: %2").arg(source, e.Reason);
     } catch (const TNetFileError& e) {
         return e.Message;
     } catch (const TXmlReadError& e) {
@@ -129,11 +211,8 @@ QString loadInto(TQRVDesigner& designer, const std::function<void(TQRVDesigner&)
 
 QString NetFromText(TQRVDesigner& designer, const QString& text, QStringList* warnings)
 {
-    return loadInto(designer, [&](TQRVDesigner& fresh) {
-        TqibXMLTree tree;
-        tree.SetText(text);
-        LoadNet(fresh, tree, warnings);
-    });
+    return loadInto(designer, QStringLiteral("The text"),
+                    [&](TQRVDesigner& fresh) { readNetText(fresh, text, warnings); });
 }
 
 QString LoadNetFile(TQRVDesigner& designer, const QString& fileName, QStringList* warnings)
@@ -143,18 +222,20 @@ QString LoadNetFile(TQRVDesigner& designer, const QString& fileName, QStringList
         return QStringLiteral("Cannot read %1: it is a folder, not a net file.").arg(fileName);
     if (!info.isFile())
         return QStringLiteral("Cannot read %1: there is no such file.").arg(fileName);
-    const QString error = loadInto(designer, [&](TQRVDesigner& fresh) {
+    const QString error = loadInto(designer, info.fileName(), [&](TQRVDesigner& fresh) {
         if (IsPnmlFileName(fileName)) {
             ImportPnml(fresh, fileName, warnings);
             return;
         }
-        TqibXMLTree tree;
-        tree.LoadFromFile(fileName);
-        LoadNet(fresh, tree, warnings);
+        QFile file(fileName);
+        if (!file.open(QIODevice::ReadOnly))
+            throw TXmlReadError(QStringLiteral("Cannot read %1: %2").arg(fileName, file.errorString()));
+        readNetText(fresh, TqibXMLTree::Decode(file.readAll()), warnings);
     });
-    if (error.isEmpty() || error.startsWith(QLatin1String("Cannot ")))
+    if (error.isEmpty() || error.startsWith(QLatin1String("Cannot ")) ||
+        error.startsWith(info.fileName() + ' '))
         return error;
-    return QStringLiteral("Cannot read %1:\n%2").arg(QFileInfo(fileName).fileName(), error);
+    return QStringLiteral("Cannot read %1:\n%2").arg(info.fileName(), error);
 }
 
 QString SaveNetFile(const TQRVDesigner& designer, const QString& fileName, QStringList* warnings)

@@ -8,7 +8,10 @@ class TQRVDesigner;
 class TqibXMLTree;
 
 // Reads a net file into `designer`: PNML for the extension .pnml, the
-// program's own format otherwise. The file is read into a fresh net first;
+// program's own format otherwise. Only a whole net is read: its top level
+// holds object elements and ends with its one list of charts (the simulate
+// element); any other file "is not a net file", and the message says why and
+// at which line. The file is read into a fresh net first;
 // the net in `designer` is replaced only when the whole file was read, so a
 // file that cannot be read leaves it exactly as it was. Returns an empty text
 // on success, otherwise the message that says what is wrong and where.
@@ -25,13 +28,14 @@ QString SaveNetFile(const TQRVDesigner& designer, const QString& fileName, QStri
 
 // The program's own format as text, and back (the file operations use these).
 QString NetToText(const TQRVDesigner& designer);
-// Replaces the net of `designer` by the text's; on failure returns the message
-// and leaves the net as it was.
+// Replaces the net of `designer` by the text's (a whole net, as in a file); on
+// failure returns the message and leaves the net as it was.
 QString NetFromText(TQRVDesigner& designer, const QString& text, QStringList* warnings = nullptr);
 
 // Builds the tree of a net, and reads a net from a tree into `designer`
 // (which must be empty, fresh, and is left holding what was read so far when
-// this throws TNetFileError).
+// this throws TNetFileError). LoadNet takes every object element of the tree
+// and does not ask whether the tree is a whole net file.
 void SaveNet(const TQRVDesigner& designer, TqibXMLTree& tree);
 void LoadNet(TQRVDesigner& designer, const TqibXMLTree& tree, QStringList* warnings);
 

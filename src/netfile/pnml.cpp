@@ -2,8 +2,8 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
+#include "model/safe_save.h"
 #include "netfile/element_xml.h"
 
 void ImportPnml(TQRVDesigner& designer, const QString& fileName, QStringList* warnings)
@@ -20,7 +20,7 @@ void ImportPnml(TQRVDesigner& designer, const QString& fileName, QStringList* wa
 void ExportPnml(const TQRVDesigner& designer, const QString& fileName, QStringList* warnings)
 {
     const QByteArray bytes = ExportPnmlText(designer, QFileInfo(fileName).completeBaseName(), warnings);
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw TNetFileError(QStringLiteral("Cannot write %1: %2").arg(fileName, file.errorString()));
+    const QString error = SaveBytesSafely(fileName, bytes);
+    if (!error.isEmpty())
+        throw TNetFileError(error);
 }

@@ -2,10 +2,10 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 #include "model/numbers.h"
+#include "model/safe_save.h"
 
 // ---- attributes -------------------------------------------------------------
 
@@ -211,33 +211,49 @@ QString normalised(QStringView text)
 // then points into `text`, otherwise into `buffer`).
 QStringView normalisedView(QStringView text, QString& buffer)
 {
-    if (!text.contains(QLatin1Char('\t')) && !text.contains(QLatin1String("\r\n")))
-        return text.trimmed();
-    buffer = normalised(text);
-    return QStringView(buffer);
+    const QChar* d = text.data();
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i)
+        if (d[i] == u'\t' || (d[i] == u'\r' && i + 1 < n && d[i + 1] == u'\n')) {
+            buffer = normalised(text);
+            return QStringView(buffer);
+        }
+    return text.trimmed();
+}
+
+// The first `c` in `d` from `from` on, or `n`.
+qsizetype next(const QChar* d, qsizetype from, qsizetype n, char16_t c)
+{
+    while (from < n && d[from] != c)
+        ++from;
+    return from;
 }
 
 // Parses the text of a tag into a new element.
 void parseTag(TqibXMLNode* node, QStringView tag, TNamePool& names)
 {
-    const qsizetype blank = tag.indexOf(QLatin1Char(' '));
-    if (blank < 0) {
+    const QChar* d = tag.data();
+    const qsizetype n = tag.size();
+    const qsizetype blank = next(d, 0, n, u' ');
+    if (blank == n) {
         node->Name = names.Get(tag);
         return;
     }
     node->Name = names.Get(tag.left(blank));
-    node->Attributes().reserve(tag.count(QLatin1Char('=')));
+    qsizetype equals = 0;
+    for (qsizetype i = blank; i < n; ++i)
+        equals += d[i] == u'=';
+    node->Attributes().reserve(equals);
     qsizetype p = blank;
-    const qsizetype n = tag.size();
     while (p < n) {
-        const qsizetype eq = tag.indexOf(QLatin1Char('='), p);
-        if (eq < 0)
+        const qsizetype eq = next(d, p, n, u'=');
+        if (eq == n)
             break;
-        const qsizetype q1 = tag.indexOf(QLatin1Char('"'), eq + 1);
-        if (q1 < 0)
+        const qsizetype q1 = next(d, eq + 1, n, u'"');
+        if (q1 == n)
             break;
-        const qsizetype q2 = tag.indexOf(QLatin1Char('"'), q1 + 1);
-        if (q2 < 0)
+        const qsizetype q2 = next(d, q1 + 1, n, u'"');
+        if (q2 == n)
             break;
         node->AddAttribute(names.Get(tag.mid(p, eq - p).trimmed()), tag.mid(q1 + 1, q2 - q1 - 1).toString());
         p = q2 + 1;
@@ -254,6 +270,8 @@ void TqibXMLTree::SetText(const QString& text)
     Name = QStringLiteral("root");
     m_openingTags = 0;
     m_unclosed = nullptr;
+    m_topLevelTextLine = 0;
+    m_lastLine = 1;
 
     // One pass: each token is taken into the tree as soon as it is found.
     const QStringView all(text);
@@ -276,6 +294,12 @@ void TqibXMLTree::SetText(const QString& text)
         if (segment.trimmed().isEmpty())
             return;
         anyToken = true;
+        if (current == this && m_topLevelTextLine == 0) {
+            qsizetype first = segment.data() - all.data();
+            while (all[first].isSpace())
+                ++first;
+            m_topLevelTextLine = lineAt(first);
+        }
         current->Value = normalised(segment);
         current->ValueType = 0;
     };
@@ -288,7 +312,8 @@ void TqibXMLTree::SetText(const QString& text)
         }
         takeText(all.mid(p, lt - p));
         p = lt;
-        if (all.mid(p, 9).compare(QLatin1String("<![CDATA["), Qt::CaseInsensitive) == 0) {
+        if (p + 1 < n && all[p + 1] == u'!' &&
+            all.mid(p, 9).compare(QLatin1String("<![CDATA["), Qt::CaseInsensitive) == 0) {
             qsizetype end = all.indexOf(QLatin1String("]]>"), p + 1);
             const bool closed = end >= 0;
             if (!closed)
@@ -337,6 +362,10 @@ void TqibXMLTree::SetText(const QString& text)
         ++p;
     }
 
+    qsizetype last = n - 1;
+    while (last >= 0 && all[last].isSpace())
+        --last;
+    m_lastLine = last >= 0 ? lineAt(last) : 1;
     if (!anyToken)
         throw TXmlReadError(QStringLiteral("The file holds no elements."));
     if (current != this)
@@ -370,12 +399,9 @@ QString TqibXMLTree::Decode(const QByteArray& bytes)
 
 void TqibXMLTree::SaveToFile(const QString& fileName) const
 {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw TXmlReadError(QStringLiteral("Cannot write %1: %2").arg(fileName, file.errorString()));
-    const QByteArray bytes = Encode(Text());
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        throw TXmlReadError(QStringLiteral("Cannot write %1: %2").arg(fileName, file.errorString()));
+    const QString error = SaveBytesSafely(fileName, Encode(Text()));
+    if (!error.isEmpty())
+        throw TXmlReadError(error);
 }
 
 void TqibXMLTree::LoadFromFile(const QString& fileName)

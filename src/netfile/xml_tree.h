@@ -116,8 +116,14 @@ public:
     // The innermost element that the text opened but never closed (a
     // truncated file), or none.
     const TqibXMLNode* UnclosedElement() const { return m_unclosed; }
+    // The line of the first text outside every element, 0 when there is none.
+    int TopLevelTextLine() const { return m_topLevelTextLine; }
+    // The last line of the text that holds more than blanks (1 for a blank text).
+    int LastLine() const { return m_lastLine; }
 
 private:
     int m_openingTags = 0;
     const TqibXMLNode* m_unclosed = nullptr;
+    int m_topLevelTextLine = 0;
+    int m_lastLine = 1;
 };

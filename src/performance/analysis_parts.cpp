@@ -1,14 +1,21 @@
 #include "performance/analysis_parts.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -32,6 +39,14 @@ public:
         return text(column).compare(other.text(column), Qt::CaseInsensitive) < 0;
     }
 };
+
+QCheckBox* check(QWidget* parent, const QString& caption, const char* name, bool checked)
+{
+    auto* c = new QCheckBox(caption, parent);
+    c->setObjectName(QString::fromLatin1(name));
+    c->setChecked(checked);
+    return c;
+}
 
 QPushButton* button(QWidget* parent, const QString& caption, const char* name)
 {
@@ -142,7 +157,7 @@ void TValuesListBox::Delete()
     const int item = SelectedItem();
     if (item < 0)
         return;
-    m_engine.Items.removeAt(item);
+    m_engine.RemoveItem(item);
     Refill();
     Q_EMIT EntriesChanged(false);
 }
@@ -286,4 +301,100 @@ QString SaveListingAs(QWidget* parent, const QStringList& lines, const QString& 
     if (!QFileInfo(name).fileName().contains(QLatin1Char('.')))
         name += QStringLiteral(".txt");
     return SaveBytesSafely(name, (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8());
+}
+
+// ---- the builder settings -------------------------------------------------------------------------
+
+TBuilderBox::TBuilderBox(QWidget* parent) : QGroupBox(QStringLiteral("RG builder settings"), parent)
+{
+    setObjectName(QStringLiteral("gbBuilder"));
+    auto* builder = new QGridLayout(this);
+    auto* algorithm = new QGroupBox(QStringLiteral("Construction algorithm"), this);
+    auto* algorithmLayout = new QVBoxLayout(algorithm);
+    auto* classical = new QRadioButton(QStringLiteral("Classical"), algorithm);
+    classical->setChecked(true);
+    algorithmLayout->addWidget(classical);
+    algorithmLayout->addWidget(new QRadioButton(QStringLiteral("Kroniker"), algorithm));
+    algorithm->setEnabled(false);
+    builder->addWidget(algorithm, 0, 0, 2, 1);
+    builder->addWidget(new QLabel(QStringLiteral("Markings' limit"), this), 0, 1);
+    m_limit = new QSpinBox(this);
+    m_limit->setObjectName(QStringLiteral("seLimit"));
+    m_limit->setRange(1, 999999);
+    m_limit->setValue(5000);
+    builder->addWidget(m_limit, 1, 1);
+    auto* reset = check(this, QStringLiteral("Reset initial marking on completion"), "cbReset", true);
+    reset->setEnabled(false);
+    m_unbounded = check(this, QStringLiteral("Enable unbounded net control"), "cbUnbounded", true);
+    m_priority = check(this, QStringLiteral("Enable Priority Mode"), "cbPriority", false);
+    m_removeUnsteady = check(this, QStringLiteral("Remove unsteady  markings"), "cbRemoveUnsteady", false);
+    builder->addWidget(reset, 2, 0, 1, 2);
+    builder->addWidget(m_unbounded, 3, 0, 1, 2);
+    builder->addWidget(m_priority, 4, 0, 1, 2);
+    builder->addWidget(m_removeUnsteady, 5, 0, 1, 2);
+    connect(m_removeUnsteady, &QCheckBox::toggled, this, [this](bool on) {
+        if (on)
+            m_priority->setChecked(true);
+    });
+}
+
+TReachSettings TBuilderBox::Settings() const
+{
+    TReachSettings s;
+    s.Limit = m_limit->value();
+    s.ResetInitialMarking = true;
+    s.UnboundedControl = m_unbounded->isChecked();
+    s.PriorityMode = m_priority->isChecked();
+    s.RemoveUnsteady = m_removeUnsteady->isChecked();
+    return s;
+}
+
+// ---- the listing page ------------------------------------------------------------------------------
+
+QWidget* BuildListingPage(QPlainTextEdit*& listing, QPushButton*& saveAs)
+{
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    auto* box = new QGroupBox(QStringLiteral("Statistic file: "), page);
+    auto* boxLayout = new QVBoxLayout(box);
+    listing = new QPlainTextEdit(box);
+    listing->setObjectName(QStringLiteral("mmListing"));
+    listing->setReadOnly(true);
+    listing->setLineWrapMode(QPlainTextEdit::NoWrap);
+    listing->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    listing->setEnabled(false);
+    boxLayout->addWidget(listing);
+    layout->addWidget(box, 1);
+    saveAs = new QPushButton(QStringLiteral("Save As"), page);
+    saveAs->setObjectName(QStringLiteral("btSaveAs"));
+    saveAs->setAutoDefault(false);
+    layout->addWidget(saveAs, 0, Qt::AlignRight);
+    return page;
+}
+
+// ---- the progress -------------------------------------------------------------------------------------
+
+TWindowProgress::TWindowProgress(QLabel* status, QProgressBar* gauge, const bool& stop,
+                                 std::function<void(const QString&)> message)
+    : m_status(status), m_gauge(gauge), m_stop(stop), m_message(std::move(message))
+{
+}
+
+void TWindowProgress::Progress(int percent)
+{
+    m_gauge->setValue(percent);
+}
+
+void TWindowProgress::Status(const QString& text)
+{
+    m_status->setText(text);
+    m_status->repaint();
+}
+
+void TWindowProgress::Pump()
+{
+    if (m_clock.isValid() && m_clock.elapsed() < 30)
+        return;
+    QCoreApplication::processEvents();
+    m_clock.start();
 }

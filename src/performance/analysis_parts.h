@@ -1,19 +1,29 @@
 // Parts of the performance-analysis windows that the steady-state and the
 // transient window share: the values list with its buttons, an argument
-// group with its selector and range fields, and saving the listing.
+// group with its selector and range fields, the builder settings, the page
+// of the listing and saving it, and the progress of a calculation.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QStringList>
 
 #include <functional>
 
+#include "model/progress.h"
+
+class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
+class QSpinBox;
 class QTreeWidget;
 class TCalcEngine;
 class TfmAddElem;
+struct TReachSettings;
 struct TSweepArgument;
 
 // "Values list": one row per listed entry of the engine's Items.
@@ -98,3 +108,50 @@ private:
 // "Save As" of a listing: the dialog offers "default.txt"; a name without
 // "." gets ".txt". `fileName` given: no dialog. Empty on success, else the message.
 QString SaveListingAs(QWidget* parent, const QStringList& lines, const QString& fileName = QString());
+
+// "RG builder settings": how an "M(" argument has the graph rebuilt.
+class TBuilderBox : public QGroupBox
+{
+    Q_OBJECT
+public:
+    explicit TBuilderBox(QWidget* parent = nullptr);
+
+    TReachSettings Settings() const;
+
+    QSpinBox* LimitBox() const { return m_limit; }
+    QCheckBox* UnboundedBox() const { return m_unbounded; }
+    QCheckBox* PriorityBox() const { return m_priority; }
+    QCheckBox* RemoveUnsteadyBox() const { return m_removeUnsteady; }
+
+private:
+    QSpinBox* m_limit;
+    QCheckBox* m_unbounded;
+    QCheckBox* m_priority;
+    QCheckBox* m_removeUnsteady;
+};
+
+// The page "Results": the listing in the group "Statistic file: " (read-only,
+// fixed-width, unwrapped, disabled until the first listing) and "Save As".
+QWidget* BuildListingPage(QPlainTextEdit*& listing, QPushButton*& saveAs);
+
+// The progress of a window's calculation: the status label (repainted at
+// once), the bar, messages through `message`, pending events let through at
+// most every 30 ms, and the window's stop flag.
+class TWindowProgress : public IQRVProgress
+{
+public:
+    TWindowProgress(QLabel* status, QProgressBar* gauge, const bool& stop,
+                    std::function<void(const QString&)> message);
+    void Progress(int percent) override;
+    void Status(const QString& text) override;
+    void Message(const QString& text) override { m_message(text); }
+    void Pump() override;
+    bool StopRequested() const override { return m_stop; }
+
+private:
+    QLabel* m_status;
+    QProgressBar* m_gauge;
+    const bool& m_stop;
+    std::function<void(const QString&)> m_message;
+    QElapsedTimer m_clock;
+};

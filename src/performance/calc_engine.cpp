@@ -2,6 +2,7 @@
 
 #include <QHash>
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
@@ -60,12 +61,12 @@ void TCalcEngine::SetProgress(IQRVProgress* progress)
 
 bool TCalcEngine::ReadGraphFile(const QString& fileName)
 {
-    return adoptGraph(ReadChainGraph(fileName, Markings, m_progress));
+    return adoptGraph(ReadChainGraph(fileName, Markings, m_progress, AllowDeadMarkings));
 }
 
 bool TCalcEngine::LoadGraph(const TMarkList& store, bool reduced)
 {
-    return adoptGraph(ChainGraphFromStore(store, reduced, Markings));
+    return adoptGraph(ChainGraphFromStore(store, reduced, Markings, AllowDeadMarkings));
 }
 
 bool TCalcEngine::adoptGraph(const TGraphReadStatus& status)
@@ -81,8 +82,8 @@ bool TCalcEngine::adoptGraph(const TGraphReadStatus& status)
     for (const QString& name : std::as_const(Markings.PlaceNames)) {
         TQRVObject* o = m_net ? m_net->FindObject(name) : nullptr;
         if (qobject_cast<TclsNodeContinuous*>(o)) {
-            LastError = QStringLiteral("The graph holds the continuous place %1: the steady-state analysis "
-                                       "works on nets of discrete places only.")
+            LastError = QStringLiteral("The graph holds the continuous place %1: the performance analyses "
+                                       "work on nets of discrete places only.")
                             .arg(name);
             m_lastRead = grError;
             return false;
@@ -260,6 +261,12 @@ int TCalcEngine::KindOf(const QString& kindText)
     return -1;
 }
 
+int TCalcEngine::KindIndex(const QString& kindText) const
+{
+    const int k = static_cast<int>(KindNames.indexOf(kindText));
+    return k >= 0 && k < 8 ? k : KindOf(kindText);
+}
+
 int TCalcEngine::FindItem(const QString& description) const
 {
     for (int e = 0; e < Items.size(); ++e)
@@ -288,6 +295,25 @@ int TCalcEngine::AddItems(const QString& kindText, const QString& objectText)
         ++added;
     }
     return added;
+}
+
+void TCalcEngine::RemoveItem(int e)
+{
+    if (e < 0 || e >= Items.size())
+        return;
+    const std::size_t n = static_cast<std::size_t>(Items.size());
+    const std::size_t points =
+        static_cast<std::size_t>(std::max(Arg1Count, 0)) * static_cast<std::size_t>(std::max(Arg2Count, 0));
+    if (points > 0 && Results.size() == points * n) {
+        std::vector<double> kept;
+        kept.reserve(points * (n - 1));
+        for (std::size_t p = 0; p < points; ++p)
+            for (std::size_t k = 0; k < n; ++k)
+                if (k != static_cast<std::size_t>(e))
+                    kept.push_back(Results[p * n + k]);
+        Results.swap(kept);
+    }
+    Items.removeAt(e);
 }
 
 void TCalcEngine::ResolveDependencies()
@@ -321,7 +347,7 @@ void TCalcEngine::ResolveDependencies()
     const int present = Items.size();
     for (int e = 0; e < present; ++e) {
         const TAnalyzeItem item = Items[e];
-        switch (KindOf(item.KindText)) {
+        switch (KindIndex(item.KindText)) {
         case vkInflow:
             addRates(item.ObjectName);
             break;
@@ -366,7 +392,7 @@ bool TCalcEngine::ComputeMeasures(int i, int j)
         transIndex.insert(NameKey(TransitionNames[t].first), t);
     std::vector<std::vector<int>> byKind(8);
     for (int e = 0; e < Items.size(); ++e) {
-        const int k = KindOf(Items[e].KindText);
+        const int k = KindIndex(Items[e].KindText);
         if (k >= 0)
             byKind[static_cast<std::size_t>(k)].push_back(e);
     }
@@ -748,6 +774,12 @@ TSweepOutcome TCalcEngine::RunSweep(const TSweepArgument& arg1, const TSweepArgu
     const QString failure = LastError;
     const bool restored = ApplyArgument(arg1.Text, remembered1) && ApplyArgument(arg2.Text, remembered2);
     m_net->SetUpdating(wasUpdating);
+    return FinishSweep(outcome, failure, restored, stop);
+}
+
+TSweepOutcome TCalcEngine::FinishSweep(TSweepOutcome outcome, const QString& failure, bool restored,
+                                       bool stopped)
+{
     if (outcome.Kind == TSweepOutcome::Failed) {
         LastError = failure;
         return outcome;
@@ -758,7 +790,7 @@ TSweepOutcome TCalcEngine::RunSweep(const TSweepArgument& arg1, const TSweepArgu
         return outcome;
     }
     ResultsValid = true;
-    if (stop)
+    if (stopped)
         outcome.Kind = TSweepOutcome::Stopped;
     return outcome;
 }

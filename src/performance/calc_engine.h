@@ -107,6 +107,9 @@ public:
     // LastError, empty after Break): a dead marking, an exceeded limit, a
     // place the net does not have, a continuous place, a text that does not read.
     bool ReadGraphFile(const QString& fileName);
+    // Markings without successor are absorbing states, not a refusal (the
+    // transient analysis); their generator row is zero.
+    bool AllowDeadMarkings = false;
     // Takes the graph of a marking store (the command line builds it in memory).
     bool LoadGraph(const TMarkList& store, bool reduced);
     // The outcome of the last reading.
@@ -132,11 +135,16 @@ public:
     QList<TAnalyzeItem> Items;
     // The kind of a description's kind text (-1 when none).
     static int KindOf(const QString& kindText);
+    // The same among this engine's own KindNames.
+    int KindIndex(const QString& kindText) const;
     // Adds the entries for a kind and an object text ("P*" every place of the
     // graph, "T*" every transition), skipping descriptions already present.
     // Returns the number added.
     int AddItems(const QString& kindText, const QString& objectText);
     int FindItem(const QString& description) const;
+    // Removes entry e with its values, so that the values of the other
+    // entries stay where Result finds them.
+    void RemoveItem(int e);
     // Removes unlisted entries, then adds those that listed ones need.
     void ResolveDependencies();
     // The values at point (i, j) for every entry. False with LastError.
@@ -159,6 +167,10 @@ public:
     // False with LastError (a rebuild that failed).
     bool ApplyArgument(const QString& text, double value);
     TSweepOutcome RunSweep(const TSweepArgument& arg1, const TSweepArgument& arg2);
+    // The end of every sweep, once the arguments were put back (`restored`):
+    // a failure keeps its message (`failure`), a failed restore becomes the
+    // failure, otherwise the results are valid — Stopped when `stopped`.
+    TSweepOutcome FinishSweep(TSweepOutcome outcome, const QString& failure, bool restored, bool stopped);
     // Told the number of points left after each point ("Iterations to go: N").
     std::function<void(qint64 left)> PointsLeft;
 

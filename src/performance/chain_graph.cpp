@@ -151,7 +151,10 @@ bool looksLikeMarking(std::string_view line)
 class TLineReader
 {
 public:
-    TLineReader(int placeCount, TPartial& out) : m_places(placeCount), m_out(out) {}
+    TLineReader(int placeCount, bool allowDead, TPartial& out)
+        : m_places(placeCount), m_allowDead(allowDead), m_out(out)
+    {
+    }
 
     // False ends the reading (an error or a dead marking).
     bool Line(std::string_view line)
@@ -175,7 +178,7 @@ public:
             }
             if (contains(line, "Positions"))
                 return fail(QStringLiteral("the place list comes after the first marking"));
-            if (line.back() == '[') {
+            if (line.back() == '[' && !m_allowDead) {
                 m_out.Dead = true;
                 m_out.ErrorLine = m_out.Lines;
                 return false;
@@ -185,7 +188,7 @@ public:
                     m_out.Limit = true;
                 return true;
             }
-        } else if (line.back() == '[') {
+        } else if (line.back() == '[' && !m_allowDead) {
             m_out.Dead = true;
             m_out.ErrorLine = m_out.Lines;
             return false;
@@ -264,7 +267,7 @@ private:
             m_out.Labels.push_back(local);
             ++entries;
         }
-        if (entries == 0) {
+        if (entries == 0 && !m_allowDead) {
             // Without successors the marking is dead, whichever form the line has.
             m_out.Tokens.resize(m_out.Tokens.size() - static_cast<std::size_t>(m_places));
             m_out.Dead = true;
@@ -310,13 +313,14 @@ private:
     }
 
     int m_places;
+    bool m_allowDead;
     TPartial& m_out;
 };
 
 // Reads the lines of [begin, end) (whole lines) into `out`.
-void readLines(const char* begin, const char* end, int placeCount, TPartial& out)
+void readLines(const char* begin, const char* end, int placeCount, bool allowDead, TPartial& out)
 {
-    TLineReader reader(placeCount, out);
+    TLineReader reader(placeCount, allowDead, out);
     while (begin < end) {
         const char* nl =
             static_cast<const char*>(std::memchr(begin, '\n', static_cast<std::size_t>(end - begin)));
@@ -488,7 +492,8 @@ const char* middleLine(const char* begin, const char* end)
 
 // Reads everything from `next` (which hands out the text block by block).
 template <class Next>
-TGraphReadStatus readGraph(TChainGraph& graph, qint64 totalSize, Next next, IQRVProgress* progress)
+TGraphReadStatus readGraph(TChainGraph& graph, qint64 totalSize, Next next, IQRVProgress* progress,
+                           bool allowDead)
 {
     graph.Clear();
     graph.EntryStart.push_back(0);
@@ -529,12 +534,12 @@ TGraphReadStatus readGraph(TChainGraph& graph, qint64 totalSize, Next next, IQRV
             second.ClearBlock();
             const int places = graph.PlaceCount();
             if (end - begin > (1 << 20)) {
-                std::thread worker([&] { readLines(mid, end, places, second); });
-                readLines(begin, mid, places, first);
+                std::thread worker([&] { readLines(mid, end, places, allowDead, second); });
+                readLines(begin, mid, places, allowDead, first);
                 worker.join();
             } else {
-                readLines(begin, mid, places, first);
-                readLines(mid, end, places, second);
+                readLines(begin, mid, places, allowDead, first);
+                readLines(mid, end, places, allowDead, second);
             }
             if (!assembler.Append(first, lines, status))
                 return status;
@@ -635,7 +640,8 @@ std::size_t TChainGraph::MemoryBytes() const
            EntryLabel.capacity() * 4 + EntryMultiplier.capacity() * 8;
 }
 
-TGraphReadStatus ReadChainGraph(const QString& fileName, TChainGraph& graph, IQRVProgress* progress)
+TGraphReadStatus ReadChainGraph(const QString& fileName, TChainGraph& graph, IQRVProgress* progress,
+                                bool allowDead)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -655,14 +661,14 @@ TGraphReadStatus ReadChainGraph(const QString& fileName, TChainGraph& graph, IQR
             buffer.resize(old + static_cast<std::size_t>(std::max<qint64>(got, 0)));
             return got > 0;
         },
-        progress);
+        progress, allowDead);
     if (status.Result == grError && !status.Message.isEmpty() &&
         !status.Message.startsWith(QLatin1String("Cannot")))
         status.Message = QStringLiteral("Cannot read %1: %2").arg(fileName, status.Message);
     return status;
 }
 
-TGraphReadStatus ReadChainGraphText(const QByteArray& text, TChainGraph& graph)
+TGraphReadStatus ReadChainGraphText(const QByteArray& text, TChainGraph& graph, bool allowDead)
 {
     bool given = false;
     return readGraph(
@@ -674,10 +680,10 @@ TGraphReadStatus ReadChainGraphText(const QByteArray& text, TChainGraph& graph)
             buffer.append(text.constData(), static_cast<std::size_t>(text.size()));
             return true;
         },
-        nullptr);
+        nullptr, allowDead);
 }
 
-TGraphReadStatus ChainGraphFromStore(const TMarkList& store, bool reduced, TChainGraph& graph)
+TGraphReadStatus ChainGraphFromStore(const TMarkList& store, bool reduced, TChainGraph& graph, bool allowDead)
 {
     TGraphReadStatus status;
     QString error;
@@ -692,8 +698,8 @@ TGraphReadStatus ChainGraphFromStore(const TMarkList& store, bool reduced, TChai
     const int places = store.PlaceCount();
     for (int i = 0; i < places; ++i) {
         if (store.IsContinuousPlace(i)) {
-            error = QStringLiteral("The graph holds the continuous place %1: the steady-state analysis "
-                                   "works on nets of discrete places only.")
+            error = QStringLiteral("The graph holds the continuous place %1: the performance analyses "
+                                   "work on nets of discrete places only.")
                         .arg(store.PlaceName(i));
             return failed();
         }
@@ -711,8 +717,11 @@ TGraphReadStatus ChainGraphFromStore(const TMarkList& store, bool reduced, TChai
     std::string text;
     qint64 at = 0;
     graph.EntryStart[0] = 0;
+    // Markings are copied out one by one: a store of packed counts stays packed.
+    std::vector<double> values(static_cast<std::size_t>(places));
+    const double* v = values.data();
     for (int m = 0; m < n; ++m) {
-        const double* v = store.Values(m);
+        store.CopyValues(m, values.data());
         qint32* row = graph.Tokens.data() + static_cast<std::size_t>(m) * static_cast<std::size_t>(places);
         for (int i = 0; i < places; ++i) {
             const double x = v[i];
@@ -731,7 +740,7 @@ TGraphReadStatus ChainGraphFromStore(const TMarkList& store, bool reduced, TChai
             row[i] = static_cast<qint32>(x);
         }
         const std::size_t end = store.EndArc(m);
-        if (end == store.FirstArc(m)) {
+        if (end == store.FirstArc(m) && !allowDead) {
             graph.Clear();
             status.Result = grDeadMarking;
             status.Message = QString::fromLatin1(GraphTexts::DeadMarkings);

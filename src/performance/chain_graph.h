@@ -63,19 +63,22 @@ struct TGraphReadStatus
 
 // Reads a graph file. Lines beginning with ";" are comments; "Totally",
 // "Positions", marking lines, the "!!!" warning and dead markings are read as
-// the reachability window writes them. A dead marking ends the reading; an
-// exceeded limit is reported once the whole file was read. `progress` (may be
-// null) sees the share read and can stop the reading (grError, empty message).
-TGraphReadStatus ReadChainGraph(const QString& fileName, TChainGraph& graph,
-                                IQRVProgress* progress = nullptr);
+// the reachability window writes them. A dead marking ends the reading, unless
+// `allowDead` (the transient analysis, where a marking without successor is an
+// absorbing state); an exceeded limit is reported once the whole file was read.
+// `progress` (may be null) sees the share read and can stop the reading
+// (grError, empty message).
+TGraphReadStatus ReadChainGraph(const QString& fileName, TChainGraph& graph, IQRVProgress* progress = nullptr,
+                                bool allowDead = false);
 // The same for a graph file's text in memory.
-TGraphReadStatus ReadChainGraphText(const QByteArray& text, TChainGraph& graph);
+TGraphReadStatus ReadChainGraphText(const QByteArray& text, TChainGraph& graph, bool allowDead = false);
 
 // The graph of a marking store, as its graph file would read back (the
 // multipliers only when `reduced`). An error when a marking holds a value
 // that is not a whole token count or a continuous place, a dead marking
-// when one has no successor.
-TGraphReadStatus ChainGraphFromStore(const TMarkList& store, bool reduced, TChainGraph& graph);
+// when one has no successor (unless `allowDead`).
+TGraphReadStatus ChainGraphFromStore(const TMarkList& store, bool reduced, TChainGraph& graph,
+                                     bool allowDead = false);
 
 namespace GraphTexts {
 inline const char* const DeadMarkings = "Petry Net contains dead markings. Calculation aborted!";

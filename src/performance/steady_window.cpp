@@ -1,69 +1,20 @@
 #include "performance/steady_window.h"
 
-#include <QButtonGroup>
-#include <QCheckBox>
-#include <QCloseEvent>
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QShowEvent>
-#include <QSpinBox>
-#include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "app/help_window.h"
 #include "model/designer.h"
 #include "model/numbers.h"
 #include "model/transitions.h"
 #include "performance/analysis_parts.h"
-#include "performance/perf_listing.h"
-#include "reach/current_graph.h"
-
-class TStohAnalyze::TProgress : public IQRVProgress
-{
-public:
-    explicit TProgress(TStohAnalyze& window) : m_window(window) {}
-    void Progress(int percent) override { m_window.m_gauge->setValue(percent); }
-    void Status(const QString& text) override
-    {
-        m_window.m_status->setText(text);
-        m_window.m_status->repaint();
-    }
-    void Message(const QString& text) override { m_window.error(text); }
-    void Pump() override
-    {
-        if (m_clock.isValid() && m_clock.elapsed() < 30)
-            return;
-        QCoreApplication::processEvents();
-        m_clock.start();
-    }
-    bool StopRequested() const override { return m_window.m_stop; }
-
-private:
-    TStohAnalyze& m_window;
-    QElapsedTimer m_clock;
-};
 
 namespace {
-
-QCheckBox* check(QWidget* parent, const QString& caption, const char* name, bool checked)
-{
-    auto* c = new QCheckBox(caption, parent);
-    c->setObjectName(QString::fromLatin1(name));
-    c->setChecked(checked);
-    return c;
-}
 
 QLineEdit* field(QWidget* parent, const QString& text, const char* name)
 {
@@ -75,57 +26,15 @@ QLineEdit* field(QWidget* parent, const QString& text, const char* name)
 } // namespace
 
 TStohAnalyze::TStohAnalyze(TQRVDesigner& designer, const QString& graphFile, QWidget* parent)
-    : QDialog(parent), m_designer(designer),
-      m_graphFile(graphFile.isEmpty() ? CurrentGraphFile() : graphFile),
-      m_engine(std::make_unique<TCalcEngine>(&designer)), m_progress(std::make_unique<TProgress>(*this))
+    : TAnalysisDialog(designer, graphFile, std::make_unique<TCalcEngine>(&designer),
+                      QStringLiteral("Steady-state analysis"), QStringLiteral("IdleNow: Idle"),
+                      SteadyHelpContext, parent)
 {
-    setWindowTitle(QStringLiteral("Steady-state analysis"));
     setObjectName(QStringLiteral("TStohAnalyze"));
-    m_engine->SetProgress(m_progress.get());
-    auto* layout = new QVBoxLayout(this);
-    m_pages = new QTabWidget(this);
-    m_pages->addTab(buildSettingsPage(), QStringLiteral("Settings"));
-    m_pages->addTab(buildResultsPage(), QStringLiteral("Results"));
-    layout->addWidget(m_pages, 1);
-    auto* bottom = new QHBoxLayout;
-    m_status = new QLabel(QStringLiteral("IdleNow: Idle"), this);
-    m_status->setObjectName(QStringLiteral("lbStatus"));
-    m_toGo = new QLabel(QStringLiteral("Iterations to go :  N/A"), this);
-    m_toGo->setObjectName(QStringLiteral("lbToGo"));
-    m_gauge = new QProgressBar(this);
-    m_gauge->setObjectName(QStringLiteral("pbProgress"));
-    m_gauge->setRange(0, 100);
-    m_gauge->setValue(0);
-    m_start = new QPushButton(QStringLiteral("Start"), this);
-    m_start->setObjectName(QStringLiteral("btStart"));
-    m_start->setDefault(true);
     m_start->setEnabled(false);
-    m_close = new QPushButton(QStringLiteral("Close"), this);
-    m_close->setObjectName(QStringLiteral("btClose"));
-    m_close->setAutoDefault(false);
-    bottom->addWidget(m_status, 2);
-    bottom->addWidget(m_toGo, 1);
-    bottom->addWidget(m_gauge, 1);
-    bottom->addWidget(m_start);
-    bottom->addWidget(m_close);
-    layout->addLayout(bottom);
-    connect(m_start, &QPushButton::clicked, this, &TStohAnalyze::Start);
-    connect(m_close, &QPushButton::clicked, this, &QDialog::reject);
-    resize(860, 640);
+    buildFrame(buildSettingsPage());
     applyStartRule();
 }
-
-void TStohAnalyze::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    if (m_shown)
-        return;
-    m_shown = true;
-    loadGraph();
-    applyStartRule();
-}
-
-TStohAnalyze::~TStohAnalyze() = default;
 
 QWidget* TStohAnalyze::buildSettingsPage()
 {
@@ -148,33 +57,7 @@ QWidget* TStohAnalyze::buildSettingsPage()
     grid->addWidget(m_arg1, 1, 0);
     grid->addWidget(m_arg2, 1, 1);
 
-    m_builder = new QGroupBox(QStringLiteral("RG builder settings"), settings);
-    m_builder->setObjectName(QStringLiteral("gbBuilder"));
-    auto* builder = new QGridLayout(m_builder);
-    auto* algorithm = new QGroupBox(QStringLiteral("Construction algorithm"), m_builder);
-    auto* algorithmLayout = new QVBoxLayout(algorithm);
-    auto* classical = new QRadioButton(QStringLiteral("Classical"), algorithm);
-    classical->setChecked(true);
-    algorithmLayout->addWidget(classical);
-    algorithmLayout->addWidget(new QRadioButton(QStringLiteral("Kroniker"), algorithm));
-    algorithm->setEnabled(false);
-    builder->addWidget(algorithm, 0, 0, 2, 1);
-    builder->addWidget(new QLabel(QStringLiteral("Markings' limit"), m_builder), 0, 1);
-    m_limit = new QSpinBox(m_builder);
-    m_limit->setObjectName(QStringLiteral("seLimit"));
-    m_limit->setRange(1, 999999);
-    m_limit->setValue(5000);
-    builder->addWidget(m_limit, 1, 1);
-    auto* reset = check(m_builder, QStringLiteral("Reset initial marking on completion"), "cbReset", true);
-    reset->setEnabled(false);
-    m_unbounded = check(m_builder, QStringLiteral("Enable unbounded net control"), "cbUnbounded", true);
-    m_priority = check(m_builder, QStringLiteral("Enable Priority Mode"), "cbPriority", false);
-    m_removeUnsteady =
-        check(m_builder, QStringLiteral("Remove unsteady  markings"), "cbRemoveUnsteady", false);
-    builder->addWidget(reset, 2, 0, 1, 2);
-    builder->addWidget(m_unbounded, 3, 0, 1, 2);
-    builder->addWidget(m_priority, 4, 0, 1, 2);
-    builder->addWidget(m_removeUnsteady, 5, 0, 1, 2);
+    m_builder = new TBuilderBox(settings);
     m_builder->setEnabled(false);
     grid->addWidget(m_builder, 2, 0, 2, 1);
 
@@ -212,18 +95,12 @@ QWidget* TStohAnalyze::buildSettingsPage()
     solverRow->addWidget(m_iterativeGroup);
     grid->addLayout(solverRow, 3, 1);
 
-    m_preview = new QGroupBox(QStringLiteral("Graph preview"), settings);
-    m_preview->setObjectName(QStringLiteral("gbPreview"));
-    m_preview->setMinimumHeight(120);
+    m_preview = NewPreviewGroup(settings);
     grid->addWidget(m_preview, 4, 0, 1, 2);
 
     methodChanged();
     for (QRadioButton* b : {m_gauss, m_seidel, m_iterative})
         connect(b, &QRadioButton::toggled, this, &TStohAnalyze::methodChanged);
-    connect(m_removeUnsteady, &QCheckBox::toggled, this, [this](bool on) {
-        if (on)
-            m_priority->setChecked(true);
-    });
     connect(m_values, &TValuesListBox::EntriesChanged, this, [this](bool invalidate) {
         if (invalidate)
             m_engine->ResultsValid = false;
@@ -234,41 +111,16 @@ QWidget* TStohAnalyze::buildSettingsPage()
     return page;
 }
 
-QWidget* TStohAnalyze::buildResultsPage()
-{
-    auto* page = new QWidget;
-    auto* layout = new QVBoxLayout(page);
-    auto* box = new QGroupBox(QStringLiteral("Statistic file: "), page);
-    auto* boxLayout = new QVBoxLayout(box);
-    m_listing = new QPlainTextEdit(box);
-    m_listing->setObjectName(QStringLiteral("mmListing"));
-    m_listing->setReadOnly(true);
-    m_listing->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m_listing->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    m_listing->setEnabled(false);
-    boxLayout->addWidget(m_listing);
-    layout->addWidget(box, 1);
-    m_saveAs = new QPushButton(QStringLiteral("Save As"), page);
-    m_saveAs->setObjectName(QStringLiteral("btSaveAs"));
-    m_saveAs->setAutoDefault(false);
-    layout->addWidget(m_saveAs, 0, Qt::AlignRight);
-    connect(m_saveAs, &QPushButton::clicked, this, &TStohAnalyze::SaveAs);
-    return page;
-}
-
 void TStohAnalyze::loadGraph()
 {
-    m_graphRead = m_engine->ReadGraphFile(m_graphFile) && m_engine->BuildGenerator();
-    if (!m_graphRead) {
-        if (!m_engine->LastError.isEmpty())
-            error(m_engine->LastError);
-        return;
+    if (readGraph()) {
+        const QStringList arguments = m_engine->ArgumentTexts();
+        m_arg1->SetArguments(arguments);
+        m_arg2->SetArguments(arguments);
+        m_builder->setEnabled(false);
+        m_arg2->setEnabled(false);
     }
-    const QStringList arguments = m_engine->ArgumentTexts();
-    m_arg1->SetArguments(arguments);
-    m_arg2->SetArguments(arguments);
-    m_builder->setEnabled(false);
-    m_arg2->setEnabled(false);
+    applyStartRule();
 }
 
 void TStohAnalyze::applyStartRule()
@@ -314,17 +166,6 @@ TSteadySettings TStohAnalyze::solverSettings() const
     return s;
 }
 
-TReachSettings TStohAnalyze::builderSettings() const
-{
-    TReachSettings s;
-    s.Limit = m_limit->value();
-    s.ResetInitialMarking = true;
-    s.UnboundedControl = m_unbounded->isChecked();
-    s.PriorityMode = m_priority->isChecked();
-    s.RemoveUnsteady = m_removeUnsteady->isChecked();
-    return s;
-}
-
 void TStohAnalyze::setRunning(bool running)
 {
     m_running = running;
@@ -345,9 +186,7 @@ void TStohAnalyze::setIdle()
     setRunning(false);
     m_arg1->setEnabled(true);
     argumentsChanged();
-    m_status->setText(QString::fromLatin1(PerfTexts::Idle));
-    m_toGo->setText(QStringLiteral("Iterations to go :  N/A"));
-    m_gauge->setValue(5);
+    showIdle(QString::fromLatin1(PerfTexts::Idle));
     applyStartRule();
 }
 
@@ -367,20 +206,14 @@ void TStohAnalyze::Start()
         return;
     if (m_values->RowCount() == 0)
         return;
-    // Immediate transitions in a graph that still holds unsteady markings
-    // would be solved with their weights taken as rates.
-    if (m_engine->HoldsUnsteadyMarkings() &&
-        !confirm(
-            QStringLiteral("The graph holds unsteady markings: \"Remove unsteady  markings\" was not ticked "
-                           "when it was built, so the weights of immediate transitions would be taken as "
-                           "rates and the results would be wrong. Calculate all the same?")))
+    if (!confirmUnsteady())
         return;
     setRunning(true);
     m_arg1->setEnabled(false);
     m_arg2->setEnabled(false);
     m_builder->setEnabled(false);
     m_engine->Solver = solverSettings();
-    m_engine->Builder = builderSettings();
+    m_engine->Builder = m_builder->Settings();
     m_engine->RebuildFile = m_graphFile;
     m_engine->PointsLeft = [this](qint64 left) {
         m_toGo->setText(QStringLiteral("Iterations to go: ") + QString::number(left));
@@ -394,66 +227,7 @@ void TStohAnalyze::Start()
         else if (!outcome.Message.isEmpty())
             error(outcome.Message);
     } else if (outcome.Kind == TSweepOutcome::Completed && !m_stop) {
-        writeListing();
+        writeListing(m_arg1->Text(), m_arg2->Text());
     }
     setIdle();
-}
-
-void TStohAnalyze::writeListing()
-{
-    const QStringList lines = PerformanceListing(*m_engine, m_arg1->Text(), m_arg2->Text());
-    m_listing->setPlainText(lines.join(QLatin1Char('\n')));
-    m_listing->setEnabled(true);
-}
-
-void TStohAnalyze::SaveAs()
-{
-    const QString failure =
-        SaveListingAs(this, m_listing->toPlainText().split(QLatin1Char('\n')), AutoFileName);
-    if (!failure.isEmpty())
-        error(failure);
-}
-
-void TStohAnalyze::error(const QString& text)
-{
-    if (MessageHook) {
-        MessageHook(text);
-        return;
-    }
-    QMessageBox::critical(this, QStringLiteral("Error"), text);
-}
-
-bool TStohAnalyze::confirm(const QString& text)
-{
-    if (MessageHook) {
-        MessageHook(text);
-        return true;
-    }
-    return QMessageBox::question(this, QStringLiteral("Steady-state analysis"), text) == QMessageBox::Yes;
-}
-
-void TStohAnalyze::keyPressEvent(QKeyEvent* event)
-{
-    if (event->key() == Qt::Key_F1) {
-        auto* help = new THelpWindow(this);
-        help->setAttribute(Qt::WA_DeleteOnClose);
-        help->ShowTopic(SteadyHelpContext);
-        return;
-    }
-    QDialog::keyPressEvent(event);
-}
-
-void TStohAnalyze::closeEvent(QCloseEvent* event)
-{
-    if (m_running) {
-        event->ignore();
-        return;
-    }
-    QDialog::closeEvent(event);
-}
-
-void TStohAnalyze::reject()
-{
-    if (!m_running)
-        QDialog::reject();
 }

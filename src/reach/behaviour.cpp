@@ -7,6 +7,7 @@
 // component when there is only one, and there are none otherwise. The
 // components come from one depth-first search, linear in the graph's size.
 #include <algorithm>
+#include <new>
 
 #include "model/numbers.h"
 #include "model/places.h"
@@ -14,76 +15,113 @@
 
 namespace {
 
-// Tarjan's algorithm without recursion. Returns false when stopped.
-bool strongComponents(const TMarkList& st, IQRVProgress& progress, std::vector<int>& component, int& count)
+// The strong components by Tarjan's algorithm in Pearce's form, without
+// recursion: one number per marking, positive while its component is open
+// (its index, lowered to the smallest index it reaches), negative once the
+// component is complete (-1 − the component), 0 before it is visited. Also
+// tells for each component whether an arc leaves it. Returns false when
+// stopped; `component` then holds no components.
+bool strongComponents(const TMarkList& st, IQRVProgress& progress, TBlock<int>& component,
+                      std::vector<char>& leaves)
 {
+    // Large graphs are walked at random: their arrays come in huge pages.
     const int n = st.Count();
-    std::vector<int> order(static_cast<std::size_t>(n), -1); // discovery number
-    std::vector<int> low(static_cast<std::size_t>(n), 0);
-    component.assign(static_cast<std::size_t>(n), -1);
+    component = MakeBlock<int>(static_cast<std::size_t>(n)); // zeroed: not visited
+    int* const rindex = component.get();
+    TBlock<char> exits = MakeBlock<char>(static_cast<std::size_t>(n)); // an arc into a complete component
+    leaves.clear();
     std::vector<int> stack;
     struct TFrame
     {
         int Node;
+        bool Root;
         std::size_t Next, End; // the arcs still to follow
     };
     std::vector<TFrame> calls;
-    int counter = 0;
-    count = 0;
+    int index = 1;
     int shown = -1;
+    const auto at = [](int i) { return static_cast<std::size_t>(i); };
+    const auto enter = [&](int v) {
+        rindex[at(v)] = index++;
+        calls.push_back(TFrame{v, true, st.FirstArc(v), st.EndArc(v)});
+        // The successors are looked at soon: fetch them now, together.
+        for (std::size_t a = calls.back().Next; a < calls.back().End; ++a)
+            __builtin_prefetch(&rindex[at(st.ArcTarget(a))]);
+    };
 
     for (int root = 0; root < n; ++root) {
-        if (order[static_cast<std::size_t>(root)] >= 0)
+        if (rindex[at(root)] != 0)
             continue;
-        calls.push_back(TFrame{root, st.FirstArc(root), st.EndArc(root)});
-        order[static_cast<std::size_t>(root)] = low[static_cast<std::size_t>(root)] = counter++;
-        stack.push_back(root);
+        enter(root);
         while (!calls.empty()) {
             TFrame& f = calls.back();
-            const int u = f.Node;
+            const int v = f.Node;
             if (f.Next < f.End) {
-                const int v = st.ArcAt(f.Next++).Target;
-                if (order[static_cast<std::size_t>(v)] < 0) {
+                const int w = st.ArcTarget(f.Next++);
+                const int r = rindex[at(w)];
+                if (r == 0) {
                     progress.Pump();
                     if (progress.StopRequested())
                         return false;
-                    const int percent = static_cast<int>(qint64(counter) * 100 / n);
+                    const int percent = static_cast<int>(qint64(index) * 100 / n);
                     if (percent != shown) {
                         shown = percent;
                         progress.Progress(percent);
                     }
-                    order[static_cast<std::size_t>(v)] = low[static_cast<std::size_t>(v)] = counter++;
-                    stack.push_back(v);
-                    calls.push_back(TFrame{v, st.FirstArc(v), st.EndArc(v)});
-                } else if (component[static_cast<std::size_t>(v)] < 0) {
-                    low[static_cast<std::size_t>(u)] =
-                        std::min(low[static_cast<std::size_t>(u)], order[static_cast<std::size_t>(v)]);
+                    enter(w);
+                } else if (r < 0) {
+                    exits[at(v)] = 1;
+                } else if (r < rindex[at(v)]) {
+                    rindex[at(v)] = r;
+                    f.Root = false;
                 }
                 continue;
             }
-            if (low[static_cast<std::size_t>(u)] == order[static_cast<std::size_t>(u)]) {
-                int w;
-                do {
-                    w = stack.back();
+            if (f.Root) {
+                // v closes its component: v and the open markings above it.
+                const int c = static_cast<int>(leaves.size());
+                char leaving = exits[at(v)];
+                while (!stack.empty() && rindex[at(v)] <= rindex[at(stack.back())]) {
+                    leaving |= exits[at(stack.back())];
+                    rindex[at(stack.back())] = -1 - c;
                     stack.pop_back();
-                    component[static_cast<std::size_t>(w)] = count;
-                } while (w != u);
-                ++count;
+                }
+                rindex[at(v)] = -1 - c;
+                leaves.push_back(leaving);
+            } else {
+                stack.push_back(v);
             }
             calls.pop_back();
             if (!calls.empty()) {
-                const int parent = calls.back().Node;
-                low[static_cast<std::size_t>(parent)] =
-                    std::min(low[static_cast<std::size_t>(parent)], low[static_cast<std::size_t>(u)]);
+                TFrame& parent = calls.back();
+                const int r = rindex[at(v)];
+                if (r < 0)
+                    exits[at(parent.Node)] = 1;
+                else if (r < rindex[at(parent.Node)]) {
+                    rindex[at(parent.Node)] = r;
+                    parent.Root = false;
+                }
             }
         }
     }
+    for (int m = 0; m < n; ++m)
+        rindex[m] = -1 - rindex[m];
     return true;
 }
 
 } // namespace
 
 TBehaviour TReachEngine::AnalyseBehaviour()
+{
+    try {
+        return analyseBehaviour();
+    } catch (const std::bad_alloc&) {
+        m_progress->Message(QString::fromLatin1(ReachTexts::NoMemoryForAnalysis));
+        return TBehaviour();
+    }
+}
+
+TBehaviour TReachEngine::analyseBehaviour()
 {
     TBehaviour b;
     if (!m_store || m_store->Count() == 0)
@@ -92,22 +130,15 @@ TBehaviour TReachEngine::AnalyseBehaviour()
     const int n = st.Count();
 
     m_progress->Status(QString::fromLatin1(ReachTexts::BuildingConnections));
-    std::vector<int> component;
-    int components = 0;
-    if (!strongComponents(st, *m_progress, component, components))
+    TBlock<int> component;
+    std::vector<char> leaves;
+    if (!strongComponents(st, *m_progress, component, leaves))
         return b;
 
     // The bottom components: no arc leaves them.
-    std::vector<bool> leaves(static_cast<std::size_t>(components), false);
-    for (int u = 0; u < n; ++u) {
-        const int cu = component[static_cast<std::size_t>(u)];
-        for (std::size_t a = st.FirstArc(u), end = st.EndArc(u); a < end; ++a)
-            if (cu != component[static_cast<std::size_t>(st.ArcAt(a).Target)])
-                leaves[static_cast<std::size_t>(cu)] = true;
-    }
     int bottom = -1;
     int bottoms = 0;
-    for (int c = 0; c < components; ++c)
+    for (int c = 0; c < static_cast<int>(leaves.size()); ++c)
         if (!leaves[static_cast<std::size_t>(c)]) {
             bottom = c;
             ++bottoms;
@@ -116,7 +147,6 @@ TBehaviour TReachEngine::AnalyseBehaviour()
         bottom = -1;
 
     m_progress->Status(QString::fromLatin1(ReachTexts::Analysing));
-    const int width = st.PlaceCount();
     int shown = -1;
     for (int m = 0; m < n; ++m) {
         const int percent = static_cast<int>(qint64(m) * 100 / n);
@@ -124,13 +154,11 @@ TBehaviour TReachEngine::AnalyseBehaviour()
             shown = percent;
             m_progress->Progress(percent);
         }
-        const double* v = st.Values(m);
-        for (int i = 0; i < width; ++i)
-            b.MaxValue = std::max(b.MaxValue, v[i]);
         const bool home = component[static_cast<std::size_t>(m)] == bottom;
         m_store->SetHomeState(m, home);
         b.Live = b.Live && home;
     }
+    b.MaxValue = std::max(b.MaxValue, st.MaxValue());
 
     for (int t = 0; t < st.TransitionCount(); ++t) {
         const qint64 fired = st.FireCounts[static_cast<std::size_t>(t)];

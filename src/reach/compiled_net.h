@@ -55,6 +55,13 @@ public:
     double Priority(int t) const { return m_trans[static_cast<std::size_t>(t)].Priority; }
     double WeightSpeed(int t) const { return m_trans[static_cast<std::size_t>(t)].WeightSpeed; }
     int ArcCount() const { return m_arcCount; }
+    double Guard(int t) const { return m_trans[static_cast<std::size_t>(t)].Guard; }
+    // The arcs of transition t in Arcs(): its input arcs from InputBegin to
+    // InputEnd, then its output arcs up to OutputEnd, each in arc-list order.
+    const std::vector<TArcRec>& Arcs() const { return m_arcs; }
+    int InputBegin(int t) const { return m_trans[static_cast<std::size_t>(t)].InBegin; }
+    int InputEnd(int t) const { return m_trans[static_cast<std::size_t>(t)].InEnd; }
+    int OutputEnd(int t) const { return m_trans[static_cast<std::size_t>(t)].OutEnd; }
     // The input for the conflict sets (normal input arcs).
     QList<TConflictInput> ConflictInputs() const;
     // True when every initial token count is a whole number, not negative:
@@ -118,8 +125,11 @@ public:
 
     // Whole weights >= 1 per place (marking order) under which no transition
     // changes the weighted token sum, when the search for them succeeds
-    // (a positive place invariant); empty otherwise.
-    std::vector<double> PositiveInvariant() const;
+    // (a positive place invariant); empty otherwise. `bounds`, when given,
+    // receives per place the bound on its count that the invariants found
+    // give the initial marking (infinite for a place in none); firing that
+    // ignores a negative count can break it, so it is a first guess only.
+    std::vector<double> PositiveInvariant(std::vector<double>* bounds = nullptr) const;
 
     // Writes the marking `values` into the places `cur` as the places' setter does.
     void Apply(double* cur, const double* values) const;

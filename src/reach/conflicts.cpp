@@ -1,9 +1,9 @@
 #include "reach/conflicts.h"
 
-#include <QHash>
-
 #include <algorithm>
 #include <numeric>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -34,15 +34,13 @@ QList<TConflict> BuildConflicts(const QList<TConflictInput>& transitions)
     const int n = static_cast<int>(transitions.size());
     std::vector<int> parent(static_cast<std::size_t>(n));
     std::iota(parent.begin(), parent.end(), 0);
-    QHash<QString, int> firstUser;
+    std::unordered_map<QString, int> firstUser;
     for (int t = 0; t < n; ++t) {
         for (const QString& p : transitions[t].NormalInputPlaces) {
-            auto it = firstUser.constFind(p);
-            if (it == firstUser.constEnd()) {
-                firstUser.insert(p, t);
+            const auto [it, first] = firstUser.emplace(p, t);
+            if (first)
                 continue;
-            }
-            const int a = findRoot(parent, it.value());
+            const int a = findRoot(parent, it->second);
             const int b = findRoot(parent, t);
             if (a != b)
                 parent[static_cast<std::size_t>(std::max(a, b))] = std::min(a, b);
@@ -64,13 +62,16 @@ QList<TConflict> BuildConflicts(const QList<TConflictInput>& transitions)
         std::sort(group.begin(), group.end(),
                   [&](int a, int b) { return lessName(transitions[a].Name, transitions[b].Name); });
         TConflict c;
+        std::unordered_set<QString> places;
         for (int t : group) {
-            if (c.Names.contains(transitions[t].Name, Qt::CaseInsensitive))
+            // Sorted, names equal but for case are neighbours.
+            if (!c.Names.isEmpty() &&
+                QString::compare(c.Names.last(), transitions[t].Name, Qt::CaseInsensitive) == 0)
                 continue;
             c.Names.append(transitions[t].Name);
             c.Transitions.append(transitions[t].Transition);
             for (const QString& p : transitions[t].NormalInputPlaces)
-                if (!c.Places.contains(p))
+                if (places.insert(p).second)
                     c.Places.append(p);
         }
         if (c.Names.size() < 2)

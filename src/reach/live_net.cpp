@@ -3,10 +3,10 @@
 // enabled and fired, and the places are read back. When every value that
 // matters is constant, the net is compiled into arrays instead, which follow
 // the same rules far faster; the net then takes the state the build left.
-#include <QHash>
 #include <QStringList>
 
 #include <stdexcept>
+#include <unordered_map>
 
 #include "formula/formula.h"
 #include "model/arcs.h"
@@ -34,14 +34,36 @@ bool constantValue(const TQRVFormula* formula, double& value)
     return formula->TryValue(value);
 }
 
-struct TArcFilter
+// The arc lists of the places and transitions that take part, from the
+// arcs that take part, in net order: one pass over the net.
+void rebuildArcLists(const TQRVDesigner& net, const std::vector<TclsNode*>& places,
+                     const std::vector<TclsTrans*>& transitions,
+                     const std::function<bool(const TQRVObject*)>& accept)
 {
-    const std::function<bool(const TQRVObject*)>* Accept;
-    static bool call(const TclsLink* link, void* self)
-    {
-        return (*static_cast<TArcFilter*>(self)->Accept)(link);
+    std::unordered_map<const TQRVObject*, QList<TclsLink*>*> in, out;
+    for (TclsNode* p : places) {
+        p->InArcs.clear();
+        p->OutArcs.clear();
+        in.emplace(p, &p->InArcs);
+        out.emplace(p, &p->OutArcs);
     }
-};
+    for (TclsTrans* t : transitions) {
+        t->FireCount = 0;
+        t->InArcs.clear();
+        t->OutArcs.clear();
+        in.emplace(t, &t->InArcs);
+        out.emplace(t, &t->OutArcs);
+    }
+    for (TQRVObject* o : net.ObjectList()) {
+        auto* arc = qobject_cast<TclsLink*>(o);
+        if (!arc || !arc->IsConnected() || !accept(arc))
+            continue;
+        if (const auto source = out.find(arc->SourceObject()); source != out.end())
+            source->second->append(arc);
+        if (const auto dest = in.find(arc->DestObject()); dest != in.end())
+            dest->second->append(arc);
+    }
+}
 
 class TLiveRun final : public IReachRun
 {
@@ -113,7 +135,6 @@ public:
         m_trans.clear();
         const bool filtered = selectedGroup != -1 && groupFilter;
         auto takesPart = [&](const TQRVObject* o) { return !filtered || groupFilter(o); };
-        TArcFilter arcFilter{&groupFilter};
 
         // The places and transitions that take part, in net order; their arc
         // lists rebuilt from the arcs that take part.
@@ -121,25 +142,19 @@ public:
             m_net->RebuildArcLists();
         std::vector<TclsNode*> netPlaces;
         std::vector<TclsTrans*> allTransitions;
-        QHash<const TclsTrans*, QStringList> normalInputs;
+        std::unordered_map<const TclsTrans*, QStringList> normalInputs;
         for (TQRVObject* o : m_net->ObjectList()) {
             if (auto* p = qobject_cast<TclsNode*>(o)) {
                 ++prepared.Statistics.Places;
                 if (!p->IsContinuous)
                     prepared.Statistics.Markers += RoundHalfEven(p->Value());
-                if (takesPart(p)) {
-                    if (filtered)
-                        p->RebuildArcLists(&TArcFilter::call, &arcFilter);
+                if (takesPart(p))
                     netPlaces.push_back(p);
-                }
             } else if (auto* t = qobject_cast<TclsTrans*>(o)) {
                 ++prepared.Statistics.Transitions;
                 allTransitions.push_back(t);
-                if (takesPart(t)) {
-                    if (filtered)
-                        t->RebuildArcLists(&TArcFilter::call, &arcFilter);
+                if (takesPart(t))
                     m_trans.push_back(t);
-                }
             } else if (auto* link = qobject_cast<TclsLink*>(o)) {
                 ++prepared.Statistics.Links;
                 if (link->Kind() == lkNormal && link->IsConnected() && link->SourcePlace() &&
@@ -148,13 +163,19 @@ public:
             }
         }
 
+        if (filtered)
+            rebuildArcLists(*m_net, netPlaces, m_trans, groupFilter);
+
         // Entries in place order.
-        TMark order;
-        for (std::size_t i = 0; i < netPlaces.size(); ++i)
-            if (!order.AddPlace(netPlaces[i]->Name(), 0, static_cast<double>(i), &error))
-                return false;
-        for (int e = 0; e < order.Count(); ++e) {
-            TclsNode* p = netPlaces[static_cast<std::size_t>(order.Value(e))];
+        QStringList names;
+        names.reserve(static_cast<qsizetype>(netPlaces.size()));
+        for (TclsNode* p : netPlaces)
+            names << p->Name();
+        std::vector<int> order;
+        if (!PlaceOrder(names, order, &error))
+            return false;
+        for (int e : order) {
+            TclsNode* p = netPlaces[static_cast<std::size_t>(e)];
             m_places.push_back(p);
             prepared.Places << p->Name();
             prepared.Continuous.push_back(p->IsContinuous);
@@ -163,14 +184,16 @@ public:
             prepared.Transitions << t->Name();
 
         // Conflict sets come from every transition of the net.
-        QHash<const TclsTrans*, int> position;
+        std::unordered_map<const TclsTrans*, int> position;
         for (std::size_t i = 0; i < m_trans.size(); ++i)
-            position.insert(m_trans[i], static_cast<int>(i));
+            position.emplace(m_trans[i], static_cast<int>(i));
         for (TclsTrans* t : allTransitions) {
             TConflictInput in;
             in.Name = t->Name();
-            in.Transition = position.value(t, -1);
-            in.NormalInputPlaces = normalInputs.value(t);
+            const auto at = position.find(t);
+            in.Transition = at == position.end() ? -1 : at->second;
+            if (const auto inputs = normalInputs.find(t); inputs != normalInputs.end())
+                in.NormalInputPlaces = inputs->second;
             prepared.ConflictInputs << in;
         }
 
@@ -238,10 +261,13 @@ private:
                 return nullptr;
             placeIndex.push_back(net->AddPlace(p->Name(), p->Value()));
         }
-        QHash<const TclsNode*, int> entries;
+        std::unordered_map<const TclsNode*, int> entries;
         for (std::size_t i = 0; i < m_places.size(); ++i)
-            entries.insert(m_places[i], static_cast<int>(i));
-        auto entryOf = [&](const TclsNode* place) { return place ? entries.value(place, -1) : -1; };
+            entries.emplace(m_places[i], static_cast<int>(i));
+        auto entryOf = [&](const TclsNode* place) {
+            const auto at = place ? entries.find(place) : entries.end();
+            return at == entries.end() ? -1 : at->second;
+        };
         for (TclsTrans* t : m_trans) {
             const TTransClass cls = classOf(t);
             if (cls == tcContinuous && settings.BalanceCalculation)

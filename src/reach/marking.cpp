@@ -1,5 +1,7 @@
 #include "reach/marking.h"
 
+#include <algorithm>
+
 #include "model/numbers.h"
 #include "model/places.h"
 
@@ -31,6 +33,21 @@ bool PlaceOrderKey(const QString& name, int& key, QString* error)
         return false;
     }
     key = (negative ? -number : number) + (name.startsWith(u'b') ? 100 : 0);
+    return true;
+}
+
+bool PlaceOrder(const QStringList& names, std::vector<int>& order, QString* error)
+{
+    std::vector<int> keys(static_cast<std::size_t>(names.size()));
+    for (int i = 0; i < names.size(); ++i)
+        if (!PlaceOrderKey(names[i], keys[static_cast<std::size_t>(i)], error))
+            return false;
+    order.resize(keys.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = static_cast<int>(i);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        return keys[static_cast<std::size_t>(a)] < keys[static_cast<std::size_t>(b)];
+    });
     return true;
 }
 
@@ -78,9 +95,13 @@ bool TMark::AddPlace(const QString& name, double balance, double value, QString*
     int key = 0;
     if (!PlaceOrderKey(name, key, error))
         return false;
-    auto at = m_entries.begin();
-    while (at != m_entries.end() && at->Key <= key)
-        ++at;
+    // Places mostly come in order: then the entry is simply appended.
+    auto at = m_entries.end();
+    if (!m_entries.empty() && m_entries.back().Key > key) {
+        at = m_entries.begin();
+        while (at->Key <= key)
+            ++at;
+    }
     m_entries.insert(at, TEntry{name, key, value, balance});
     return true;
 }

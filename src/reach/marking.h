@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <string>
 #include <vector>
@@ -14,6 +15,11 @@
 // "b" (continuous places). False, with the message for the user, when those
 // characters are not a decimal integer.
 bool PlaceOrderKey(const QString& name, int& key, QString* error = nullptr);
+
+// The entry order of places: the positions in `names` of the places as a
+// marking lists them (ordered by their keys, equal keys in the order given).
+// False, with the message for the first name without a number.
+bool PlaceOrder(const QStringList& names, std::vector<int>& order, QString* error = nullptr);
 
 // Appends the values text of `count` values: each value in the shortest
 // general decimal form (15 significant digits), 99999 as "w", separated by ",".

@@ -8,13 +8,13 @@
 // are produced when asked.
 #pragma once
 
-#include <QHash>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 #include <limits>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "reach/chunked_array.h"
@@ -88,6 +88,79 @@ private:
     std::size_t m_count = 0;
 };
 
+// Whole token counts packed into bit fields: each place has a field of 1 to
+// 32 bits within one 64-bit word of the marking's code (fields never
+// straddle two words). Equal markings have equal codes.
+class TPackLayout
+{
+public:
+    static constexpr int MaxBits = 32;
+    // Fields of these widths (1 to MaxBits), in place order, each in the
+    // first word where it fits after the previous one.
+    void Assign(const std::vector<int>& bits);
+    int Words() const { return m_words; }
+    int Places() const { return static_cast<int>(m_fields.size()); }
+    int Bits(int place) const { return m_bits[static_cast<std::size_t>(place)]; }
+    const std::vector<int>& AllBits() const { return m_bits; }
+    // The largest count the place's field holds.
+    quint64 Max(int place) const { return m_fields[static_cast<std::size_t>(place)].Mask; }
+    int Word(int place) const { return m_fields[static_cast<std::size_t>(place)].Word; }
+    int Shift(int place) const { return m_fields[static_cast<std::size_t>(place)].Shift; }
+    quint64 Get(const quint64* code, int place) const
+    {
+        const TField& f = m_fields[static_cast<std::size_t>(place)];
+        return (code[f.Word] >> f.Shift) & f.Mask;
+    }
+    // Values must lie within their fields.
+    void Encode(const qint64* values, quint64* code) const;
+    void Decode(const quint64* code, qint64* values) const;
+    // The number of bits that holds `value` (at least 1).
+    static int BitsFor(quint64 value) { return value == 0 ? 1 : 64 - __builtin_clzll(value); }
+
+private:
+    struct TField
+    {
+        quint64 Mask;
+        qint32 Word;
+        qint32 Shift;
+    };
+    std::vector<TField> m_fields;
+    std::vector<int> m_bits;
+    int m_words = 0;
+};
+
+// The index of a packed store: a slot holds a marking's first code word and
+// part of its key, so that most lookups read one slot and nothing else.
+class TCodeIndex
+{
+public:
+    void Clear();
+    void Add(const TMarkList& store, int mark, quint64 key);
+    // The stored marking with this code, or -1.
+    int Find(const TMarkList& store, const quint64* code, quint64 key) const;
+    void Rebuild(const TMarkList& store);
+    void Prefetch(quint64 key) const
+    {
+        if (m_size != 0)
+            __builtin_prefetch(&m_slots[THash::Home(key, m_size - 1)]);
+    }
+    std::size_t MemoryBytes() const { return m_size * sizeof(TSlot); }
+    static quint64 Key(const quint64* code, int words);
+
+private:
+    struct TSlot
+    {
+        quint64 First; // the first code word
+        quint32 Tag;   // the high half of the key
+        quint32 Mark;  // the marking's index + 1; 0 = empty
+    };
+    void insert(const TSlot& slot);
+
+    TBlock<TSlot> m_slots; // m_size slots, a power of 2
+    std::size_t m_size = 0;
+    std::size_t m_count = 0;
+};
+
 class TMarkList
 {
 public:
@@ -128,7 +201,16 @@ public:
     int Count() const { return static_cast<int>(m_parent.size()); }
     // Marking m on its own (an empty marking outside the store).
     TMark Mark(int m) const;
-    const double* Values(int m) const { return m_values.row(static_cast<std::size_t>(m)); }
+    // The values of marking m, one per entry. A packed store is unpacked by
+    // the first call (see Packed).
+    const double* Values(int m) const
+    {
+        if (m_packed)
+            const_cast<TMarkList*>(this)->Unpack();
+        return m_values.row(static_cast<std::size_t>(m));
+    }
+    // Copies the values of marking m into `out` (one per entry), packed or not.
+    void CopyValues(int m, double* out) const;
     // 0 outside the store or the entries.
     double Value(int m, int i) const;
     // The balance of entry i (0 for a discrete place).
@@ -136,15 +218,45 @@ public:
     const double* Balances(int m) const { return m_balances.row(static_cast<std::size_t>(m)); }
 
     // The rows that the next marking is read into; AddNew stores them.
-    double* NewValues() { return m_values.spare(); }
-    double* NewBalances() { return m_balances.spare(); }
+    double* NewValues()
+    {
+        Unpack();
+        return m_values.spare();
+    }
+    double* NewBalances()
+    {
+        Unpack();
+        return m_balances.spare();
+    }
     int AddNew(int parent);
     // The same with the key of the values known.
     int AddNew(int parent, quint64 key);
     // Stores a copy of the values (balances: one per continuous place, or none).
     int Add(const double* values, const double* balances = nullptr, int parent = -1);
     // The stored marking with exactly these values, or -1.
-    int Find(const double* values) const { return Hash.Find(*this, values); }
+    int Find(const double* values) const;
+
+    // ---- packed markings --------------------------------------------------------------
+    // A store of whole token counts (no continuous places) can keep each
+    // marking as a packed code of a few words instead of one double per
+    // entry; the reachability build does so. Values, NewValues and Add turn a
+    // packed store back into doubles; everything else reads either form.
+    bool Packed() const { return m_packed; }
+    const TPackLayout& Layout() const { return m_layout; }
+    // Packs the store with fields of these widths; only before the first marking.
+    void SetPacked(const std::vector<int>& bits);
+    // Widens fields (no field may become narrower) and packs every marking anew.
+    void Repack(const std::vector<int>& bits);
+    // Stores every marking as doubles from now on.
+    void Unpack();
+    const quint64* Code(int m) const { return m_codes.row(static_cast<std::size_t>(m)); }
+    // The row that the next marking's code is written into; AddNewCode stores it.
+    quint64* NewCode() { return m_codes.spare(); }
+    int AddNewCode(int parent, quint64 key);
+    int FindCode(const quint64* code, quint64 key) const { return m_codeIndex.Find(*this, code, key); }
+    void PrefetchCode(quint64 key) const { m_codeIndex.Prefetch(key); }
+    // The largest value of any entry of any marking (0 for an empty store).
+    double MaxValue() const;
 
     // The marking from which this one was first reached (-1 for the first one).
     int Parent(int m) const { return m_parent[static_cast<std::size_t>(m)]; }
@@ -160,13 +272,18 @@ public:
     // Appends an arc to the arcs of `source`. Arcs are added marking by
     // marking: `source` may not be smaller than that of the previous arc.
     void AddEdge(int source, int target, int label, double weight);
-    qint64 ArcCount() const { return static_cast<qint64>(m_arcs.size()); }
+    qint64 ArcCount() const { return static_cast<qint64>(m_links.size()); }
     int ArcCount(int m) const { return static_cast<int>(arcEnd(m) - arcBegin(m)); }
-    const TArc& Arc(int m, int k) const { return m_arcs[arcBegin(m) + static_cast<std::size_t>(k)]; }
+    TArc Arc(int m, int k) const { return ArcAt(arcBegin(m) + static_cast<std::size_t>(k)); }
     // The arcs of marking m as positions in the list of all arcs, for walks over the graph.
     std::size_t FirstArc(int m) const { return arcBegin(m); }
     std::size_t EndArc(int m) const { return arcEnd(m); }
-    const TArc& ArcAt(std::size_t position) const { return m_arcs[position]; }
+    TArc ArcAt(std::size_t position) const
+    {
+        const TLink& link = m_links[position];
+        return TArc{link.Target, link.Label, weightAt(position)};
+    }
+    int ArcTarget(std::size_t position) const { return m_links[position].Target; }
     QString EdgeName(int m, int k) const { return LabelText(Arc(m, k).Label); }
     // The value that the decimal text of a weight (15 significant digits)
     // reads back as: what arcs store.
@@ -182,6 +299,8 @@ public:
     void AppendLinksText(std::string& out, int m) const;
     void AppendRatesText(std::string& out, int m) const;
     void AppendLine(std::string& out, int m, TRagMode mode) const;
+    // The graph file lines of markings first … end − 1, each ended by CR LF.
+    void AppendLines(std::string& out, int first, int end, TRagMode mode) const;
 
     // ---- whole graph -------------------------------------------------------------------
     // Keeps the markings listed in `kept` (old indices, ascending), renumbered
@@ -190,6 +309,9 @@ public:
     void ReplaceGraph(const std::vector<int>& kept,
                       const std::function<void(int mark, std::vector<TArc>& arcs)>& arcsOf);
     std::size_t MemoryBytes() const;
+    // Drops every marking but the first and every arc, and frees their
+    // memory (after a build that ran out of it).
+    void KeepInitialOnly();
 
     THash Hash;
 
@@ -203,31 +325,54 @@ private:
     std::size_t arcBegin(int m) const
     {
         return m <= m_lastSource ? static_cast<std::size_t>(m_arcBegin[static_cast<std::size_t>(m)])
-                                 : m_arcs.size();
+                                 : m_links.size();
     }
     std::size_t arcEnd(int m) const
     {
         return m < m_lastSource ? static_cast<std::size_t>(m_arcBegin[static_cast<std::size_t>(m) + 1])
-                                : m_arcs.size();
+                                : m_links.size();
     }
+    // Arcs are kept as target and label, their weights apart, and only once
+    // some arc weighs other than 1 (most graphs have no other weights).
+    struct TLink
+    {
+        qint32 Target;
+        qint32 Label;
+    };
+    using TLinks = TChunkedArray<TLink, 18>;
+    using TWeights = TChunkedArray<double, 18>;
+    static void appendArc(TLinks& links, TWeights& weights, const TArc& arc);
+    double weightAt(std::size_t position) const { return m_weights.empty() ? 1.0 : m_weights[position]; }
 
     QStringList m_placeNames;
     std::vector<int> m_balanceSlot; // per entry: index among the balances, or -1
     QStringList m_transitionNames;
     std::vector<std::string> m_transitionBytes;
     std::vector<std::pair<qint32, qint32>> m_chains;
-    QHash<quint64, qint32> m_chainIndex;
+    std::vector<qint32> m_chainBytes; // the length of each chain's text
+    std::size_t m_maxLabelBytes = 0;
+    std::size_t labelBytes(int label) const;
+    // Writes the graph file line of marking m (without CR LF) at `p`, which
+    // has room for lineBound(m) bytes; returns the end.
+    char* writeLine(char* p, int m, TRagMode mode) const;
+    std::size_t lineBound(int m, TRagMode mode) const;
+    std::unordered_map<quint64, qint32> m_chainIndex;
 
     TRowArena m_values;
     TRowArena m_balances;
-    TChunkedArray<qint32> m_parent;
-    TChunkedArray<quint8> m_flags;
-    TChunkedArray<qint64> m_arcBegin;
-    TChunkedArray<TArc> m_arcs;
+    bool m_packed = false;
+    TPackLayout m_layout;
+    TRowArenaOf<quint64> m_codes;
+    TCodeIndex m_codeIndex;
+    TChunkedArray<qint32, 16> m_parent;
+    TChunkedArray<quint8, 16> m_flags;
+    TChunkedArray<qint64, 16> m_arcBegin;
+    TLinks m_links;
+    TWeights m_weights; // empty while every weight is 1
     int m_lastSource = -1;
     std::vector<qint32> m_openContinuous; // per marking, when recorded
     QStringList m_openTexts;
-    QHash<QString, qint32> m_openIndex;
+    std::unordered_map<QString, qint32> m_openIndex;
 
     struct TWeightCache
     {

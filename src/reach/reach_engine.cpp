@@ -9,7 +9,9 @@
 #include "formula/parser.h"
 #include "model/numbers.h"
 #include "model/places.h"
+#include "reach/engine_rules.h"
 #include "reach/reach_run.h"
+#include "reach/whole_net.h"
 
 namespace {
 
@@ -66,6 +68,7 @@ void TReachEngine::SetCompiledNet(std::shared_ptr<const TCompiledNet> net)
 void TReachEngine::SetSource(std::unique_ptr<IReachSource> source)
 {
     m_store.reset();
+    m_whole.reset();
     m_compiled.reset();
     m_live.reset();
     m_compiledNet.reset();
@@ -74,6 +77,7 @@ void TReachEngine::SetSource(std::unique_ptr<IReachSource> source)
 
 void TReachEngine::AdoptStore(std::unique_ptr<TMarkList> store)
 {
+    m_whole.reset();
     m_compiled.reset();
     m_live.reset();
     m_compiledNet.reset();
@@ -104,10 +108,13 @@ QString TReachEngine::FormatElapsed(qint64 ms)
 bool TReachEngine::PrepareBuild()
 {
     m_store.reset();
+    m_whole.reset();
     m_compiled.reset();
     m_live.reset();
     m_compiledNet.reset();
     m_minChainSum.clear();
+    m_lastExpanded = -1;
+    m_lastTransition = -1;
     m_exactSums = true;
     m_built = false;
     m_shownPercent = -1;
@@ -135,19 +142,53 @@ bool TReachEngine::PrepareBuild()
     if (prepared.Compiled) {
         m_compiledNet = prepared.Compiled;
         m_compiled = std::make_unique<TCompiledRun>(*m_compiledNet, m_store->FireCounts);
-        if (Settings.UnboundedControl)
-            m_sumWeights = m_compiledNet->PositiveInvariant();
+        if (Settings.PackMarkings)
+            m_whole = TWholeNet::Make(*m_compiledNet);
+        std::vector<double> bounds;
+        if (Settings.UnboundedControl || m_whole) {
+            std::vector<double> invariant = m_compiledNet->PositiveInvariant(m_whole ? &bounds : nullptr);
+            if (Settings.UnboundedControl)
+                m_sumWeights = std::move(invariant);
+        }
+        if (m_whole) {
+            // Fields as wide as the place invariants bound the counts; they
+            // widen when a count outgrows them.
+            const std::vector<qint64>& initial = m_whole->Initial();
+            std::vector<int> bits;
+            for (std::size_t i = 0; i < initial.size(); ++i) {
+                double bound = static_cast<double>(initial[i]);
+                if (i < bounds.size() && bounds[i] < 4294967295.0)
+                    bound = std::max(bound, bounds[i]);
+                bits.push_back(TPackLayout::BitsFor(static_cast<quint64>(bound)));
+            }
+            m_store->SetPacked(bits);
+            m_counts.assign(initial.size(), 0);
+            prepareDeltas();
+        }
     } else {
         m_live = std::move(prepared.Live);
     }
-
-    QString open;
-    run()->Read(m_store->NewValues(), m_store->NewBalances(), Settings.BalanceCalculation ? &open : nullptr);
-    const int first = m_store->AddNew(-1);
-    if (Settings.BalanceCalculation)
-        m_store->SetOpenContinuous(first, open);
-    recordNewMarking(first, -1);
+    addInitialMarking();
     return true;
+}
+
+void TReachEngine::addInitialMarking()
+{
+    int first;
+    if (m_whole) {
+        const TPackLayout& layout = m_store->Layout();
+        quint64* code = m_store->NewCode();
+        layout.Encode(m_whole->Initial().data(), code);
+        first = m_store->AddNewCode(-1, TCodeIndex::Key(code, layout.Words()));
+    } else {
+        QString open;
+        run()->Read(m_store->NewValues(), m_store->NewBalances(),
+                    Settings.BalanceCalculation ? &open : nullptr);
+        first = m_store->AddNew(-1);
+        if (Settings.BalanceCalculation)
+            m_store->SetOpenContinuous(first, open);
+    }
+    recordNewMarking(first, -1);
 }
 
 void TReachEngine::recordNewMarking(int mark, int parent)
@@ -156,7 +197,9 @@ void TReachEngine::recordNewMarking(int mark, int parent)
         return;
     double sum = 0;
     bool exact = false;
-    THash::KeyAndSum(m_store->Values(mark), m_store->PlaceCount(), sumWeights(), sum, exact);
+    std::vector<double> values(static_cast<std::size_t>(m_store->PlaceCount()));
+    m_store->CopyValues(mark, values.data());
+    THash::KeyAndSum(values.data(), m_store->PlaceCount(), sumWeights(), sum, exact);
     recordChainSum(parent, sum, exact);
 }
 
@@ -171,35 +214,6 @@ void TReachEngine::recordChainSum(int parent, double sum, bool exact)
 
 // ---- collecting enabled transitions and probabilities -----------------------------------
 
-template <class Run> void TReachEngine::collectEnabledWith(Run& r, bool priorityMode)
-{
-    m_enabled.clear();
-    const int n = r.TransitionCount();
-    for (int t = 0; t < n; ++t) {
-        const TTransClass cls = r.Class(t);
-        if (cls == tcContinuous || !r.Open(t))
-            continue;
-        if (!priorityMode || m_enabled.empty()) {
-            m_enabled.push_back(t);
-            continue;
-        }
-        const int h = m_enabled.front();
-        if (cls == r.Class(h)) {
-            const double pt = r.Priority(t);
-            const double ph = r.Priority(h);
-            if (pt > ph) {
-                m_enabled.clear();
-                m_enabled.push_back(t);
-            } else if (pt == ph) {
-                m_enabled.push_back(t);
-            }
-        } else if (cls == tcImmediate) {
-            m_enabled.clear();
-            m_enabled.push_back(t);
-        }
-    }
-}
-
 const std::vector<int>& TReachEngine::CollectEnabled(bool priorityMode)
 {
     if (m_compiled)
@@ -209,44 +223,6 @@ const std::vector<int>& TReachEngine::CollectEnabled(bool priorityMode)
     else
         m_enabled.clear();
     return m_enabled;
-}
-
-template <class Run> void TReachEngine::computeProbabilitiesWith(Run& r)
-{
-    // Not yet set: -1 (every probability set below is at least 0).
-    m_probabilities.assign(m_enabled.size(), -1.0);
-    for (std::size_t k = 0; k < m_enabled.size(); ++k)
-        m_enabledAt[static_cast<std::size_t>(m_enabled[k])] = static_cast<int>(k);
-    if (m_enabled.size() > 1) {
-        for (const TConflict& c : m_conflicts) {
-            // The enabled immediate transitions of the set share probability 1
-            // by their weights; equally when the weights sum to 0.
-            double sum = 0;
-            int members = 0;
-            for (int t : c.Transitions) {
-                if (t < 0 || m_enabledAt[static_cast<std::size_t>(t)] < 0 || r.Class(t) != tcImmediate)
-                    continue;
-                const double w = r.WeightSpeed(t);
-                m_probabilities[static_cast<std::size_t>(m_enabledAt[static_cast<std::size_t>(t)])] = w;
-                sum += w;
-                ++members;
-            }
-            if (members == 0)
-                continue;
-            for (int t : c.Transitions) {
-                if (t < 0 || m_enabledAt[static_cast<std::size_t>(t)] < 0 || r.Class(t) != tcImmediate)
-                    continue;
-                double& p =
-                    m_probabilities[static_cast<std::size_t>(m_enabledAt[static_cast<std::size_t>(t)])];
-                p = sum > 0 ? p / sum : 1.0 / members;
-            }
-        }
-    }
-    for (double& p : m_probabilities)
-        if (p < 0)
-            p = 1.0;
-    for (int t : m_enabled)
-        m_enabledAt[static_cast<std::size_t>(t)] = -1;
 }
 
 void TReachEngine::ComputeProbabilities()
@@ -284,8 +260,13 @@ bool TReachEngine::applyOmega(double* values, int parent) const
     // The first ancestor covered by the new marking: every value that grew
     // since then becomes unbounded.
     const int n = m_store->PlaceCount();
+    std::vector<double> unpacked;
+    if (m_store->Packed())
+        unpacked.resize(static_cast<std::size_t>(n));
     for (int a = parent; a >= 0; a = m_store->Parent(a)) {
-        const double* av = m_store->Values(a);
+        const double* av = m_store->Packed() ? unpacked.data() : m_store->Values(a);
+        if (m_store->Packed())
+            m_store->CopyValues(a, unpacked.data());
         int i = 0;
         while (i < n && av[i] <= values[i])
             ++i;
@@ -317,7 +298,25 @@ void TReachEngine::showProgress()
     }
 }
 
-template <class Run> bool TReachEngine::expandPassWith(Run& r)
+bool TReachEngine::beginExpansion()
+{
+    TMarkList& st = *m_store;
+    ++st.Expanded;
+    m_progress->Pump();
+    if (st.Count() >= st.Limit) {
+        m_progress->Message(QString::fromLatin1(ReachTexts::LimitMessage));
+        m_limitReached = true;
+        return false;
+    }
+    if (m_progress->StopRequested()) {
+        m_stopped = true;
+        return false;
+    }
+    showProgress();
+    return true;
+}
+
+template <class Run> bool TReachEngine::expandPassWith(Run& r, int n, bool result)
 {
     TMarkList& st = *m_store;
     const int width = st.PlaceCount();
@@ -328,21 +327,9 @@ template <class Run> bool TReachEngine::expandPassWith(Run& r)
     // A compiled net of whole counts keeps them whole (the unbounded-net
     // control writes 99999).
     const bool whole = m_compiledNet && m_compiledNet->Clean();
-    bool result = false;
-    const int n = st.Count();
     for (int i = st.Expanded; i < n; ++i) {
-        ++st.Expanded;
-        m_progress->Pump();
-        if (st.Count() >= st.Limit) {
-            m_progress->Message(QString::fromLatin1(ReachTexts::LimitMessage));
-            m_limitReached = true;
+        if (!beginExpansion())
             return false;
-        }
-        if (m_progress->StopRequested()) {
-            m_stopped = true;
-            return false;
-        }
-        showProgress();
 
         const double* mv = st.Values(i); // rows never move
         r.Apply(mv);
@@ -419,15 +406,28 @@ bool TReachEngine::ExpandPass()
 {
     if (!m_store)
         return false;
+    const int n = m_store->Count();
+    bool result = false;
+    if (m_whole) {
+        expandPacked(n, result);
+        return result;
+    }
     if (m_compiled)
-        return expandPassWith(*m_compiled);
+        return expandPassWith(*m_compiled, n, result);
     if (m_live)
-        return expandPassWith(*m_live);
+        return expandPassWith(*m_live, n, result);
     return false;
 }
 
 void TReachEngine::finishRun()
 {
+    // The compiled run takes what the last firing left, as firing on the net would.
+    if (m_whole && m_compiled && m_lastExpanded >= 0 && m_lastExpanded < m_store->Count()) {
+        m_store->Layout().Decode(m_store->Code(m_lastExpanded), m_counts.data());
+        if (m_lastTransition >= 0)
+            m_whole->Fire(m_counts.data(), m_lastTransition);
+        m_compiled->SetCurrent(m_counts);
+    }
     if (m_source && m_store)
         m_source->Finish(*m_store, m_compiled.get());
     m_minChainSum.clear();
@@ -460,18 +460,25 @@ bool TReachEngine::BuildClassical()
     } catch (const ERxParserError& e) {
         failure = e.Message;
     } catch (const std::bad_alloc&) {
-        failure = QStringLiteral("There is not enough memory for the reachability graph. "
-                                 "Lower the markings' limit and build again.");
+        // The graph goes first, so that what follows has memory to work with.
+        if (m_store)
+            m_store->KeepInitialOnly();
+        m_minChainSum.clear();
+        failure = QString::fromLatin1(ReachTexts::NoMemory);
     } catch (const std::exception& e) {
         failure = QString::fromLocal8Bit(e.what());
     }
 
-    if (m_store) {
-        finishRun();
-        // A build that failed before the initial marking was stored has
-        // written nothing into the net, and has nothing to write back.
-        if (Settings.ResetInitialMarking && m_store->Count() > 0)
-            m_source->ApplyMarking(*m_store, 0);
+    try {
+        if (m_store) {
+            finishRun();
+            // A build that failed before the initial marking was stored has
+            // written nothing into the net, and has nothing to write back.
+            if (Settings.ResetInitialMarking && m_store->Count() > 0)
+                m_source->ApplyMarking(*m_store, 0);
+        }
+    } catch (const std::bad_alloc&) {
+        failure = QString::fromLatin1(ReachTexts::NoMemory);
     }
     if (!failure.isEmpty()) {
         m_source->SetUpdating(false);
@@ -492,7 +499,8 @@ bool TReachEngine::BuildClassical()
         RemoveUnsteady();
     m_elapsedMs = timer.elapsed();
     m_source->SetUpdating(false);
-    if (!GraphFileName.isEmpty()) {
+    // A partly reduced graph is no graph of the net: it is not written.
+    if (!GraphFileName.isEmpty() && m_removalComplete) {
         const QString error = WriteGraphFile(GraphFileName);
         if (!error.isEmpty()) {
             m_progress->Message(error);

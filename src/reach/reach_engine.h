@@ -35,6 +35,7 @@ class TQRVDesigner;
 class TQRVObject;
 class IReachRun;
 class TCompiledRun;
+class TWholeNet;
 
 // The settings of a build, with the defaults of the reachability window.
 struct TReachSettings
@@ -49,6 +50,8 @@ struct TReachSettings
     qint64 ArcBound = 50000000;
     // Fire on the live net even when the net could be compiled.
     bool LiveNetOnly = false;
+    // Keep whole token counts as packed integers when the net allows it.
+    bool PackMarkings = true;
 };
 
 // What a build starts from, as the net it reads tells it.
@@ -130,6 +133,8 @@ public:
     bool RemovalComplete() const { return m_removalComplete; }
     // True when the last build ran on the compiled net.
     bool UsedCompiledNet() const { return m_compiled != nullptr; }
+    // True when the last build kept its markings packed to the end.
+    bool UsedPackedMarkings() const { return m_store && m_store->Packed(); }
 
     // ---- results ---------------------------------------------------------------------------
     TMarkList* Store() const { return m_store.get(); }
@@ -196,7 +201,37 @@ public:
 
 private:
     friend class TTensorialBuild;
-    template <class Run> bool expandPassWith(Run& run);
+    // The start of every expansion: counts it, lets events run, and checks the
+    // limit and the stop flag. False when the pass ends here.
+    bool beginExpansion();
+    template <class Run> bool expandPassWith(Run& run, int end, bool result);
+    // The pass on packed markings up to `end`.
+    void expandPacked(int end, bool& result);
+    // The successors of one marking on packed counts, ready to be looked up.
+    struct TSuccessors
+    {
+        int Mark = -1; // -1: none
+        std::vector<int> Enabled;
+        std::vector<double> Probabilities;
+        std::vector<quint64> Codes; // Words() per successor
+        std::vector<quint64> Keys;
+        std::vector<double> Sums; // weighted sums, for the unbounded-net control
+        std::vector<char> Exact;
+        std::vector<qint64> Counts; // per successor made from counts
+        std::vector<char> Counted;
+    };
+    // Makes the successors of marking `mark`, widening fields when a count
+    // outgrows them. Without `mayWiden` (successors made ahead wait for
+    // their turn) nothing is made then, and the result is false.
+    bool makeSuccessors(int mark, TSuccessors& next, bool mayWiden);
+    // Looks the successors up, stores the new ones and adds the arcs.
+    void storeSuccessors(const TSuccessors& next, bool& result);
+    bool applyOmegaWhole(qint64* values, int parent) const;
+    bool removeUnsteady();
+    TBehaviour analyseBehaviour();
+    void addInitialMarking();
+    // What a linear firing of each transition adds to a code and to the weighted sum.
+    void prepareDeltas();
     template <class Run> void collectEnabledWith(Run& run, bool priorityMode);
     template <class Run> void computeProbabilitiesWith(Run& run);
     IReachRun* run() const;
@@ -214,6 +249,16 @@ private:
     std::unique_ptr<TMarkList> m_store;
     std::unique_ptr<TCompiledRun> m_compiled;
     std::unique_ptr<IReachRun> m_live;
+    // The compiled net on whole counts while markings are packed.
+    std::unique_ptr<TWholeNet> m_whole;
+    std::vector<qint64> m_counts; // the marking being expanded
+    TSuccessors m_successors[2];
+    std::vector<quint64> m_deltaCodes; // per transition, Words() words
+    std::vector<double> m_deltaSums;   // per transition
+    // The last marking expanded on packed markings and the last transition
+    // fired there (-1: none), which tell what the places hold at the end.
+    int m_lastExpanded = -1;
+    int m_lastTransition = -1;
     QList<TConflict> m_conflicts;
     TNetStatistics m_statistics;
 
@@ -255,4 +300,9 @@ inline const char* const Aborted = "Process aborted";
 inline const char* const RemovingUnsteady = "Phase 3 Removing unsteady markings.";
 inline const char* const BuildingConnections = "Phase 3. Bulding up connections Array... ";
 inline const char* const Analysing = "Phase 4. Analizing behavioural properties";
+inline const char* const NoMemory =
+    "There is not enough memory for the reachability graph. Lower the markings' limit and build again.";
+inline const char* const NoMemoryForRemoval = "There is not enough memory to remove the unsteady markings. "
+                                              "The graph is only partly reduced.";
+inline const char* const NoMemoryForAnalysis = "There is not enough memory for the behavioural analysis.";
 } // namespace ReachTexts

@@ -68,6 +68,12 @@ public:
             values[i] = m_cur[i];
     }
     const std::vector<double>& Current() const { return m_cur; }
+    // The places take these counts (as the last firing of a build on whole counts left them).
+    void SetCurrent(const std::vector<qint64>& counts)
+    {
+        for (std::size_t i = 0; i < m_cur.size() && i < counts.size(); ++i)
+            m_cur[i] = static_cast<double>(counts[i]);
+    }
 
 private:
     const TCompiledNet& m_net;

@@ -18,6 +18,7 @@
 #include "model/transitions.h"
 #include "reach/group_labels.h"
 #include "reach/reach_engine.h"
+#include "reach/whole_net.h"
 #include "reach/reach_run.h"
 
 // ---- combining two graphs ----------------------------------------------------------------
@@ -479,6 +480,7 @@ bool TTensorialBuild::Run()
     e.Settings.PriorityMode = false;
     e.Settings.RemoveUnsteady = false;
     e.m_store.reset();
+    e.m_whole.reset();
     e.m_compiled.reset();
     e.m_live.reset();
     e.m_compiledNet.reset();

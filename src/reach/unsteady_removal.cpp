@@ -2,6 +2,7 @@
 // timed transition is enabled is replaced by direct arcs whose weight is the
 // product of the weights along the path.
 #include <algorithm>
+#include <new>
 
 #include "reach/reach_engine.h"
 
@@ -168,6 +169,19 @@ private:
 } // namespace
 
 bool TReachEngine::RemoveUnsteady()
+{
+    try {
+        return removeUnsteady();
+    } catch (const std::bad_alloc&) {
+        // The store changes only at the end: it holds the graph as it was,
+        // or, when the end itself failed, the reduced graph without its index.
+        m_progress->Message(QString::fromLatin1(ReachTexts::NoMemoryForRemoval));
+        m_removalComplete = false;
+        return false;
+    }
+}
+
+bool TReachEngine::removeUnsteady()
 {
     m_removalComplete = true;
     if (!m_store)

@@ -1,9 +1,9 @@
 #include "structural/imf_file.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include "model/numbers.h"
+#include "model/safe_save.h"
 #include "structural/matrix.h"
 
 namespace {
@@ -25,8 +25,14 @@ QString ImfGridText(const T2DMatrix& matrix, const QString& eol)
     for (int r = 0; r < matrix.RowCount(); ++r) {
         line.clear();
         appendCell(line, matrix.RowLabels.value(r + 1));
-        for (double v : matrix.Row(r))
-            appendCell(line, FormatGeneral(v));
+        auto cell = matrix.Row(r).begin();
+        const auto end = matrix.Row(r).end();
+        for (int c = 0; c < matrix.ColCount(); ++c) {
+            const bool here = cell != end && cell->Col == c;
+            appendCell(line, FormatGeneral(here ? cell->Value : 0.0));
+            if (here)
+                ++cell;
+        }
         text += line + eol;
     }
     return text;
@@ -43,13 +49,7 @@ QString ImfText(const T2DMatrix& matrix, bool notFound, const QString& eol)
 
 QString SaveImfFile(const QString& fileName, const QString& text)
 {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return QStringLiteral("Cannot write \"%1\": %2").arg(fileName, file.errorString());
-    file.write(text.toUtf8());
-    if (!file.commit())
-        return QStringLiteral("Cannot write \"%1\": %2").arg(fileName, file.errorString());
-    return QString();
+    return SaveBytesSafely(fileName, text.toUtf8());
 }
 
 QString ImfFileName(const QString& chosen)

@@ -1,9 +1,8 @@
 #include "structural/invariants.h"
 
-#include <QHash>
-
 #include <algorithm>
 #include <cmath>
+#include <new>
 #include <unordered_map>
 
 #include "formula/formula.h"
@@ -33,12 +32,24 @@ QStringList sortedLabels(QStringList labels)
     return labels;
 }
 
-QHash<QString, int> indexOfLabels(const QStringList& labels)
+// Row or column numbers by name. A standard map rather than a QHash, so that
+// running out of memory while it grows can be reported instead of ending
+// the program.
+using TLabelIndex = std::unordered_map<QString, int>;
+
+TLabelIndex indexOfLabels(const QStringList& labels)
 {
-    QHash<QString, int> index;
+    TLabelIndex index;
+    index.reserve(static_cast<size_t>(labels.size()));
     for (int i = 1; i < labels.size(); ++i)
-        index.insert(NameKey(labels.at(i)), i - 1);
+        index.emplace(NameKey(labels.at(i)), i - 1);
     return index;
+}
+
+int indexOf(const TLabelIndex& index, const QString& name)
+{
+    const auto it = index.find(NameKey(name.trimmed()));
+    return it == index.end() ? -1 : it->second;
 }
 
 QStringList invariantLabels(int count)
@@ -49,12 +60,12 @@ QStringList invariantLabels(int count)
     return labels;
 }
 
-// Invariant rows are numbered "Inv 1", "Inv 2", ... however many there are.
-void numberInvariantRows(T2DMatrix& x)
+// Invariant rows are numbered "Inv 1", "Inv 2", ... for at least `rows` rows.
+void numberInvariantRows(T2DMatrix& x, int rows)
 {
     if (x.RowLabels.isEmpty())
         x.RowLabels << QString();
-    while (x.RowLabels.size() < x.RowCount() + 1)
+    while (x.RowLabels.size() < rows + 1)
         x.RowLabels << QStringLiteral("Inv %1").arg(x.RowLabels.size());
 }
 
@@ -69,11 +80,11 @@ void deleteRowLabels(QStringList& labels, const std::vector<char>& doomed)
     labels = kept;
 }
 
-size_t hashRow(const std::vector<double>& row)
+size_t hashRow(const T2DMatrix::SparseRow& row)
 {
     size_t h = row.size();
-    for (double v : row)
-        h = h * 1000003u ^ std::hash<double>{}(v + 0.0); // -0 and 0 hash alike
+    for (const T2DMatrix::Entry& e : row)
+        h = (h * 1000003u ^ static_cast<size_t>(e.Col)) * 1000003u ^ std::hash<double>{}(e.Value);
     return h;
 }
 
@@ -151,19 +162,23 @@ TNetStructure ReadNetStructure(const TQRVDesigner& net)
     return s;
 }
 
-void NormaliseRow(std::vector<double>& a, std::vector<double>& b)
+void NormaliseRow(T2DMatrix::SparseRow& a, T2DMatrix::SparseRow& b, qsizetype cells)
 {
     double m = -HUGE_VAL;
-    for (const std::vector<double>* part : {&a, &b})
-        for (double v : *part) {
-            if (v == 1.0)
+    qsizetype nonZero = 0;
+    for (const T2DMatrix::SparseRow* part : {&a, &b})
+        for (const T2DMatrix::Entry& e : *part) {
+            if (e.Value == 1.0)
                 return;
-            m = std::max(m, v);
+            m = std::max(m, e.Value);
+            ++nonZero;
         }
+    if (nonZero < cells) // the cells not listed hold 0
+        m = std::max(m, 0.0);
     auto divisible = [&](int p) {
-        for (const std::vector<double>* part : {&a, &b})
-            for (double v : *part)
-                if (std::fmod(RoundHalfEven(v), p) != 0.0)
+        for (const T2DMatrix::SparseRow* part : {&a, &b})
+            for (const T2DMatrix::Entry& e : *part)
+                if (std::fmod(RoundHalfEven(e.Value), p) != 0.0)
                     return false;
         return true;
     };
@@ -173,9 +188,9 @@ void NormaliseRow(std::vector<double>& a, std::vector<double>& b)
             if (p > m)
                 break;
             if (divisible(p)) {
-                for (std::vector<double>* part : {&a, &b})
-                    for (double& v : *part)
-                        v /= p;
+                for (T2DMatrix::SparseRow* part : {&a, &b})
+                    for (T2DMatrix::Entry& e : *part)
+                        e.Value /= p;
                 m /= p;
                 divided = true;
                 break;
@@ -188,6 +203,20 @@ void NormaliseRow(std::vector<double>& a, std::vector<double>& b)
 
 bool TQRVInvariants::BuildIncidence(const TNetStructure& net)
 {
+    Interruptions.clear();
+    try {
+        return buildIncidence(net);
+    } catch (const std::bad_alloc&) {
+        const int maxRows = MaxRows;
+        *this = TQRVInvariants();
+        MaxRows = maxRows;
+        Interruptions << QStringLiteral("There is not enough memory for the incidence matrices of this net.");
+        return false;
+    }
+}
+
+bool TQRVInvariants::buildIncidence(const TNetStructure& net)
+{
     QStringList rows;
     QStringList cols;
     for (const TNetStructure::Place& p : net.Places)
@@ -198,30 +227,47 @@ bool TQRVInvariants::BuildIncidence(const TNetStructure& net)
         return false;
     rows = sortedLabels(rows);
     cols = sortedLabels(cols);
-    const QHash<QString, int> placeIndex = indexOfLabels(rows);
-    const QHash<QString, int> transIndex = indexOfLabels(cols);
+    const TLabelIndex placeIndex = indexOfLabels(rows);
+    const TLabelIndex transIndex = indexOfLabels(cols);
     const int np = static_cast<int>(rows.size()) - 1;
     const int nt = static_cast<int>(cols.size()) - 1;
 
-    T2DMatrix c;
-    c.SetSize(np, nt);
-    c.RowLabels = rows;
-    c.ColLabels = cols;
     // Arcs in both directions between one place and one transition add up,
-    // so a self-loop moves nothing, as it does when the transition fires.
+    // so a self-loop moves nothing, as it does when the transition fires. The
+    // weights are added in the order of the arcs.
+    std::vector<T2DMatrix::SparseRow> cells(static_cast<size_t>(np));
     for (const TNetStructure::Arc& a : net.Arcs) {
         if (a.Kind == lkIngibitor)
             continue;
-        const int p = placeIndex.value(NameKey(a.Place.trimmed()), -1);
-        const int t = transIndex.value(NameKey(a.Transition.trimmed()), -1);
+        const int p = indexOf(placeIndex, a.Place);
+        const int t = indexOf(transIndex, a.Transition);
         if (p < 0 || t < 0)
             continue;
-        c.Put(p, t, c.Get(p, t) + (a.ToPlace ? a.Weight : -a.Weight) + 0.0);
+        cells[static_cast<size_t>(p)].push_back({t, a.ToPlace ? a.Weight : -a.Weight});
+    }
+    T2DMatrix c;
+    c.SetSize(0, nt);
+    c.RowLabels = rows;
+    c.ColLabels = cols;
+    for (T2DMatrix::SparseRow& row : cells) {
+        std::stable_sort(row.begin(), row.end(),
+                         [](const T2DMatrix::Entry& x, const T2DMatrix::Entry& y) { return x.Col < y.Col; });
+        T2DMatrix::SparseRow summed;
+        for (size_t i = 0; i < row.size();) {
+            double sum = 0.0;
+            const int col = row[i].Col;
+            for (; i < row.size() && row[i].Col == col; ++i)
+                sum = sum + row[i].Value + 0.0;
+            if (sum != 0.0)
+                summed.push_back({col, sum});
+        }
+        c.AppendRow(std::move(summed));
+        T2DMatrix::SparseRow().swap(row);
     }
 
     InitialTokens.assign(static_cast<size_t>(np), 0.0);
     for (const TNetStructure::Place& p : net.Places) {
-        const int i = placeIndex.value(NameKey(p.Name.trimmed()), -1);
+        const int i = indexOf(placeIndex, p.Name);
         if (i >= 0)
             InitialTokens[static_cast<size_t>(i)] = RoundHalfEven(p.Value);
     }
@@ -245,103 +291,277 @@ bool TQRVInvariants::BuildIncidence(const TNetStructure& net)
     return true;
 }
 
+namespace {
+
+// How many of the rows made so far are still there before a given one: the
+// row numbers the labels of combined rows speak of. Rows are only ever
+// appended or deleted.
+class TRowNumbers
+{
+public:
+    void Append()
+    {
+        const size_t i = m_tree.size() + 1;
+        m_tree.push_back(1 + before(i - 1) - before(i - lowBit(i)));
+    }
+    void Delete(size_t row)
+    {
+        for (size_t i = row + 1; i <= m_tree.size(); i += lowBit(i))
+            --m_tree[i - 1];
+    }
+    // The number of rows still there before `row`.
+    int Before(size_t row) const { return static_cast<int>(before(row)); }
+
+private:
+    static size_t lowBit(size_t i) { return i & (~i + 1); }
+    qint64 before(size_t i) const
+    {
+        qint64 sum = 0;
+        for (; i > 0; i -= lowBit(i))
+            sum += m_tree[i - 1];
+        return sum;
+    }
+    std::vector<qint64> m_tree;
+};
+
+struct TWorkRow
+{
+    T2DMatrix::SparseRow W;
+    T2DMatrix::SparseRow X;
+    QString Label;
+};
+
+// a·j − b·i over the cells of two rows (a cell not listed is 0), leaving out
+// column `skip`. False when a cell is not a finite number.
+bool combine(double a, const T2DMatrix::SparseRow& j, double b, const T2DMatrix::SparseRow& i, int skip,
+             T2DMatrix::SparseRow& out)
+{
+    out.clear();
+    out.reserve(std::max(i.size(), j.size()));
+    auto pi = i.begin(), pj = j.begin();
+    bool finite = true;
+    auto put = [&](int col, double v) {
+        finite = finite && std::isfinite(v);
+        if (v != 0.0 && col != skip)
+            out.push_back({col, v});
+    };
+    while (pi != i.end() || pj != j.end()) {
+        if (pj == j.end() || (pi != i.end() && pi->Col < pj->Col)) {
+            put(pi->Col, a * 0.0 - b * pi->Value + 0.0);
+            ++pi;
+        } else if (pi == i.end() || pj->Col < pi->Col) {
+            put(pj->Col, a * pj->Value - b * 0.0 + 0.0);
+            ++pj;
+        } else {
+            put(pj->Col, a * pj->Value - b * pi->Value + 0.0);
+            ++pi;
+            ++pj;
+        }
+    }
+    return finite;
+}
+
+void keep(std::vector<T2DMatrix::SparseRow>& spare, T2DMatrix::SparseRow& cells)
+{
+    if (cells.capacity() > 0 && spare.size() < 64) {
+        cells.clear();
+        spare.push_back(std::move(cells));
+    }
+}
+
+void reuse(std::vector<T2DMatrix::SparseRow>& spare, T2DMatrix::SparseRow& cells)
+{
+    if (!spare.empty()) {
+        cells = std::move(spare.back());
+        spare.pop_back();
+    }
+}
+
+} // namespace
+
 TQRVInvariants::TEnd TQRVInvariants::eliminate(T2DMatrix& w, T2DMatrix& x, bool oneStep,
                                                IQRVProgress* progress)
+{
+    try {
+        return eliminateRows(w, x, oneStep, progress);
+    } catch (const std::bad_alloc&) {
+        // The matrices are as they were before this computation.
+        return eNoMemory;
+    }
+}
+
+TQRVInvariants::TEnd TQRVInvariants::eliminateRows(T2DMatrix& w, T2DMatrix& x, bool oneStep,
+                                                   IQRVProgress* progress)
 {
     while (w.RowLabels.size() < w.RowCount() + 1)
         w.RowLabels << QString();
     if (x.RowCount() != w.RowCount())
         x.SetSize(w.RowCount(), x.ColCount());
-    const int startCols = w.ColCount();
+    const int columns = w.ColCount();
+    const int xColumns = x.ColCount();
 
-    for (;;) {
-        if (progress) {
-            progress->Progress(100 * (startCols - w.ColCount()) / std::max(startCols, 1));
-            progress->Status(QStringLiteral("Step %1: %2 rows").arg(StepCount + 1).arg(w.RowCount()));
-            progress->Pump();
-            if (progress->StopRequested())
-                return eStopped;
+    // The rows in their order, deleted ones left empty; for every column the
+    // rows whose first non-zero cell it holds (all columns before it are zero
+    // in every row once they were eliminated).
+    std::vector<TWorkRow> rows(static_cast<size_t>(w.RowCount()));
+    std::vector<char> deleted(rows.size(), 0);
+    TRowNumbers numbers;
+    std::vector<std::vector<int>> startingAt(static_cast<size_t>(columns));
+    int nonZeroRows = 0;
+    int rowCount = w.RowCount();
+    for (int r = 0; r < w.RowCount(); ++r) {
+        TWorkRow& row = rows[static_cast<size_t>(r)];
+        row.W = w.Row(r);
+        row.X = x.Row(r);
+        row.Label = w.RowLabels.at(r + 1);
+        numbers.Append();
+        if (!row.W.empty()) {
+            startingAt[static_cast<size_t>(row.W.front().Col)].push_back(r);
+            ++nonZeroRows;
         }
-        const int rows = w.RowCount();
+    }
+
+    // Cells of deleted rows, for new rows: a long invariant row grows step by
+    // step and would otherwise be allocated anew each time.
+    std::vector<T2DMatrix::SparseRow> spare;
+    TEnd end = eDone;
+    int gone = 0;      // columns eliminated and deleted
+    int mostRows = -1; // after any step, for the invariants' row labels
+    for (int k = 0; k < columns; ++k) {
+        if (progress) {
+            progress->Progress(100 * k / std::max(columns, 1));
+            progress->Status(QStringLiteral("Step %1: %2 rows").arg(StepCount + 1).arg(rowCount));
+            progress->Pump();
+            if (progress->StopRequested()) {
+                end = eStopped;
+                break;
+            }
+        }
         std::vector<int> pos;
         std::vector<int> neg;
-        for (int r = 0; r < rows; ++r) {
-            const double v = w.Row(r)[0];
-            if (v > 0)
-                pos.push_back(r);
-            else if (v < 0)
-                neg.push_back(r);
-        }
+        for (int r : startingAt[static_cast<size_t>(k)])
+            (rows[static_cast<size_t>(r)].W.front().Value > 0 ? pos : neg).push_back(r);
 
-        std::vector<std::vector<double>> newW;
-        std::vector<std::vector<double>> newX;
-        QStringList newLabels;
+        std::vector<TWorkRow> made;
         if (!pos.empty() && !neg.empty()) {
-            const qint64 after = qint64(rows) - qint64(pos.size()) - qint64(neg.size()) +
+            const qint64 after = qint64(rowCount) - qint64(pos.size()) - qint64(neg.size()) +
                                  qint64(pos.size()) * qint64(neg.size());
-            if (after > MaxRows)
-                return eTooManyRows;
-            const size_t made = pos.size() * neg.size();
-            newW.reserve(made);
-            newX.reserve(made);
-            const size_t nw = static_cast<size_t>(w.ColCount());
-            const size_t nx = static_cast<size_t>(x.ColCount());
+            if (after > MaxRows) {
+                end = eTooManyRows;
+                break;
+            }
+            made.reserve(pos.size() * neg.size());
+            // Cells of a new row: those of W from this column on, then those of X.
+            const qsizetype cells = qsizetype(columns - k) + xColumns;
+            bool overflow = false;
             for (int i : pos) {
+                const TWorkRow& ri = rows[static_cast<size_t>(i)];
+                const int ni = numbers.Before(static_cast<size_t>(i)) + 1;
                 for (int j : neg) {
-                    const std::vector<double>& wi = w.Row(i);
-                    const std::vector<double>& wj = w.Row(j);
-                    const std::vector<double>& xi = x.Row(i);
-                    const std::vector<double>& xj = x.Row(j);
-                    const double a = wi[0];
-                    const double b = wj[0];
-                    std::vector<double> rw(nw);
-                    std::vector<double> rx(nx);
-                    for (size_t k = 0; k < nw; ++k)
-                        rw[k] = a * wj[k] - b * wi[k] + 0.0;
-                    for (size_t k = 0; k < nx; ++k)
-                        rx[k] = a * xj[k] - b * xi[k] + 0.0;
-                    rw[0] = 0.0;
-                    NormaliseRow(rw, rx);
-                    for (const std::vector<double>* part : {&rw, &rx})
-                        for (double v : *part)
-                            if (!std::isfinite(v))
-                                return eOverflow;
-                    newW.push_back(std::move(rw));
-                    newX.push_back(std::move(rx));
-                    newLabels << QStringLiteral("(%1,%2)").arg(i + 1).arg(j + 1);
-                    if (progress && newW.size() % 256 == 0) {
+                    const TWorkRow& rj = rows[static_cast<size_t>(j)];
+                    const double a = ri.W.front().Value;
+                    const double b = rj.W.front().Value;
+                    TWorkRow row;
+                    reuse(spare, row.W);
+                    reuse(spare, row.X);
+                    const bool finiteW = combine(a, rj.W, b, ri.W, k, row.W);
+                    const bool finiteX = combine(a, rj.X, b, ri.X, -1, row.X);
+                    NormaliseRow(row.W, row.X, cells);
+                    if (!finiteW || !finiteX) {
+                        overflow = true;
+                        break;
+                    }
+                    for (const T2DMatrix::SparseRow* part : {&row.W, &row.X})
+                        for (const T2DMatrix::Entry& e : *part)
+                            overflow = overflow || !std::isfinite(e.Value);
+                    if (overflow)
+                        break;
+                    row.Label =
+                        QStringLiteral("(%1,%2)").arg(ni).arg(numbers.Before(static_cast<size_t>(j)) + 1);
+                    made.push_back(std::move(row));
+                    if (progress && made.size() % 256 == 0) {
                         progress->Pump();
                         if (progress->StopRequested())
-                            return eStopped;
+                            break;
                     }
                 }
+                if (overflow || (progress && progress->StopRequested()))
+                    break;
+            }
+            if (overflow) {
+                end = eOverflow;
+                break;
+            }
+            if (progress && progress->StopRequested()) {
+                end = eStopped;
+                break;
             }
         }
 
-        std::vector<char> doomed(static_cast<size_t>(rows) + newW.size(), 0);
-        for (int r : pos)
-            doomed[static_cast<size_t>(r)] = 1;
-        for (int r : neg)
-            doomed[static_cast<size_t>(r)] = 1;
-        for (size_t k = 0; k < newW.size(); ++k) {
-            w.AppendRow(std::move(newW[k]));
-            x.AppendRow(std::move(newX[k]));
+        // Every row of P and N goes, whether or not both were there.
+        for (const std::vector<int>* group : {&pos, &neg})
+            for (int r : *group) {
+                TWorkRow& row = rows[static_cast<size_t>(r)];
+                keep(spare, row.W);
+                keep(spare, row.X);
+                row = TWorkRow();
+                deleted[static_cast<size_t>(r)] = 1;
+                numbers.Delete(static_cast<size_t>(r));
+                --nonZeroRows;
+                --rowCount;
+            }
+        std::vector<int>().swap(startingAt[static_cast<size_t>(k)]);
+        for (TWorkRow& row : made) {
+            const int id = static_cast<int>(rows.size());
+            if (!row.W.empty()) {
+                startingAt[static_cast<size_t>(row.W.front().Col)].push_back(id);
+                ++nonZeroRows;
+            }
+            numbers.Append();
+            rows.push_back(std::move(row));
+            deleted.push_back(0);
+            ++rowCount;
         }
-        w.RowLabels << newLabels;
-        w.DeleteRows(doomed);
-        x.DeleteRows(doomed);
-        deleteRowLabels(w.RowLabels, doomed);
-        numberInvariantRows(x);
         ++StepCount;
+        mostRows = std::max(mostRows, rowCount);
 
-        if (w.IsZero())
-            return eDone;
-        w.DeleteColumn(0);
-        if (w.IsZero())
-            return eDone;
-        if (oneStep)
-            return eRunning;
+        if (nonZeroRows == 0)
+            break; // done; this column stays
+        gone = k + 1;
+        if (oneStep && gone < columns) {
+            end = eRunning;
+            break;
+        }
     }
+
+    // The reduced matrices replace the old ones only once they are whole.
+    T2DMatrix newW;
+    newW.SetSize(0, columns - gone);
+    newW.ColLabels << w.ColLabels.value(0);
+    newW.ColLabels << w.ColLabels.mid(gone + 1);
+    newW.RowLabels << w.RowLabels.value(0);
+    T2DMatrix newX;
+    newX.SetSize(0, xColumns);
+    newX.ColLabels = x.ColLabels;
+    newX.RowLabels = x.RowLabels;
+    for (size_t r = 0; r < rows.size(); ++r) {
+        if (deleted[r])
+            continue;
+        TWorkRow& row = rows[r];
+        for (T2DMatrix::Entry& e : row.W)
+            e.Col -= gone;
+        newW.AppendRow(std::move(row.W));
+        newX.AppendRow(std::move(row.X));
+        newW.RowLabels << row.Label;
+    }
+    // Labels beyond the rows at the start stay at the end, as they were.
+    newW.RowLabels << w.RowLabels.mid(w.RowCount() + 1);
+    // Invariant rows keep a label for the most rows any step left.
+    if (mostRows >= 0)
+        numberInvariantRows(newX, mostRows);
+    w = std::move(newW);
+    x = std::move(newX);
+    return end;
 }
 
 bool TQRVInvariants::conclude(T2DMatrix& w, T2DMatrix& x, TEnd end)
@@ -349,7 +569,12 @@ bool TQRVInvariants::conclude(T2DMatrix& w, T2DMatrix& x, TEnd end)
     m_lastEnd = end;
     if (end != eDone)
         return false;
-    removeDuplicates(w, x);
+    try {
+        removeDuplicates(w, x);
+    } catch (const std::bad_alloc&) {
+        m_lastEnd = eNoMemory;
+        return false;
+    }
     return w.RowCount() > 0 && w.ColCount() > 0 && w.IsZero();
 }
 
@@ -382,6 +607,9 @@ void TQRVInvariants::noteEnd(const QString& what)
         break;
     case eOverflow:
         Interruptions << head + QStringLiteral(": the numbers grew out of range.");
+        break;
+    case eNoMemory:
+        Interruptions << head + QStringLiteral(": there is not enough memory for it.");
         break;
     default:
         break;
@@ -423,25 +651,36 @@ bool TQRVInvariants::Step(IQRVProgress* progress)
     return true;
 }
 
+namespace {
+
+// Whether each column holds a non-zero cell in some row.
+std::vector<char> coveredColumns(const T2DMatrix& m)
+{
+    std::vector<char> covered(static_cast<size_t>(m.ColCount()), 0);
+    for (int r = 0; r < m.RowCount(); ++r)
+        for (const T2DMatrix::Entry& e : m.Row(r))
+            covered[static_cast<size_t>(e.Col)] = 1;
+    return covered;
+}
+
+} // namespace
+
 QStringList TQRVInvariants::Verdicts() const
 {
     auto tokens = [this](int c) {
         return static_cast<size_t>(c) < InitialTokens.size() ? InitialTokens[static_cast<size_t>(c)] : 0.0;
     };
     QStringList lines;
+    const std::vector<char> placeCovered = coveredColumns(PInvariants);
     bool bounded = !PNotFound && PInvariants.RowCount() > 0;
-    for (int c = 0; bounded && c < PInvariants.ColCount(); ++c) {
-        bool covered = false;
-        for (int r = 0; !covered && r < PInvariants.RowCount(); ++r)
-            covered = PInvariants.Get(r, c) != 0.0;
-        bounded = covered;
-    }
+    for (char c : placeCovered)
+        bounded = bounded && c;
     if (bounded) {
         double k = -HUGE_VAL;
         for (int r = 0; r < PInvariants.RowCount(); ++r) {
             double sum = 0;
-            for (int c = 0; c < PInvariants.ColCount(); ++c)
-                sum += PInvariants.Get(r, c) * tokens(c);
+            for (const T2DMatrix::Entry& e : PInvariants.Row(r))
+                sum += e.Value * tokens(e.Col);
             k = std::max(k, sum);
         }
         lines << QStringLiteral("The Net is Bounded, K=") + FormatGeneral(k) + QStringLiteral(" !");
@@ -450,23 +689,13 @@ QStringList TQRVInvariants::Verdicts() const
     }
 
     bool live = !TNotFound && TInvariants.RowCount() > 0;
-    for (int c = 0; live && c < TInvariants.ColCount(); ++c) {
-        bool covered = false;
-        for (int r = 0; !covered && r < TInvariants.RowCount(); ++r)
-            covered = TInvariants.Get(r, c) != 0.0;
-        live = covered;
-    }
+    for (char c : coveredColumns(TInvariants))
+        live = live && c;
     lines << (live && bounded ? QStringLiteral("The Net is Live !") : QStringLiteral("The Net is Dead !"));
 
     bool reinit = !PNotFound;
-    for (int c = 0; reinit && c < PInvariants.ColCount(); ++c) {
-        if (tokens(c) == 0.0)
-            continue;
-        bool covered = false;
-        for (int r = 0; !covered && r < PInvariants.RowCount(); ++r)
-            covered = PInvariants.Get(r, c) != 0.0;
-        reinit = covered;
-    }
+    for (int c = 0; reinit && c < PInvariants.ColCount(); ++c)
+        reinit = tokens(c) == 0.0 || placeCovered[static_cast<size_t>(c)];
     lines << (reinit ? QStringLiteral("The Net is Reinitialisible !")
                      : QStringLiteral("The Net is Not Reinitialisible !"));
     return lines;

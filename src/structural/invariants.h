@@ -41,10 +41,10 @@ struct TNetStructure
 // when the text names no element of the net, its reference value otherwise.
 TNetStructure ReadNetStructure(const TQRVDesigner& net);
 
-// Divides a row (the cells of `a` followed by those of `b`) by the primes up
-// to 101 that divide all of its cells, rounded, as long as one does. A row
-// holding a 1 is left alone.
-void NormaliseRow(std::vector<double>& a, std::vector<double>& b);
+// Divides a row (the cells of `a` followed by those of `b`, `cells` of them
+// in all, those not listed being 0) by the primes up to 101 that divide all of
+// its cells, rounded, as long as one does. A row holding a 1 is left alone.
+void NormaliseRow(T2DMatrix::SparseRow& a, T2DMatrix::SparseRow& b, qsizetype cells);
 
 class TQRVInvariants
 {
@@ -69,7 +69,8 @@ public:
     // The elimination stops when the working matrix would hold more rows.
     int MaxRows = DefaultMaxRows;
 
-    // Builds the six matrices; false when the net has no place or no transition.
+    // Builds the six matrices; false when the net has no place or no
+    // transition, or (with the reason in Interruptions) when memory ran out.
     bool BuildIncidence(const TNetStructure& net);
 
     // Eliminates the columns of `w` (rows: the elements whose invariants are
@@ -96,8 +97,10 @@ public:
     QStringList Report() const;
 
 private:
-    enum TEnd { eRunning, eDone, eStopped, eTooManyRows, eOverflow };
+    bool buildIncidence(const TNetStructure& net);
+    enum TEnd { eRunning, eDone, eStopped, eTooManyRows, eOverflow, eNoMemory };
     TEnd eliminate(T2DMatrix& w, T2DMatrix& x, bool oneStep, IQRVProgress* progress);
+    TEnd eliminateRows(T2DMatrix& w, T2DMatrix& x, bool oneStep, IQRVProgress* progress);
     bool conclude(T2DMatrix& w, T2DMatrix& x, TEnd end);
     void noteEnd(const QString& what);
 

@@ -261,6 +261,68 @@ TEST(MainWindow, SaveAsksForANameOnlyForANetNeverSaved)
     QDir::setCurrent(current);
 }
 
+TEST(MainWindow, ASaveOrExportOnAFullDiskIsReportedAndKeepsTheFileAndTheName)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    TTestDesigner d;
+    TfmMain w(d);
+    w.AutoAnswer = QMessageBox::Ok;
+    ASSERT_TRUE(w.OpenFile(QDir(ExamplesDir()).filePath("hybrid-tank.pn2")));
+    const QString opened = w.FileName();
+    const QByteArray previous = "an earlier version\r\n";
+    d.Edits().Change("Create", {}, [&] { addText(d); });
+
+    // Save As onto a file that is there, Save, and the three pictures.
+    const QString other = dir.filePath("other.pn2");
+    ASSERT_TRUE(WriteFileBytes(other, previous));
+    {
+        TFullDisk full(100);
+        w.AutoFileName = other;
+        EXPECT_FALSE(w.SaveAs());
+        for (const QString picture : {"net.svg", "net.png", "net.bmp"}) {
+            ASSERT_TRUE(WriteFileBytes(dir.filePath(picture), previous));
+            EXPECT_FALSE(w.ExportPicture(dir.filePath(picture)));
+            EXPECT_EQ(ReadFileBytes(dir.filePath(picture)), previous) << picture.toStdString();
+        }
+    }
+    EXPECT_EQ(ReadFileBytes(other), previous);
+    EXPECT_EQ(w.FileName(), opened);
+    EXPECT_TRUE(d.IsChanged());
+    ASSERT_EQ(d.Errors.size(), 4);
+    EXPECT_EQ(d.Errors.first(), "Cannot write other.pn2: No space left on device");
+    EXPECT_EQ(d.Errors.last(), "Cannot write net.bmp: No space left on device");
+}
+
+TEST(MainWindow, OpeningAFileThatIsNotAWholeNetKeepsTheNetAndItsName)
+{
+    TTestDesigner d;
+    TfmMain w(d);
+    w.AutoAnswer = QMessageBox::Ok;
+    const QString net = QDir(ExamplesDir()).filePath("unbounded.pn2");
+    ASSERT_TRUE(w.OpenFile(net));
+    d.Edits().Change("Create", {}, [&] { addText(d); });
+    const QString caption = w.windowTitle();
+    const int objects = d.ObjectCount();
+    const QString notNets = TestDataDir() + "/not-a-net/";
+    const QStringList files = QDir(notNets).entryList(QDir::Files);
+    ASSERT_GE(files.size(), 7);
+    for (const QString& file : files) {
+        // Through File, Open as the user does it.
+        w.AutoAnswer = QMessageBox::No; // keep the unsaved changes unsaved
+        w.AutoFileName = notNets + file;
+        w.Open();
+        EXPECT_EQ(w.FileName(), net) << file.toStdString();
+        EXPECT_EQ(w.windowTitle(), caption) << file.toStdString();
+        EXPECT_EQ(d.ObjectCount(), objects) << file.toStdString();
+        EXPECT_TRUE(d.IsChanged()) << file.toStdString();
+        ASSERT_FALSE(d.Errors.isEmpty());
+        EXPECT_TRUE(d.Errors.last().startsWith(file + " is not a net file: "))
+            << d.Errors.last().toStdString();
+    }
+    EXPECT_EQ(d.Errors.size(), files.size());
+}
+
 TEST(MainWindow, ClosingWithUnsavedChangesAsksFirst)
 {
     TTestDesigner d;

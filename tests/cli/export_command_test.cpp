@@ -84,4 +84,22 @@ TEST(CliExport, RefusesWhatItCannotDo)
     r = runCli({"export", dir.filePath("missing.pn2"), "-o", dir.filePath("x.png")});
     EXPECT_EQ(r.Status, 1);
     EXPECT_FALSE(QFile::exists(dir.filePath("x.png")));
+
+    // A place far out makes a bitmap of more pixels than there is memory for:
+    // refused with the way out, which works.
+    const QString far = dir.filePath("far.pn2");
+    ASSERT_TRUE(WriteFileBytes(far, "<object class=\"TclsNodeDiscrete\" name=\"p1\" left=\"900000\" "
+                                    "top=\"900000\" width=\"30\" height=\"30\" group=\"\" name=\"p1\" "
+                                    "size=\"osNormal\" markers=\"0\">\r\n"
+                                    "  <cost formula=\"RefV\" Value_Reference=\"0\" Value_Actual=\"0\" />\r\n"
+                                    "</object>\r\n<simulate />\r\n"));
+    r = runCli({"export", far, "-o", dir.filePath("far.png")});
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_TRUE(
+        r.Err.contains("Cannot make the picture for far.png: the net is too large for a bitmap at this "
+                       "scale; export it as .svg or at a smaller scale."))
+        << r.Err.toStdString();
+    EXPECT_FALSE(r.Err.contains("QPainter")) << r.Err.toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath("far.png")));
+    EXPECT_EQ(runCli({"export", far, "-o", dir.filePath("far.svg")}).Status, 0);
 }

@@ -116,3 +116,37 @@ TEST(CliConvert, FailsWithStatusOneOnBadInputAndTwoOnBadUsage)
     EXPECT_EQ(help.Status, 0);
     EXPECT_TRUE(help.Out.contains("quorvane-cli convert IN OUT"));
 }
+
+// A file that is not a whole net ends every command with exit status 1 and
+// the reason, and nothing is written.
+TEST(CliNetFiles, EveryCommandRefusesAFileThatIsNotAWholeNet)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString notNets = TestDataDir() + "/not-a-net/";
+    for (const QString& file : QDir(notNets).entryList(QDir::Files)) {
+        const TRun r = runCli({"info", notNets + file});
+        EXPECT_EQ(r.Status, 1) << file.toStdString();
+        EXPECT_TRUE(r.Err.startsWith(file + " is not a net file: ")) << r.Err.toStdString();
+        EXPECT_TRUE(r.Out.isEmpty()) << r.Out.toStdString();
+    }
+    // Under a net file's name, so that every command takes it.
+    QTemporaryDir in;
+    ASSERT_TRUE(in.isValid());
+    const QString notes = in.filePath("notes.pn2");
+    ASSERT_TRUE(QFile::copy(notNets + "notes.txt", notes));
+    const QString out = dir.filePath("out");
+    const QList<QStringList> commands = {
+        {"convert", notes, out + ".pn2"},          {"export", notes, "-o", out + ".svg"},
+        {"invariants", notes, "-o", out + ".imf"}, {"reach", notes, "-o", out + ".rag"},
+        {"eval", "P1_TOKENS", "--net", notes},
+    };
+    for (const QStringList& args : commands) {
+        const TRun r = runCli(args);
+        EXPECT_EQ(r.Status, 1) << args.first().toStdString();
+        EXPECT_TRUE(
+            r.Err.contains("notes.pn2 is not a net file: it has no list of charts at its end (line 3)"))
+            << args.first().toStdString() << ": " << r.Err.toStdString();
+    }
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+}

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 
 #include "cli_runner.h"
 #include "model/element_builders.h"
@@ -100,4 +102,59 @@ TEST(SteadyCommand, RefusesBadInputWithTheMessage)
     EXPECT_TRUE(run.Err.contains("\"Lm9\" is not an argument"));
     run = runCli({"steady", net, "--method", "magic"});
     EXPECT_EQ(run.Status, 2);
+}
+
+TEST(SteadyCommand, DrawsTheChartAndTheSurfaceOfTheFirstValue)
+{
+    QTemporaryDir dir;
+    const QString net = writeQueue(dir);
+    const QString chart = dir.filePath("chart.svg"), surface = dir.filePath("surface.png");
+    TRun run = runCli({"steady", net, "--measure", "tokens:p1", "--measure", "tokens:p2", "--sweep",
+                       "Lm1=1:2:3", "--sweep", "M(p2)=1:2", "--chart", chart, "--surface", surface});
+    ASSERT_EQ(run.Status, 0) << run.Err.toStdString();
+    // The chart of p1, one line per point of the second argument, named in the legend.
+    QFile svg(chart);
+    ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(svg.readAll());
+    QString text;
+    int paths = 0;
+    while (!xml.atEnd()) {
+        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("path"))
+            ++paths;
+        else if (xml.isCharacters())
+            text += xml.text() + QLatin1Char('|');
+    }
+    ASSERT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    EXPECT_GT(paths, 0);
+    EXPECT_TRUE(text.contains("Average tokens count in p1|")) << text.toStdString();
+    EXPECT_FALSE(text.contains("in p2")) << text.toStdString();
+    EXPECT_TRUE(text.contains("M(p2) = 1|") && text.contains("M(p2) = 2|")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Lm1|")) << text.toStdString();
+    const QImage image(surface);
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.size(), QSize(800, 600));
+
+    // Without a sweep the pictures show the one point; .bmp is written too.
+    run = runCli({"steady", net, "--measure", "rate:t2", "--chart", dir.filePath("one.bmp")});
+    ASSERT_EQ(run.Status, 0) << run.Err.toStdString();
+    EXPECT_FALSE(QImage(dir.filePath("one.bmp")).isNull());
+}
+
+TEST(SteadyCommand, RefusesAPictureItCannotWrite)
+{
+    QTemporaryDir dir;
+    const QString net = writeQueue(dir);
+    // An unknown extension is refused before anything is computed.
+    TRun run = runCli({"steady", net, "--chart", dir.filePath("chart.gif")});
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_TRUE(run.Err.contains("the picture formats are .svg, .png and .bmp")) << run.Err.toStdString();
+    EXPECT_FALSE(run.Err.contains("Markings:"));
+    EXPECT_FALSE(QFile::exists(dir.filePath("chart.gif")));
+    run = runCli({"steady", net, "--surface"});
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_TRUE(run.Err.contains("--surface needs a value")) << run.Err.toStdString();
+    // A folder that does not exist: the values are computed, the picture is not written.
+    run = runCli({"steady", net, "--surface", dir.filePath("missing/surface.svg")});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_TRUE(run.Err.contains("Cannot write")) << run.Err.toStdString();
 }

@@ -228,56 +228,131 @@ TEST(NetFileCorpus, BrokenElementsOfEveryClassAreRefusedAndTheNetStays)
     }
 }
 
-TEST(NetFileCorpus, RandomDamageNeverCrashesAndFailuresKeepTheNet)
+// Mutants of every example and of the file of every class: each is refused
+// with a message that leaves the net as it was, or read; and what was read,
+// written, read and written again gives the same bytes. Run under the
+// sanitizers too, so no mutant may crash or touch memory it should not.
+TEST(NetFileCorpus, MutantsAreRefusedOrReadToAFixedPoint)
 {
-    const QByteArray valid = readBytes(everyClassFile());
-    ASSERT_FALSE(valid.isEmpty());
+    QStringList files{everyClassFile()};
+    for (const QString& name : QDir(ExamplesDir()).entryList({QStringLiteral("*.pn2")}, QDir::Files))
+        files << QDir(ExamplesDir()).filePath(name);
     std::mt19937 random(20240601);
     auto below = [&](qsizetype n) {
         return static_cast<qsizetype>(random() % static_cast<quint32>(std::max<qsizetype>(n, 1)));
     };
-    const QByteArray alphabet = "<>/=\" \r\n\t!-[]?x0.,%";
+    const QByteArray alphabet = "<>/=\" \r\n\t!-[]?x0.,%1e";
+    constexpr int kMutantsPerFile = 300;
 
-    TTestDesigner d;
-    ASSERT_EQ(NetFromText(d, QString::fromLatin1(valid)), "");
-    const QString before = NetToText(d);
-    int failures = 0;
-    for (int round = 0; round < 600; ++round) {
-        QByteArray text = valid;
-        const int edits = 1 + static_cast<int>(below(4));
-        for (int e = 0; e < edits; ++e) {
-            const qsizetype at = below(text.size());
-            switch (below(5)) {
-            case 0: // delete a span
-                text.remove(at, 1 + below(40));
-                break;
-            case 1: // insert a character that matters to the reader
-                text.insert(at, alphabet.at(below(alphabet.size())));
-                break;
-            case 2: // overwrite with a random byte
-                text[at] = static_cast<char>(below(256));
-                break;
-            case 3: // repeat a span elsewhere
-                text.insert(below(text.size()), text.mid(at, 1 + below(200)));
-                break;
-            default: // cut the file short
-                text.truncate(at);
-                break;
-            }
-        }
+    int refused = 0;
+    int read = 0;
+    for (const QString& file : files) {
+        const QByteArray valid = readBytes(file);
+        ASSERT_FALSE(valid.isEmpty()) << file.toStdString();
         TTestDesigner attempt;
-        ASSERT_EQ(NetFromText(attempt, before), "");
-        const QString error = NetFromText(attempt, TqibXMLTree::Decode(text));
-        if (!error.isEmpty()) {
-            ++failures;
-            EXPECT_EQ(NetToText(attempt), before) << round;
-        } else {
-            // What was read can be written and read again.
+        ASSERT_EQ(NetFromText(attempt, QString::fromLatin1(valid)), "");
+        // What the net holds: the last mutant read.
+        QString before = NetToText(attempt);
+        for (int round = 0; round < kMutantsPerFile; ++round) {
+            QByteArray text = valid;
+            const int edits = 1 + static_cast<int>(below(4));
+            for (int e = 0; e < edits; ++e) {
+                const qsizetype at = below(text.size());
+                switch (below(7)) {
+                case 0: // delete a span
+                    text.remove(at, 1 + below(40));
+                    break;
+                case 1: // insert a character that matters to the reader
+                    text.insert(at, alphabet.at(below(alphabet.size())));
+                    break;
+                case 2: // overwrite with a random byte
+                    text[at] = static_cast<char>(below(256));
+                    break;
+                case 3: // repeat a span elsewhere
+                    text.insert(below(text.size()), text.mid(at, 1 + below(200)));
+                    break;
+                case 4: // change a digit, keeping the number a number
+                    for (qsizetype i = at; i < text.size(); ++i)
+                        if (text[i] >= '0' && text[i] <= '9') {
+                            text[i] = static_cast<char>('0' + below(10));
+                            break;
+                        }
+                    break;
+                case 5: // move a line
+                {
+                    const qsizetype from = text.indexOf('\n', at);
+                    const qsizetype to = from < 0 ? -1 : text.indexOf('\n', from + 1);
+                    if (to > from) {
+                        const QByteArray line = text.mid(from + 1, to - from);
+                        text.remove(from + 1, to - from);
+                        text.insert(below(text.size()), line);
+                    }
+                    break;
+                }
+                default: // cut the file short
+                    text.truncate(at);
+                    break;
+                }
+            }
+            const QString error = NetFromText(attempt, TqibXMLTree::Decode(text));
+            if (!error.isEmpty()) {
+                ++refused;
+                EXPECT_EQ(NetToText(attempt), before) << file.toStdString() << " " << round;
+                continue;
+            }
+            ++read;
+            const QString first = NetToText(attempt);
             TTestDesigner again;
-            EXPECT_EQ(NetFromText(again, NetToText(attempt)), "") << round;
+            ASSERT_EQ(NetFromText(again, first), "") << file.toStdString() << " " << round;
+            EXPECT_EQ(NetToText(again), first) << file.toStdString() << " " << round << "\n"
+                                               << TqibXMLTree::Decode(text).toStdString();
+            before = first;
+            if (HasFailure())
+                return;
         }
     }
-    EXPECT_GT(failures, 100);
+    // Both outcomes are exercised.
+    EXPECT_GT(refused, 300);
+    EXPECT_GT(read, 300);
+}
+
+TEST(NetFileCorpus, AWrittenFileReadsAndWritesBackToTheSameBytes)
+{
+    // Two handles next to each other on one arc: the first written form is
+    // already the one that stays.
+    TTestDesigner d;
+    const QString text = QString::fromLatin1(readBytes(everyClassFile()));
+    ASSERT_EQ(NetFromText(d, text), "");
+    auto* arc = qobject_cast<TclsLinkNormal*>(d.FindObject("L1"));
+    ASSERT_NE(arc, nullptr);
+    QString adjacent = text;
+    const QString element = objectOf(text, "TclsLinkNormal");
+    QString changed = element;
+    const qsizetype handle = changed.indexOf(QLatin1String("big=\"0\""));
+    ASSERT_GT(handle, 0);
+    const qsizetype lineStart = changed.lastIndexOf(QLatin1String("  <point"), handle);
+    const qsizetype lineEnd = changed.indexOf(QLatin1String("\r\n"), handle) + 2;
+    changed.insert(
+        lineEnd,
+        changed.mid(lineStart, lineEnd - lineStart).replace(QLatin1String("x=\""), QLatin1String("x=\"1")));
+    adjacent.replace(element, changed);
+    QStringList texts{adjacent};
+    const QString shared =
+        QStringLiteral(QUORVANE_SHARED_DIR) + "/testdata/robustness/two-adjacent-midpoints.pn2";
+    if (QFile::exists(shared))
+        texts << QString::fromLatin1(readBytes(shared));
+    for (const QString& t : texts) {
+        TTestDesigner once;
+        ASSERT_EQ(NetFromText(once, t), "");
+        const QString a = NetToText(once);
+        TTestDesigner twice;
+        ASSERT_EQ(NetFromText(twice, a), "");
+        EXPECT_EQ(NetToText(twice), a);
+    }
+    // The handle that followed another is gone; the arc is whole.
+    TTestDesigner once;
+    ASSERT_EQ(NetFromText(once, adjacent), "");
+    EXPECT_EQ(qobject_cast<TclsLinkNormal*>(once.FindObject("L1"))->Points().size(), arc->Points().size());
 }
 
 // A '"', '<' or '>' written into the file would make it unreadable: every way
@@ -315,4 +390,45 @@ TEST(NetFileCorpus, ValuesThatWouldBreakTheFileAreRefusedWhereTheyAreSet)
     EXPECT_TRUE(d.Errors.contains("A font name may not contain the characters \" < >"));
     EXPECT_TRUE(d.Errors.contains("A group label may not contain the characters \" < >"));
     EXPECT_EQ(NetToText(d).toStdString(), before.toStdString());
+}
+
+// Only whole nets are read: files that are not nets, or only part of one, are
+// refused with what is wrong and where, and the net stays as it was.
+TEST(NetFileCorpus, FilesThatAreNotWholeNetsAreRefusedWithWhatAndWhere)
+{
+    const QString dir = TestDataDir() + QStringLiteral("/not-a-net/");
+    const struct
+    {
+        const char* file;
+        const char* message;
+    } cases[] = {
+        {"empty.pn2", "empty.pn2 is not a net file: it is empty"},
+        {"notes.txt", "notes.txt is not a net file: it has no list of charts at its end (line 3)"},
+        {"page.pn2", "page.pn2 is not a net file: it has no list of charts at its end (line 5)"},
+        {"cut-between-elements.pn2",
+         "cut-between-elements.pn2 is not a net file: it has no list of charts at its end (line 12): "
+         "is it cut short?"},
+        {"two-chart-lists.pn2",
+         "two-chart-lists.pn2 is not a net file: it has a second list of charts (line 14)"},
+        {"text-at-top-level.pn2",
+         "text-at-top-level.pn2 is not a net file: it holds text outside its elements (line 10)"},
+        {"object-after-charts.pn2",
+         "object-after-charts.pn2 is not a net file: an object follows its list of charts (line 2)"},
+    };
+    TTestDesigner d;
+    ASSERT_EQ(LoadNetFile(d, everyClassFile()), "");
+    const QString before = NetToText(d);
+    for (const auto& c : cases) {
+        EXPECT_EQ(LoadNetFile(d, dir + QString::fromLatin1(c.file)), QString::fromLatin1(c.message));
+        EXPECT_EQ(NetToText(d), before) << c.file;
+    }
+    // A foreign element among the objects of a net, and a net cut inside its
+    // list of charts.
+    const QString objects = before.left(before.indexOf(QLatin1String("<simulate>")));
+    EXPECT_EQ(NetFromText(d, objects + "<picture />\r\n<simulate />\r\n"),
+              QStringLiteral("The text is not a net file: its element <picture> is neither an object nor "
+                             "the list of charts (line %1)")
+                  .arg(objects.count(QLatin1Char('\n')) + 1));
+    EXPECT_TRUE(NetFromText(d, objects + "<simulate>\r\n  <graph>\r\n").contains("truncated"));
+    EXPECT_EQ(NetToText(d), before);
 }

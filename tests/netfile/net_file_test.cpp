@@ -78,14 +78,17 @@ TEST(NetFile, ReadsCommasAndNestedObjects)
 {
     ensureTextClass();
     TTestDesigner d;
-    const QString text = "<wrapper>\r\n"
-                         "<object class=\"TclsText\" name=\"Text1\" left=\"12,5\" top=\"3\" text=\"a\">\r\n"
+    const QString text = "<object class=\"TclsText\" name=\"Text1\" left=\"12,5\" top=\"3\" text=\"a\">\r\n"
                          "  <font name=\"Arial\" size=\"10\" color=\"0\" style=\"0\" />\r\n"
+                         "  <object class=\"TclsText\" name=\"Text2\" left=\"1\" top=\"3\" text=\"b\">\r\n"
+                         "    <font name=\"Arial\" size=\"10\" color=\"0\" style=\"0\" />\r\n"
+                         "  </object>\r\n"
                          "</object>\r\n"
-                         "</wrapper>\r\n";
+                         "<simulate />\r\n";
     ASSERT_EQ(NetFromText(d, text), "");
-    ASSERT_EQ(d.ObjectCount(), 1);
+    ASSERT_EQ(d.ObjectCount(), 2);
     EXPECT_DOUBLE_EQ(d.Objects(0)->Left(), 12.5);
+    EXPECT_EQ(d.Objects(1)->Name(), "Text2");
     EXPECT_TRUE(d.Graphs.isEmpty());
 }
 
@@ -98,32 +101,37 @@ TEST(NetFile, AFileThatCannotBeReadLeavesTheNetAsItWas)
     const QString before = NetToText(d);
 
     const QString font = "<font name=\"Arial\" size=\"10\" color=\"0\" style=\"0\" />";
+    // Objects followed by the list of charts, as a whole net file ends.
+    auto whole = [](const QString& objects) { return objects + "\r\n<simulate />\r\n"; };
     const struct
     {
         const char* what;
         QString text;
         const char* expected; // a part of the message
     } cases[] = {
-        {"empty", "", "no elements"},
-        {"blank", "  \r\n ", "no elements"},
-        {"no name", "<object class=\"TclsText\" text=\"a\">" + font + "</object>", "\"name\" is missing"},
-        {"unknown class", "<object class=\"TclsNothing\" name=\"x\" />", "\"TclsNothing\" is unknown"},
-        {"no class", "<object name=\"x\" />", "\"class\" is missing"},
+        {"empty", "", "The text is not a net file: it is empty"},
+        {"blank", "  \r\n ", "The text is not a net file: it is empty"},
+        {"no name", whole("<object class=\"TclsText\" text=\"a\">" + font + "</object>"),
+         "\"name\" is missing"},
+        {"unknown class", whole("<object class=\"TclsNothing\" name=\"x\" />"), "\"TclsNothing\" is unknown"},
+        {"no class", whole("<object name=\"x\" />"), "\"class\" is missing"},
         {"bad number",
-         "<object class=\"TclsText\" name=\"a\" left=\"1.2.3\" text=\"a\">" + font + "</object>", "\"left\""},
+         whole("<object class=\"TclsText\" name=\"a\" left=\"1.2.3\" text=\"a\">" + font + "</object>"),
+         "\"left\""},
         {"bad integer",
-         "<object class=\"TclsText\" name=\"a\" text=\"a\"><font name=\"A\" size=\"x\" color=\"0\" "
-         "style=\"0\" /></object>",
+         whole("<object class=\"TclsText\" name=\"a\" text=\"a\"><font name=\"A\" size=\"x\" color=\"0\" "
+               "style=\"0\" /></object>"),
          "\"size\""},
-        {"no font", "<object class=\"TclsText\" name=\"a\" text=\"a\" />", "<font> is missing"},
-        {"no text", "<object class=\"TclsText\" name=\"a\">" + font + "</object>", "\"text\" is missing"},
+        {"no font", whole("<object class=\"TclsText\" name=\"a\" text=\"a\" />"), "<font> is missing"},
+        {"no text", whole("<object class=\"TclsText\" name=\"a\">" + font + "</object>"),
+         "\"text\" is missing"},
         {"closing beyond top", "<simulate />\r\n</object>", "no element to close"},
         {"truncated", "<object class=\"TclsText\" name=\"a\" text=\"a\">\r\n  " + font, "truncated"},
         {"duplicate names",
-         "<object class=\"TclsText\" name=\"a\" text=\"a\">" + font +
-             "</object><object class=\"TclsText\" name=\"A\" text=\"a\">" + font + "</object>",
+         whole("<object class=\"TclsText\" name=\"a\" text=\"a\">" + font +
+               "</object><object class=\"TclsText\" name=\"A\" text=\"a\">" + font + "</object>"),
          "already named"},
-        {"bad name", "<object class=\"TclsText\" name=\"1 a\" text=\"a\">" + font + "</object>",
+        {"bad name", whole("<object class=\"TclsText\" name=\"1 a\" text=\"a\">" + font + "</object>"),
          "not a valid name"},
         {"garbage", QString::fromLatin1("\x01\x02<\xff\xfe>\x00\x7f<<>>", 12), ""},
     };
@@ -135,7 +143,7 @@ TEST(NetFile, AFileThatCannotBeReadLeavesTheNetAsItWas)
     }
     // Messages say where: the line and the object.
     const QString error =
-        NetFromText(d, "<simulate />\r\n<object class=\"TclsText\" name=\"Text9\" left=\"x\" />");
+        NetFromText(d, "\r\n<object class=\"TclsText\" name=\"Text9\" left=\"x\" />\r\n<simulate />");
     EXPECT_TRUE(error.startsWith("Line 2: object \"Text9\" (TclsText)")) << error.toStdString();
 }
 
@@ -165,6 +173,31 @@ TEST(NetFile, SavingFailsCleanlyAndKeepsThePreviousFile)
     EXPECT_TRUE(error.contains("no such file")) << error.toStdString();
     EXPECT_TRUE(LoadNetFile(back, dir.path()).contains("it is a folder"));
     EXPECT_EQ(back.ObjectCount(), 1);
+}
+
+TEST(NetFile, SavingOnAFullDiskKeepsThePreviousFileInEitherFormat)
+{
+    ensureTextClass();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    TTestDesigner d;
+    for (int i = 0; i < 40; ++i)
+        addText(d, QStringLiteral("text %1").arg(i), 10 * i, 20);
+    for (const QString name : {"net.pn2", "net.pnml"}) {
+        const QString file = dir.filePath(name);
+        const QByteArray previous = "an earlier version\r\n";
+        for (const qint64 room : {0, 100, 4096}) {
+            ASSERT_TRUE(WriteFileBytes(file, previous));
+            TFullDisk full(room);
+            EXPECT_EQ(SaveNetFile(d, file),
+                      QStringLiteral("Cannot write %1: No space left on device").arg(name));
+            EXPECT_EQ(ReadFileBytes(file), previous) << name.toStdString() << " " << room;
+        }
+        ASSERT_EQ(SaveNetFile(d, file), "");
+        TTestDesigner back;
+        EXPECT_EQ(LoadNetFile(back, file), "");
+        EXPECT_EQ(back.ObjectCount(), d.ObjectCount());
+    }
 }
 
 TEST(NetFile, ReadsPointDecimalsWhateverTheLocale)

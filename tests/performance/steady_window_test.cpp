@@ -173,7 +173,9 @@ TEST(SteadyWindow, BreakStopsTheSweepWithoutAListing)
     w.Engine().AddItems(QString::fromLatin1(KindTexts::All[vkTokens]), "p1");
     w.Values()->Refill();
     choose(w.Argument1()->Selector(), "Lm1");
-    w.Argument1()->StepsField()->setText("2000");
+    // Enough points to outlast the pause between two looks at the events on any
+    // machine (a small chain solves in microseconds).
+    w.Argument1()->StepsField()->setText("200000");
     w.Engine().PointsLeft = nullptr;
     // Break pressed while the sweep runs: the first pump after a point sees it.
     QTimer::singleShot(0, &w, [&] { w.Start(); });

@@ -12,6 +12,7 @@
 #include "reach/crc32.h"
 #include "reach/reach_engine.h"
 #include "reach_test_support.h"
+#include "test_support.h"
 
 namespace {
 
@@ -315,6 +316,22 @@ TEST(ReachBuild, GraphFilesOfTheExamples)
     EXPECT_FALSE(failing.Engine.BuildClassical());
     EXPECT_FALSE(failing.Engine.Built());
     EXPECT_EQ(failing.Progress.Messages.size(), 1);
+}
+
+TEST(ReachBuild, AGraphFileOnAFullDiskKeepsThePreviousFile)
+{
+    auto b = build(cycle());
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString name = dir.filePath("current.rag");
+    const QByteArray previous = "; the graph of an earlier build\r\n";
+    for (const qint64 room : {0, 10, 100}) {
+        ASSERT_TRUE(WriteFileBytes(name, previous));
+        TFullDisk full(room);
+        EXPECT_EQ(b->Engine.WriteGraphFile(name), "Cannot write current.rag: No space left on device")
+            << room;
+        EXPECT_EQ(ReadFileBytes(name), previous) << room;
+    }
 }
 
 TEST(ReachBuild, TheLimitWarningStaysWhenTheRemovalShrinksTheGraph)

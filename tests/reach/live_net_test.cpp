@@ -6,6 +6,11 @@
 #include <QBuffer>
 #include <QDir>
 
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+#include "allocation_failure.h"
 #include "model/element_builders.h"
 #include "netfile/net_file.h"
 #include "reach/reach_engine.h"
@@ -169,6 +174,85 @@ TEST(ReachLiveNet, CompiledAndLiveBuildsGiveThePlainExplorationsGraph)
     EXPECT_EQ(compiled, 300); // every formula of these nets is a constant
 }
 
+TEST(ReachLiveNet, FastAndGeneralPathsWriteTheSameGraphFiles)
+{
+    // Random nets of every arc kind; some get a continuous place or a weight
+    // that reads the marking, which only the net itself can answer. The build
+    // on packed counts, the one on compiled doubles and the one firing the
+    // net's own transitions must write the same bytes and leave the same net.
+    std::mt19937 rng(4242);
+    int packed = 0;
+    for (int i = 0; i < 300; ++i) {
+        const TTestNet d = RandomTestNet(rng, i % 4 != 0);
+        const bool whole =
+            std::all_of(d.Tokens.begin(), d.Tokens.end(), [](double v) { return v == std::floor(v); });
+        const int extra =
+            static_cast<int>(rng() % 4); // 1: a continuous place, 2: a weight reading the marking
+        const unsigned extraSeed = rng();
+        TReachSettings settings;
+        // Mostly small graphs; every tenth one large enough for counts to outgrow their fields.
+        settings.Limit = std::uniform_int_distribution<int>(1, i % 10 == 0 ? 600 : 80)(rng);
+        settings.PriorityMode = rng() % 2;
+        settings.UnboundedControl = rng() % 4 != 0;
+        settings.RemoveUnsteady = rng() % 2;
+        settings.ResetInitialMarking = rng() % 2;
+        settings.BalanceCalculation = extra == 1 && rng() % 2;
+
+        auto makeNet = [&]() {
+            auto net = std::make_unique<TLiveNet>(d);
+            std::mt19937 local(extraSeed);
+            const auto any = [&](std::size_t n) { return static_cast<std::size_t>(local() % n); };
+            if (extra == 1) {
+                auto* b1 = AddNode<TclsNodeContinuous>(net->Net, 300, 0, "b1");
+                b1->SetBoundMax(5);
+                b1->SetLevel(local() % 2 ? 1 : 2.5);
+                AddArcOfKind(net->Net, lkFlow, net->Transitions[any(net->Transitions.size())], b1, "1.5");
+                const TLinkKind kinds[] = {lkContinuous, lkTestContinuous, lkFlow, lkIngibitorContinuous};
+                AddArcOfKind(net->Net, kinds[any(4)], b1, net->Transitions[any(net->Transitions.size())],
+                             "1");
+            } else if (extra == 2) {
+                const QString place = net->Places[any(net->Places.size())]->Name();
+                AddArcOfKind(net->Net, lkNormal, net->Transitions[any(net->Transitions.size())],
+                             net->Places[any(net->Places.size())], place + "_TOKENS");
+            }
+            return net;
+        };
+        auto fastNet = makeNet(), doubleNet = makeNet(), slowNet = makeNet();
+        auto fast = buildLive(fastNet->Net, [&](TReachSettings& s) { s = settings; });
+        auto doubles = buildLive(doubleNet->Net, [&](TReachSettings& s) {
+            s = settings;
+            s.PackMarkings = false;
+        });
+        auto slow = buildLive(slowNet->Net, [&](TReachSettings& s) {
+            s = settings;
+            s.LiveNetOnly = true;
+        });
+        SCOPED_TRACE(i);
+        ASSERT_EQ(fast->Built, slow->Built);
+        ASSERT_EQ(doubles->Built, slow->Built);
+        EXPECT_EQ(fast->Progress.Messages, slow->Progress.Messages);
+        // Packed exactly when every count is whole and every value a constant of discrete places.
+        EXPECT_EQ(fast->Engine.UsedPackedMarkings(), whole && (extra == 0 || extra == 3));
+        EXPECT_FALSE(doubles->Engine.UsedPackedMarkings());
+        packed += fast->Engine.UsedPackedMarkings();
+        for (TLiveBuild* b : {fast.get(), doubles.get()}) {
+            ASSERT_EQ(graphFile(b->Engine), graphFile(slow->Engine));
+            EXPECT_EQ(b->Engine.LimitReached(), slow->Engine.LimitReached());
+            EXPECT_EQ(b->Engine.NoDeadMarking(), slow->Engine.NoDeadMarking());
+            EXPECT_EQ(b->Engine.AnalyseBehaviour().Lines, slow->Engine.AnalyseBehaviour().Lines);
+            for (int m = 0; m < slow->Engine.Store()->Count(); ++m)
+                ASSERT_EQ(b->Engine.BalanceRow(m), slow->Engine.BalanceRow(m));
+        }
+        for (const auto* net : {fastNet.get(), doubleNet.get()}) {
+            for (std::size_t p = 0; p < net->Places.size(); ++p)
+                ASSERT_EQ(net->Places[p]->Tokens(), slowNet->Places[p]->Tokens()) << "place " << p;
+            for (std::size_t t = 0; t < net->Transitions.size(); ++t)
+                ASSERT_EQ(net->Transitions[t]->FireCount, slowNet->Transitions[t]->FireCount);
+        }
+    }
+    EXPECT_GT(packed, 100);
+}
+
 TEST(ReachLiveNet, GraphFilesOfTheExamples)
 {
     TTestDesigner net;
@@ -276,6 +360,49 @@ TEST(ReachLiveNet, AFormulaThatFailsEndsTheBuildWithItsMessage)
     EXPECT_EQ(d1->Tokens(), 1);
     EXPECT_EQ(c1->Level(), 4);
     EXPECT_FALSE(hybrid.Updating());
+}
+
+// Memory that runs out at any allocation of the preparation (reading the net,
+// compiling it, the store, the conflict sets) ends the build with its message;
+// the net keeps its marking and is drawn again.
+TEST(ReachLiveNet, RunningOutOfMemoryWhilePreparingEndsWithTheMessage)
+{
+    TTestNet d;
+    const int p1 = d.place("p1", 2), p2 = d.place("p2", 0), p3 = d.place("p3", 1);
+    const int t1 = d.trans("t1"), t2 = d.trans("t2", tcImmediate);
+    d.in(t1, p1);
+    d.out(t1, p2);
+    d.in(t2, p2);
+    d.in(t2, p3, 1, lkTest);
+    d.out(t2, p1);
+    int failed = 0;
+    for (long long after = 0;; after += 7) {
+        TLiveNet net(d);
+        auto b = std::make_unique<TLiveBuild>();
+        b->Engine.SetProgress(&b->Progress);
+        b->Engine.SetNet(&net.Net);
+        b->Engine.Settings.Limit = 1;
+        bool happened = false;
+        {
+            TAllocationFailure failure(after);
+            b->Built = b->Engine.BuildClassical();
+            happened = TAllocationFailure::Happened();
+        }
+        if (!happened) {
+            EXPECT_TRUE(b->Built);
+            break;
+        }
+        EXPECT_EQ(net.Places[0]->Tokens(), 2) << after;
+        EXPECT_EQ(net.Places[2]->Tokens(), 1) << after;
+        EXPECT_FALSE(net.Net.Updating()) << after;
+        if (b->Built)
+            continue; // an allocation that could be done without
+        ++failed;
+        EXPECT_EQ(b->Progress.Messages, QStringList{"There is not enough memory for the reachability graph. "
+                                                    "Lower the markings' limit and build again."})
+            << after;
+    }
+    EXPECT_GT(failed, 5);
 }
 
 TEST(ReachLiveNet, APlaceNameWithoutNumberStopsTheBuild)

@@ -87,8 +87,18 @@ TTestNet RandomTestNet(std::mt19937& rng, bool wholeTokens)
 {
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     static const double weights[] = {0, 0.5, 1, 1, 1, 1.5, 2, 2, 2.5, 3};
-    static const TLinkKind kinds[] = {lkNormal,           lkNormal, lkNormal,     lkNormal, lkIngibitor,
-                                      lkIngibitorCounter, lkTest,   lkContinuous, lkFlow,   lkTestContinuous};
+    static const TLinkKind kinds[] = {lkNormal,
+                                      lkNormal,
+                                      lkNormal,
+                                      lkNormal,
+                                      lkIngibitor,
+                                      lkIngibitorCounter,
+                                      lkTest,
+                                      lkContinuous,
+                                      lkFlow,
+                                      lkTestContinuous,
+                                      lkIngibitorContinuous,
+                                      lkIngibitorCounterContinuous};
     TTestNet net;
     const int places = pick(1, 6);
     std::vector<int> numbers(static_cast<size_t>(places));
@@ -110,7 +120,7 @@ TTestNet RandomTestNet(std::mt19937& rng, bool wholeTokens)
         tr.Priority = pick(0, 2);
         tr.WeightSpeed = pick(0, 3);
         for (int k = pick(0, 3); k > 0; --k)
-            net.in(id, pick(0, places - 1), weights[pick(0, 9)], kinds[pick(0, 9)]);
+            net.in(id, pick(0, places - 1), weights[pick(0, 9)], kinds[pick(0, 11)]);
         for (int k = pick(0, 3); k > 0; --k)
             net.out(id, pick(0, places - 1), weights[pick(0, 9)], pick(0, 4) == 0 ? lkFlow : lkNormal);
     }

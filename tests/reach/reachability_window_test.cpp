@@ -33,6 +33,7 @@
 #include "model/element_builders.h"
 #include "netfile/net_file.h"
 #include "performance/steady_window.h"
+#include "performance/transient_window.h"
 #include "reach/current_graph.h"
 #include "reach/reachability_window.h"
 #include "test_support.h"
@@ -652,6 +653,24 @@ TEST(ReachabilityWindow, TheMainWindowsPerformanceEntriesFollowTheGraph)
     EXPECT_TRUE(performance->isEnabled());
     EXPECT_FALSE(steady->isEnabled()) << "a dead marking";
     EXPECT_EQ(qobject_cast<TclsNodeDiscrete*>(d.FindObject("p1"))->Tokens(), 1) << "initial marking again";
+    // The transient analysis takes the dead marking as an absorbing state.
+    QAction* transient = main.Action("actTransient");
+    ASSERT_TRUE(transient->isEnabled());
+    d.Errors.clear();
+    std::function<void()> probeTransient = [&] {
+        auto* w = main.findChild<TTransAnalyze*>();
+        if (!w || QApplication::activeModalWidget() != w) {
+            QTimer::singleShot(10, &main, probeTransient);
+            return;
+        }
+        EXPECT_TRUE(w->GraphRead());
+        EXPECT_EQ(w->Engine().MarkingCount(), 2);
+        w->reject();
+    };
+    QTimer::singleShot(0, &main, probeTransient);
+    transient->trigger();
+    EXPECT_EQ(main.findChild<TTransAnalyze*>(), nullptr) << "the window is freed";
+    EXPECT_TRUE(d.Errors.isEmpty()) << d.Errors.join("\n").toStdString();
 
     d.ClearNet();
     twoPlaceNet(d, true);
@@ -680,6 +699,7 @@ TEST(ReachabilityWindow, TheMainWindowsPerformanceEntriesFollowTheGraph)
     run(false);
     EXPECT_FALSE(performance->isEnabled());
     EXPECT_FALSE(steady->isEnabled());
+    EXPECT_FALSE(transient->isEnabled());
 }
 
 TEST(ReachabilityWindow, TheValuesColumnFitsItsHeaderAndItsWidestValue)

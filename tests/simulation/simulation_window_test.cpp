@@ -30,6 +30,7 @@
 #include "simulation/sim_chart.h"
 #include "simulation/sim_nets.h"
 #include "simulation/simulation_window.h"
+#include "test_support.h"
 
 namespace {
 
@@ -310,6 +311,22 @@ TEST(SimulationWindow, ChartPictures)
     EXPECT_FALSE(QFile::exists(dir.filePath("chart.txt")));
     ASSERT_EQ(t.Messages.size(), 1);
     EXPECT_TRUE(t.Messages[0].startsWith("Cannot write ")) << t.Messages[0].toStdString();
+    // On a disk that fills up the picture that was there stays, and the
+    // message says why.
+    for (const char* suffix : {"png", "bmp", "svg"}) {
+        const QString file = dir.filePath(QStringLiteral("chart.") + QLatin1String(suffix));
+        const QByteArray before = ReadFileBytes(file);
+        ASSERT_GT(before.size(), 100);
+        {
+            TFullDisk full(100);
+            t.w.AutoFileName = file;
+            button(t.w, "btSave")->click();
+        }
+        EXPECT_EQ(ReadFileBytes(file), before) << suffix;
+        EXPECT_EQ(t.Messages.last(),
+                  QStringLiteral("Cannot write chart.%1: No space left on device").arg(suffix));
+    }
+    EXPECT_EQ(t.Messages.size(), 4);
 
     button(t.w, "btCopy")->click();
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();

@@ -7,6 +7,7 @@
 #include "structural/imf_file.h"
 #include "structural/invariants.h"
 #include "structural_nets.h"
+#include "test_support.h"
 
 TEST(ImfFile, WritesTheGridOnDisplayInFixedColumns)
 {
@@ -53,4 +54,20 @@ TEST(ImfFile, SavesInOneGoAndNamesTheFile)
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), "abc\r\n");
     EXPECT_FALSE(SaveImfFile(dir.filePath("missing/m.imf"), "x").isEmpty());
+}
+
+TEST(ImfFile, AFullDiskKeepsThePreviousFileAndSaysWhy)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString name = dir.filePath("m.imf");
+    ASSERT_TRUE(WriteFileBytes(name, "previous\r\n"));
+    TQRVInvariants inv;
+    ASSERT_TRUE(inv.BuildIncidence(TwoPlaceCycle().Net));
+    for (const qint64 room : {0, 50}) {
+        TFullDisk full(room);
+        EXPECT_EQ(SaveImfFile(name, ImfText(inv.PIncidence, false)),
+                  "Cannot write m.imf: No space left on device");
+        EXPECT_EQ(ReadFileBytes(name), "previous\r\n");
+    }
 }

@@ -3,6 +3,7 @@
 
 #include <random>
 
+#include "allocation_failure.h"
 #include "model/progress.h"
 #include "structural/invariants.h"
 #include "structural_nets.h"
@@ -11,10 +12,35 @@ namespace {
 
 std::vector<double> row(const T2DMatrix& m, int r)
 {
-    return m.Row(r);
+    std::vector<double> cells;
+    for (int c = 0; c < m.ColCount(); ++c)
+        cells.push_back(m.Get(r, c));
+    return cells;
 }
 
 using V = std::vector<double>;
+
+T2DMatrix::SparseRow sparse(const V& cells)
+{
+    T2DMatrix::SparseRow row;
+    for (size_t c = 0; c < cells.size(); ++c)
+        if (cells[c] != 0)
+            row.push_back({static_cast<int>(c), cells[c]});
+    return row;
+}
+
+// Normalises the row made of `a` followed by `b`, given as all their cells.
+void normalise(V& a, V& b)
+{
+    T2DMatrix::SparseRow sa = sparse(a), sb = sparse(b);
+    NormaliseRow(sa, sb, static_cast<qsizetype>(a.size() + b.size()));
+    for (V* part : {&a, &b})
+        std::fill(part->begin(), part->end(), 0.0);
+    for (const T2DMatrix::Entry& e : sa)
+        a[static_cast<size_t>(e.Col)] = e.Value;
+    for (const T2DMatrix::Entry& e : sb)
+        b[static_cast<size_t>(e.Col)] = e.Value;
+}
 
 // Stops once it has been asked to pump `limit` times.
 class TStopAfter : public TSilentProgress
@@ -145,21 +171,21 @@ TEST(Invariants, NormalisationDividesBySharedSmallPrimes)
 {
     V a{2, 4};
     V b{6};
-    NormaliseRow(a, b);
+    normalise(a, b);
     EXPECT_EQ(a, (V{1, 2}));
     EXPECT_EQ(b, (V{3}));
 
     V c{3, 1};
     V none;
-    NormaliseRow(c, none);
+    normalise(c, none);
     EXPECT_EQ(c, (V{3, 1}));
 
     V d{0, -12, 18, 30};
-    NormaliseRow(d, none);
+    normalise(d, none);
     EXPECT_EQ(d, (V{0, -2, 3, 5}));
 
     V e{103, 206}; // no prime up to 101 divides both
-    NormaliseRow(e, none);
+    normalise(e, none);
     EXPECT_EQ(e, (V{103, 206}));
 }
 
@@ -379,4 +405,75 @@ TEST(Invariants, SteppingReachesWhatCalculateFinds)
         if (HasFailure())
             return;
     }
+}
+
+// Memory that runs out at any point of the building or the elimination ends
+// it with its message; the matrices stay whole, and nothing is lost that was
+// computed before.
+TEST(Invariants, RunningOutOfMemoryEndsWithItsMessage)
+{
+    TNetBuilder b;
+    const int n = 40;
+    for (int i = 1; i <= n; ++i)
+        b.Place(QStringLiteral("p%1").arg(i), i == 1).Trans(QStringLiteral("t%1").arg(i));
+    for (int i = 1; i <= n; ++i)
+        b.Arc(QStringLiteral("p%1").arg(i), QStringLiteral("t%1").arg(i))
+            .Arc(QStringLiteral("t%1").arg(i), QStringLiteral("p%1").arg(i % n + 1));
+    TQRVInvariants reference;
+    ASSERT_TRUE(reference.BuildIncidence(b.Net));
+    reference.Calculate();
+    ASSERT_EQ(reference.Report().value(0), "The Net is Bounded, K=1 !");
+
+    int failed = 0;
+    for (long long after = 0;; after += 5) {
+        TQRVInvariants inv;
+        bool built = false;
+        bool happened = false;
+        {
+            TAllocationFailure failure(after);
+            built = inv.BuildIncidence(b.Net);
+            happened = TAllocationFailure::Happened();
+        }
+        if (!happened) {
+            ASSERT_TRUE(built);
+            break;
+        }
+        // Some allocations may fail and be done without (a sort's buffer).
+        if (built) {
+            EXPECT_TRUE(inv.Interruptions.isEmpty());
+            continue;
+        }
+        ++failed;
+        EXPECT_EQ(inv.Interruptions,
+                  QStringList{"There is not enough memory for the incidence matrices of this net."});
+    }
+    EXPECT_GT(failed, 3);
+
+    failed = 0;
+    for (long long after = 0;; after += 3) {
+        TQRVInvariants inv;
+        ASSERT_TRUE(inv.BuildIncidence(b.Net));
+        bool happened = false;
+        {
+            TAllocationFailure failure(after);
+            inv.Calculate();
+            happened = TAllocationFailure::Happened();
+        }
+        if (!happened) {
+            EXPECT_EQ(inv.Report(), reference.Report());
+            break;
+        }
+        if (!inv.Interrupted()) {
+            EXPECT_EQ(inv.Report(), reference.Report());
+            continue;
+        }
+        ++failed;
+        EXPECT_TRUE(inv.Report().join(' ').contains("was stopped: there is not enough memory for it."))
+            << inv.Report().join(' ').toStdString();
+        for (const T2DMatrix* m : {&inv.PWork, &inv.PInvariants, &inv.TWork, &inv.TInvariants})
+            EXPECT_GE(m->RowLabels.size(), m->RowCount() + 1);
+        EXPECT_EQ(inv.PWork.RowCount(), inv.PInvariants.RowCount());
+        EXPECT_EQ(inv.TWork.RowCount(), inv.TInvariants.RowCount());
+    }
+    EXPECT_GT(failed, 10);
 }
