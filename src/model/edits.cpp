@@ -612,10 +612,13 @@ void TQRVEdits::Delete(const QList<TQRVObject*>& objects, const QString& caption
            [&] { m_designer.DeleteObjects(doomed); });
 }
 
-void TQRVEdits::MoveBy(const QList<TQRVObject*>& objects, double dx, double dy)
+void TQRVEdits::MoveBy(const QList<TQRVObject*>& list, double dx, double dy)
 {
-    if (objects.isEmpty() || (dx == 0 && dy == 0))
+    if (list.isEmpty() || (dx == 0 && dy == 0))
         return;
+    // Our own copy: the list handed in may be the selection itself, which
+    // changes below.
+    const QList<TQRVObject*> objects = list;
     Change(ObjectsCaption(QStringLiteral("Move"), objects), objects, [&] {
         // Name labels among the objects move on their own, not again with their element.
         const QList<TQRVObject*> selection = m_designer.Selection();

@@ -138,6 +138,12 @@ TEST(EditHistory, EveryKindOfChangeIsOneStepThatUndoAndRedoGiveBack)
             d.Edits().MoveBy({net.p1, net.e1, net.out}, -10, 40);
         },
         "Move 3 Objects");
+    // The selection itself handed in, as the arrow keys do: it changes while
+    // the step is made, and the move must not be lost with it.
+    d.SetSelection({net.p1, net.t1});
+    ExpectOneStep(
+        d, [&] { d.Edits().MoveBy(d.Selection(), 10, 0); }, "Move 2 Objects");
+    EXPECT_EQ(d.Selection(), (QList<TQRVObject*>{net.p1, net.t1}));
     ExpectOneStep(
         d, [&] { EXPECT_TRUE(d.Edits().SetProperty({net.p1}, "Tokens", 4)); }, "Change Tokens");
     // A group edit: both places, one step.
@@ -467,7 +473,8 @@ TEST(EditHistory, ObjectsDestroyedWithoutBeingNamedComeBackWithTheirArcs)
     TTestDesigner d;
     TSampleNet net(d);
     // The change names nothing; the transition takes its arcs and label along.
-    ExpectOneStep(d, [&] { d.Edits().Change("Remove", {}, [&] { d.DeleteObjects({net.t1}); }); }, "Remove");
+    ExpectOneStep(
+        d, [&] { d.Edits().Change("Remove", {}, [&] { d.DeleteObjects({net.t1}); }); }, "Remove");
     d.Edits().Undo();
     auto* t1 = qobject_cast<TclsTrans*>(d.FindObject("t1"));
     ASSERT_NE(t1, nullptr);
