@@ -76,6 +76,9 @@ TfmEditObjectsProperties::TfmEditObjectsProperties(TQRVDesigner& designer, QWidg
     m_value->setPlaceholderText(QStringLiteral("New value for every element"));
     m_apply = new QPushButton(QStringLiteral("Apply"), this);
     m_apply->setObjectName(QStringLiteral("btApply"));
+    // Enter in the value field applies through the field alone: were the
+    // button the dialog's default as well, one Enter would apply twice.
+    m_apply->setAutoDefault(false);
     row->addWidget(m_value, 1);
     row->addWidget(m_apply);
     layout->addLayout(row);
