@@ -591,11 +591,22 @@ bool TPropListBox::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_edit) {
         switch (event->type()) {
+        case QEvent::FocusIn:
+            // The application gives the focus before it hands on the press.
+            m_focusClick = static_cast<QFocusEvent*>(event)->reason() == Qt::MouseFocusReason;
+            break;
         case QEvent::MouseButtonPress:
             // The click that brings the focus to the value selects all of it.
-            if (!m_edit->hasFocus()) {
+            if (m_focusClick || !m_edit->hasFocus()) {
+                m_focusClick = true;
                 m_edit->setFocus(Qt::MouseFocusReason);
                 selectWholeValue();
+                return true;
+            }
+            break;
+        case QEvent::MouseButtonRelease:
+            if (m_focusClick) {
+                m_focusClick = false;
                 return true;
             }
             break;
@@ -608,6 +619,7 @@ bool TPropListBox::eventFilter(QObject* watched, QEvent* event)
             }
             break;
         case QEvent::FocusOut: {
+            m_focusClick = false;
             // Leaving the inspector writes what was typed.
             const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
             if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason && !DroppedDown())

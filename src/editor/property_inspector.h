@@ -164,6 +164,9 @@ private:
     int m_current = -1;
     int m_split = -1;
     bool m_splitDragging = false;
+    // The click that brought the focus to the value is under way: it selects
+    // the whole value instead of placing the cursor.
+    bool m_focusClick = false;
     int m_busy = 0;
     TPropEdit* m_edit;
     TListButton* m_button;

@@ -42,10 +42,16 @@ TEST_F(InspectorPlacesTest, TypingReplacesTheValueAndEnterOrEscDecide)
     EXPECT_EQ(list->Edit()->selectedText(), "5");
     EXPECT_EQ(p1->Tokens(), 5);
     // Coming back to the value with the mouse selects it all again.
+    inspector->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(inspector.get()));
     inspector->ObjectList()->setFocus();
+    ASSERT_FALSE(list->Edit()->hasFocus());
     QTest::mouseClick(list->Edit(), Qt::LeftButton, {}, list->Edit()->rect().center());
     EXPECT_TRUE(list->Edit()->hasFocus());
     EXPECT_EQ(list->Edit()->selectedText(), "5");
+    // A further click places the cursor, to change part of the value.
+    QTest::mouseClick(list->Edit(), Qt::LeftButton, {}, list->Edit()->rect().center());
+    EXPECT_EQ(list->Edit()->selectedText(), "");
 
     // Counts that are negative or not whole are refused, and the user hears why.
     designer.Edits().SetClean();
