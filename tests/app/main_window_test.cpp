@@ -278,8 +278,11 @@ TEST(MainWindow, ASaveOrExportOnAFullDiskIsReportedAndKeepsTheFileAndTheName)
     ASSERT_TRUE(WriteFileBytes(other, previous));
     {
         TFullDisk full(100);
+        // Replacing a file that holds no net is agreed to; the disk then refuses.
+        w.AutoAnswer = QMessageBox::Yes;
         w.AutoFileName = other;
         EXPECT_FALSE(w.SaveAs());
+        w.AutoAnswer = QMessageBox::Ok;
         for (const QString picture : {"net.svg", "net.png", "net.bmp"}) {
             ASSERT_TRUE(WriteFileBytes(dir.filePath(picture), previous));
             EXPECT_FALSE(w.ExportPicture(dir.filePath(picture)));
