@@ -511,7 +511,9 @@ TEST_F(SurfaceTest, TheStatusLineShowsThePromptThePointerAndTheSelection)
     QTest::keyClick(window->Surface(), Qt::Key_Escape);
     EXPECT_EQ(prompt->text(), "Click to select, Shift+click to add; drag to move");
 
-    // The number of selected elements.
+    // The number of selected elements: the arc just drawn, kept by Esc.
+    EXPECT_EQ(window->SelectionLabel()->text(), "1 selected");
+    click({600, 500});
     EXPECT_EQ(window->SelectionLabel()->text(), "");
     click(at(p1));
     EXPECT_EQ(window->SelectionLabel()->text(), "1 selected");

@@ -707,7 +707,7 @@ TEST(ReachabilityWindow, TheValuesColumnFitsItsHeaderAndItsWidestValue)
     TTestDesigner d;
     twoPlaceNet(d, true);
     // A place of a long name, and counts of many digits.
-    auto* big = AddNode<TclsNodeDiscrete>(d, 20, 200, "a_place_with_a_long_name");
+    auto* big = AddNode<TclsNodeDiscrete>(d, 20, 200, "p00003_with_a_long_name");
     big->SetTokens(1234567);
     TWindow t(d);
     t.W.show();
