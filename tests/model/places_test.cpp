@@ -167,14 +167,16 @@ TEST_F(PlaceLabels, TheLabelFollowsMovesAndGoesWithThePlace)
     EXPECT_EQ(place->Left(), placeLeft + 40);
     EXPECT_EQ(label->Left() - place->Left(), 20);
 
-    // Renaming leaves the old label behind as plain text.
+    // Renaming takes the label along while it shows the old name.
     place->SetName("q");
-    EXPECT_FALSE(place->ShowText());
-    EXPECT_NE(d.FindObject("Textp1"), nullptr);
+    EXPECT_TRUE(place->ShowText());
+    EXPECT_EQ(d.FindObject("Textp1"), nullptr);
+    EXPECT_EQ(d.FindObject("Textq"), label);
+    EXPECT_EQ(qobject_cast<TclsText*>(label)->Text(), "q");
 
     d.SelectObject(place);
     d.DeleteSelected();
-    EXPECT_EQ(d.ObjectCount(), 1); // the old label stays; it is no label of anything now
+    EXPECT_EQ(d.ObjectCount(), 0); // the label goes with its place
 }
 
 TEST(PlaceStorage, DiscretePlacesRoundTripWithTheirNameTwice)
