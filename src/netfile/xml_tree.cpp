@@ -201,8 +201,9 @@ private:
     QList<QString> m_names;
 };
 
-// Attribute values repeat too: numbers, flags, formula texts, and the names
-// that arcs give of their ends. Short values are shared through a table.
+// Attribute values repeat too: numbers, flags, formula texts. Short values
+// are shared through a table of the first few thousand met, so that a file
+// of ever new values (coordinates, names) does not fill it.
 class TValuePool
 {
 public:
@@ -215,12 +216,14 @@ public:
         if (it != m_values.cend())
             return it.value();
         QString s = value.toString();
-        m_values.insert(QStringView(s), s);
+        if (m_values.size() < kMostValues)
+            m_values.insert(QStringView(s), s);
         return s;
     }
 
 private:
     static constexpr qsizetype kLongest = 32;
+    static constexpr qsizetype kMostValues = 4096;
     QHash<QStringView, QString> m_values;
 };
 
