@@ -1,19 +1,102 @@
-// Steady-state analysis of the Kanban net: the generator, each solver
-// candidate, and the residual each reaches.
+// Steady-state analysis of the Kanban net.
+//   quorvane_steady_bench [MAXN]     every phase of the command line's path
+//                                    (build, graph, generator, solution,
+//                                    values) for N = 1 ... MAXN (default 5)
+//   quorvane_steady_bench N K [OMEGA] the iterative candidate K (all: each
+//                                    candidate, then the sparse factorisations;
+//                                    0: the factorisations only) on N cards
+//   quorvane_steady_bench N FILE.pn2 writes the net
+//   quorvane_steady_bench FILE.rag   the time to read a graph file
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
 #include <Eigen/SparseLU>
 #include <cstdio>
+#include <ctime>
+#include <sys/resource.h>
+#include <utility>
+#include <vector>
 
 #include "formula/formula.h"
 #include "kanban_net.h"
 #include "model/transitions.h"
 #include "netfile/net_file.h"
+#include "performance/calc_engine.h"
 #include "performance/chain_graph.h"
 #include "performance/sparse_generator.h"
 #include "performance/steady_solvers.h"
 #include "reach/reach_engine.h"
+
+namespace {
+
+// Processor time of every thread of the process so far (ms): on a busy
+// machine a steadier figure than the wall clock.
+qint64 processorMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<qint64>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
+long peakMegabytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
+}
+
+// The phases of `quorvane-cli steady NET --measure rate:tin4` on N cards.
+void phases(int cards)
+{
+    auto net = KanbanNet(cards);
+    QElapsedTimer clock;
+    clock.start();
+    // Each phase: wall ms and processor ms.
+    std::vector<std::pair<qint64, qint64>> ms;
+    qint64 cpu = processorMs();
+    const auto lap = [&] {
+        const qint64 now = processorMs();
+        ms.emplace_back(clock.restart(), now - cpu);
+        cpu = now;
+    };
+    TReachEngine reach;
+    reach.SetNet(net.get());
+    reach.Settings.Limit = 100000000;
+    reach.BuildClassical();
+    lap();
+    TCalcEngine engine(net.get());
+    engine.LoadGraph(*reach.Store(), false);
+    lap();
+    engine.AddItems(QString::fromLatin1(KindTexts::All[vkRate]), QStringLiteral("tin4"));
+    engine.AddItems(QString::fromLatin1(KindTexts::All[vkTokens]), QStringLiteral("P*"));
+    engine.ResolveDependencies();
+    engine.Arg1Count = engine.Arg2Count = 1;
+    engine.Arg1Values.assign(1, 0.0);
+    engine.Arg2Values.assign(1, 0.0);
+    engine.Results.assign(static_cast<std::size_t>(engine.Items.size()), 0.0);
+    engine.Solver.Method = engine.MarkingCount() <= DenseGaussLimit ? smGauss : smIterative;
+    clock.restart();
+    cpu = processorMs();
+    const bool built = engine.BuildGenerator();
+    lap();
+    const bool solved = built && engine.SolveSteadyState();
+    lap();
+    const bool valued = solved && engine.ComputeMeasures(0, 0);
+    lap();
+    std::printf("N=%d: %d markings, %lld entries, %d sweeps to residual %.2g%s, tin4 %.17g, peak %ld MB\n",
+                cards, engine.MarkingCount(), static_cast<long long>(engine.Markings.EntryCount()),
+                engine.LastSolve().Sweeps, engine.LastSolve().Residual,
+                engine.Generator.RateIndex.empty() ? "" : " (rate indexes)",
+                valued ? engine.Result(0, 0, 0) : -1.0, peakMegabytes());
+    const char* phase[] = {"build", "graph", "generator", "solution", "values"};
+    std::printf("     wall/processor ms:");
+    for (std::size_t k = 0; k < ms.size(); ++k)
+        std::printf("  %s %lld/%lld", phase[k], static_cast<long long>(ms[k].first),
+                    static_cast<long long>(ms[k].second));
+    std::printf("\n");
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -30,7 +113,15 @@ int main(int argc, char** argv)
                     graph.MemoryBytes() >> 20, status.Result == grOk ? "ok" : qPrintable(status.Message));
         return status.Result == grOk ? 0 : 1;
     }
-    const int cards = argc > 1 ? atoi(argv[1]) : 3;
+    if (argc <= 2) {
+        // Without a candidate: the phases up to N cards.
+        const int last = argc > 1 ? atoi(argv[1]) : 5;
+        for (int cards = 1; cards <= last; ++cards)
+            phases(cards);
+        return 0;
+    }
+    const int cards = atoi(argv[1]);
+    const int only = qstrcmp(argv[2], "all") == 0 ? -1 : atoi(argv[2]);
     auto net = KanbanNet(cards);
     // "N FILE.pn2" writes the net for quorvane-cli steady and stops.
     if (argc > 2 && QString::fromLocal8Bit(argv[2]).endsWith(QLatin1String(".pn2"))) {
@@ -59,15 +150,17 @@ int main(int argc, char** argv)
     BuildSparseGenerator(graph, rates, g, nullptr, stopped);
     std::printf("generator: %lld non-zeros, %lld ms\n", static_cast<long long>(g.NonZeros()),
                 static_cast<long long>(clock.restart()));
-    const char* names[] = {"default",       "Gauss-Seidel", "SOR 1.1",    "BiCGSTAB+Jacobi",
-                           "BiCGSTAB+ILUT", "BiCGSTAB+GS",  "GMRES+ILUT", "GMRES+GS"};
-    for (int k = 1; k <= 7; ++k) {
-        if (argc > 2 && atoi(argv[2]) != k)
+    const char* names[] = {"default",     "Gauss-Seidel", "SOR",      "BiCGSTAB+Jacobi", "BiCGSTAB+ILUT",
+                           "BiCGSTAB+GS", "GMRES+ILUT",   "GMRES+GS", "backward G-S",    "backward SOR"};
+    for (int k = 1; k <= 9; ++k) {
+        if (only >= 0 && only != k)
             continue;
         TSteadySettings s;
         s.Method = smIterative;
         s.Kind = static_cast<TIterativeKind>(k);
         s.MaxSweeps = 3000;
+        if (argc > 3)
+            s.Omega = atof(argv[3]);
         std::vector<double> x;
         TSolveReport r;
         clock.restart();
@@ -75,7 +168,7 @@ int main(int argc, char** argv)
         std::printf("%-18s %s %5d iterations, residual %.3g, %lld ms %s\n", names[k], ok ? "ok  " : "FAIL",
                     r.Sweeps, r.Residual, static_cast<long long>(clock.elapsed()), qPrintable(r.Message));
     }
-    if (g.Size <= 500000 && (argc <= 2 || atoi(argv[2]) == 0)) {
+    if (g.Size <= 500000 && only <= 0) {
         std::vector<double> x;
         TSolveReport r;
         clock.restart();

@@ -2,15 +2,19 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <sys/mman.h>
 #include <thread>
+#include <unistd.h>
 
 #include "model/numbers.h"
 #include "model/places.h"
 #include "model/progress.h"
+#include "performance/parallel_rows.h"
 #include "reach/marking_store.h"
 
 namespace {
@@ -79,8 +83,10 @@ struct TPartial
     std::vector<qint32> Tokens;
     std::vector<qint32> EntryCount; // per marking
     std::vector<qint32> Targets;
-    std::vector<qint32> Labels;      // local label numbers
-    std::vector<double> Multipliers; // per entry, 1 where the line has none
+    std::vector<qint32> Labels; // local label numbers
+    // Per entry (1 where the line has none) once a line had multipliers;
+    // empty before.
+    std::vector<double> Multipliers;
     bool AnyMultiplier = false;
     TLabelDict Dict;              // local labels, kept from block to block
     std::vector<qint32> ToGlobal; // local label number -> graph label number
@@ -263,7 +269,7 @@ private:
                 return failEntries(entries, QStringLiteral("the successor entry ") + quoted(entry) +
                                                 QStringLiteral(" does not read as NAME>M<number>"));
             m_out.Targets.push_back(static_cast<qint32>(target));
-            const int local = m_out.Dict.FindOrAdd(entry.substr(0, gt));
+            const int local = label(entry.substr(0, gt));
             m_out.Labels.push_back(local);
             ++entries;
         }
@@ -276,6 +282,8 @@ private:
         }
         int multipliers = 0;
         if (hasRates) {
+            if (!m_out.AnyMultiplier)
+                m_out.Multipliers.assign(m_out.Targets.size() - static_cast<std::size_t>(entries), 1.0);
             m_out.AnyMultiplier = true;
             while (!rates.empty()) {
                 const std::size_t semi = rates.find(';');
@@ -297,7 +305,7 @@ private:
                     entries,
                     QStringLiteral("%1 multipliers for %2 successor entries").arg(multipliers).arg(entries));
             }
-        } else {
+        } else if (m_out.AnyMultiplier) {
             m_out.Multipliers.insert(m_out.Multipliers.end(), static_cast<std::size_t>(entries), 1.0);
         }
         m_out.EntryCount.push_back(entries);
@@ -312,9 +320,35 @@ private:
         return fail(message);
     }
 
+    // The local number of a label. Short labels (all but long paths) are
+    // remembered by their bytes in a small table before the dictionary is asked.
+    int label(std::string_view text)
+    {
+        if (text.size() > 16)
+            return m_out.Dict.FindOrAdd(text);
+        quint64 word[2] = {0, 0};
+        std::memcpy(word, text.data(), text.size());
+        const quint64 h = (word[0] * 0x9E3779B97F4A7C15ull) ^ (word[1] * 0xC2B2AE3D27D4EB4Full) ^ text.size();
+        TCached& c = m_cache[(h >> 57) & 63];
+        if (c.Id >= 0 && c.Word[0] == word[0] && c.Word[1] == word[1] && c.Size == text.size())
+            return c.Id;
+        c.Id = m_out.Dict.FindOrAdd(text);
+        c.Word[0] = word[0];
+        c.Word[1] = word[1];
+        c.Size = text.size();
+        return c.Id;
+    }
+
+    struct TCached
+    {
+        quint64 Word[2] = {0, 0};
+        std::size_t Size = 0;
+        int Id = -1;
+    };
     int m_places;
     bool m_allowDead;
     TPartial& m_out;
+    TCached m_cache[64];
 };
 
 // Reads the lines of [begin, end) (whole lines) into `out`.
@@ -359,9 +393,11 @@ public:
             m_anyMultiplier = true;
             m_graph.EntryMultiplier.assign(m_graph.EntryTarget.size() - p.Targets.size(), 1.0);
         }
-        if (m_anyMultiplier)
+        if (m_anyMultiplier && p.AnyMultiplier)
             m_graph.EntryMultiplier.insert(m_graph.EntryMultiplier.end(), p.Multipliers.begin(),
                                            p.Multipliers.end());
+        else if (m_anyMultiplier)
+            m_graph.EntryMultiplier.insert(m_graph.EntryMultiplier.end(), p.Targets.size(), 1.0);
         m_graph.MarkingCount += static_cast<int>(p.EntryCount.size());
         if (p.Totally >= 0)
             Totally = p.Totally;
@@ -491,30 +527,67 @@ const char* middleLine(const char* begin, const char* end)
 }
 
 // Reads everything from `next` (which hands out the text block by block).
-template <class Next>
-TGraphReadStatus readGraph(TChainGraph& graph, qint64 totalSize, Next next, IQRVProgress* progress,
-                           bool allowDead)
+// Hands out a text in memory piece by piece, each piece whole lines of
+// about `block` bytes ending with a line end (one is added to an unfinished
+// last line). `done(bytes)` is told of the text handed out so far.
+class TLinePieces
+{
+public:
+    TLinePieces(const char* data, qint64 size, qint64 block) : m_data(data), m_size(size), m_block(block) {}
+
+    bool Next(std::string_view& piece)
+    {
+        if (m_pos >= m_size)
+            return false;
+        const char* begin = m_data + m_pos;
+        const qint64 rest = m_size - m_pos;
+        qint64 length = std::min(rest, m_block);
+        // Back to the last line end of the block, or on to the first one after it.
+        const char* cut = static_cast<const char*>(memrchr(begin, '\n', static_cast<std::size_t>(length)));
+        if (!cut && length < rest)
+            cut = static_cast<const char*>(
+                std::memchr(begin + length, '\n', static_cast<std::size_t>(rest - length)));
+        if (cut) {
+            length = cut + 1 - begin;
+            piece = std::string_view(begin, static_cast<std::size_t>(length));
+        } else {
+            m_tail.assign(begin, static_cast<std::size_t>(rest));
+            m_tail.push_back('\n');
+            length = rest;
+            piece = m_tail;
+        }
+        m_pos += length;
+        return true;
+    }
+    qint64 Position() const { return m_pos; }
+
+private:
+    const char* m_data;
+    qint64 m_size;
+    qint64 m_block;
+    qint64 m_pos = 0;
+    std::string m_tail;
+};
+
+// Reads the graph from a text in memory. `released(bytes)` is told how much
+// of the text was read and is no longer needed.
+template <class Released>
+TGraphReadStatus readGraph(TChainGraph& graph, const char* text, qint64 totalSize, Released released,
+                           IQRVProgress* progress, bool allowDead)
 {
     graph.Clear();
     graph.EntryStart.push_back(0);
     TGraphReadStatus status;
     TGraphAssembler assembler(graph);
-    std::string buffer; // the unread tail of the previous block, then the new block
     qint64 lines = 0;
     bool inBody = false;
     TPartial first, second;
-    qint64 consumed = 0;
     bool reserved = false;
-    while (true) {
-        const qint64 before = static_cast<qint64>(buffer.size());
-        const bool more = next(buffer);
-        const bool atEnd = !more;
-        if (atEnd && static_cast<qint64>(buffer.size()) == before && buffer.empty())
-            break;
-        if (atEnd && !buffer.empty() && buffer.back() != '\n')
-            buffer.push_back('\n');
-        const char* data = buffer.data();
-        const qint64 size = static_cast<qint64>(buffer.size());
+    TLinePieces pieces(text, totalSize, 16 << 20);
+    std::string_view piece;
+    while (pieces.Next(piece)) {
+        const char* data = piece.data();
+        const qint64 size = static_cast<qint64>(piece.size());
         qint64 start = 0;
         if (!inBody) {
             bool complete = false;
@@ -523,11 +596,8 @@ TGraphReadStatus readGraph(TChainGraph& graph, qint64 totalSize, Next next, IQRV
                 return status;
             inBody = complete;
         }
-        // Whole lines only; the rest waits for the next block.
         const char* begin = data + start;
         const char* end = data + size;
-        while (end > begin && end[-1] != '\n')
-            --end;
         if (inBody && end > begin) {
             const char* mid = middleLine(begin, end);
             first.ClearBlock();
@@ -547,10 +617,9 @@ TGraphReadStatus readGraph(TChainGraph& graph, qint64 totalSize, Next next, IQRV
             if (!assembler.Append(second, lines + first.Lines, status))
                 return status;
             lines += first.Lines + second.Lines;
-            if (!reserved && totalSize > 0 && consumed == 0 && graph.MarkingCount > 0) {
+            if (!reserved && totalSize > 0 && graph.MarkingCount > 0) {
                 // Room for the whole graph at the density of the first block.
-                const double perByte =
-                    static_cast<double>(end - data) > 0 ? 1.0 / static_cast<double>(end - data) : 0;
+                const double perByte = 1.0 / static_cast<double>(pieces.Position());
                 assembler.Reserve(static_cast<qint64>(static_cast<double>(graph.EntryCount()) * perByte *
                                                       static_cast<double>(totalSize) * 1.02) +
                                       16,
@@ -560,11 +629,10 @@ TGraphReadStatus readGraph(TChainGraph& graph, qint64 totalSize, Next next, IQRV
                 reserved = true;
             }
         }
-        consumed += end - data;
-        buffer.erase(0, static_cast<std::size_t>(end - data));
+        released(pieces.Position());
         if (progress) {
             if (totalSize > 0)
-                progress->Progress(static_cast<int>(consumed * 100 / totalSize));
+                progress->Progress(static_cast<int>(pieces.Position() * 100 / totalSize));
             progress->Pump();
             if (progress->StopRequested()) {
                 status.Result = grError;
@@ -572,8 +640,6 @@ TGraphReadStatus readGraph(TChainGraph& graph, qint64 totalSize, Next next, IQRV
                 return status;
             }
         }
-        if (atEnd)
-            break;
     }
     if (graph.PlaceCount() == 0 && graph.MarkingCount == 0 && assembler.Totally < 0) {
         status.Result = grError;
@@ -644,24 +710,43 @@ TGraphReadStatus ReadChainGraph(const QString& fileName, TChainGraph& graph, IQR
                                 bool allowDead)
 {
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const auto cannot = [&](const QString& why) {
         graph.Clear();
         TGraphReadStatus status;
         status.Result = grError;
-        status.Message = QStringLiteral("Cannot read %1: %2").arg(fileName, file.errorString());
+        status.Message = QStringLiteral("Cannot read %1: %2").arg(fileName, why);
         return status;
+    };
+    if (!file.open(QIODevice::ReadOnly))
+        return cannot(file.errorString());
+    // The file is read where it is mapped; what was read is given back at
+    // once, so that memory grows with the graph, not with its text.
+    const qint64 size = file.size();
+    uchar* mapped = size > 0 ? file.map(0, size) : nullptr;
+    QByteArray whole;
+    const char* text = reinterpret_cast<const char*>(mapped);
+    if (!mapped && size > 0) {
+        whole = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            return cannot(file.errorString());
+        text = whole.constData();
     }
-    const qint64 blockSize = 16 << 20;
+    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    qint64 given = 0;
     TGraphReadStatus status = readGraph(
-        graph, file.size(),
-        [&](std::string& buffer) {
-            const std::size_t old = buffer.size();
-            buffer.resize(old + static_cast<std::size_t>(blockSize));
-            const qint64 got = file.read(buffer.data() + old, blockSize);
-            buffer.resize(old + static_cast<std::size_t>(std::max<qint64>(got, 0)));
-            return got > 0;
+        graph, text, mapped ? size : whole.size(),
+        [&](qint64 read) {
+            if (!mapped)
+                return;
+            const auto upTo = static_cast<qint64>(static_cast<std::size_t>(read) / page * page);
+            if (upTo > given) {
+                madvise(mapped + given, static_cast<std::size_t>(upTo - given), MADV_DONTNEED);
+                given = upTo;
+            }
         },
         progress, allowDead);
+    if (mapped)
+        file.unmap(mapped);
     if (status.Result == grError && !status.Message.isEmpty() &&
         !status.Message.startsWith(QLatin1String("Cannot")))
         status.Message = QStringLiteral("Cannot read %1: %2").arg(fileName, status.Message);
@@ -670,17 +755,8 @@ TGraphReadStatus ReadChainGraph(const QString& fileName, TChainGraph& graph, IQR
 
 TGraphReadStatus ReadChainGraphText(const QByteArray& text, TChainGraph& graph, bool allowDead)
 {
-    bool given = false;
     return readGraph(
-        graph, text.size(),
-        [&](std::string& buffer) {
-            if (given)
-                return false;
-            given = true;
-            buffer.append(text.constData(), static_cast<std::size_t>(text.size()));
-            return true;
-        },
-        nullptr, allowDead);
+        graph, text.constData(), text.size(), [](qint64) {}, nullptr, allowDead);
 }
 
 TGraphReadStatus ChainGraphFromStore(const TMarkList& store, bool reduced, TChainGraph& graph, bool allowDead)
@@ -705,67 +781,124 @@ TGraphReadStatus ChainGraphFromStore(const TMarkList& store, bool reduced, TChai
         }
     }
     graph.Tokens.resize(static_cast<std::size_t>(n) * static_cast<std::size_t>(places));
-    const qint64 arcs = store.ArcCount();
     graph.EntryStart.resize(static_cast<std::size_t>(n) + 1);
+    graph.EntryStart[0] = 0;
+    for (int m = 0; m < n; ++m)
+        graph.EntryStart[static_cast<std::size_t>(m) + 1] =
+            graph.EntryStart[static_cast<std::size_t>(m)] +
+            static_cast<qint64>(store.EndArc(m) - store.FirstArc(m));
+    const qint64 arcs = graph.EntryStart[static_cast<std::size_t>(n)];
     graph.EntryTarget.resize(static_cast<std::size_t>(arcs));
     graph.EntryLabel.resize(static_cast<std::size_t>(arcs));
     if (reduced)
         graph.EntryMultiplier.resize(static_cast<std::size_t>(arcs));
-    // Store labels become graph labels on first use.
-    std::vector<qint32> labelOf;
-    TLabelDict dict;
-    std::string text;
-    qint64 at = 0;
-    graph.EntryStart[0] = 0;
-    // Markings are copied out one by one: a store of packed counts stays packed.
-    std::vector<double> values(static_cast<std::size_t>(places));
-    const double* v = values.data();
-    for (int m = 0; m < n; ++m) {
-        store.CopyValues(m, values.data());
-        qint32* row = graph.Tokens.data() + static_cast<std::size_t>(m) * static_cast<std::size_t>(places);
-        for (int i = 0; i < places; ++i) {
-            const double x = v[i];
-            if (!(x >= 0 && x < 2147483647.0 && x == static_cast<double>(static_cast<qint32>(x))) ||
-                x == OmegaValue) {
-                graph.Clear();
-                error =
-                    x == OmegaValue
-                        ? QStringLiteral("A place holds an unbounded token count (w): the chain has "
-                                         "infinitely many states and no steady state.")
-                        : QStringLiteral("Marking M%1 holds %2 tokens in %3, which is not a whole number.")
-                              .arg(m)
-                              .arg(FormatGeneral(x), store.PlaceName(i));
-                return failed();
+
+    // Each core copies a range of markings, entries with the store's labels,
+    // and notes where each label is first used and its first refusal.
+    struct TPart
+    {
+        std::vector<qint64> FirstUse; // per store label, -1 when unused
+        int Failed = -1;              // the first refused marking
+        QString Error;                // empty for a dead marking
+    };
+    const int parts = WorkerCount(arcs);
+    std::vector<TPart> partOf(static_cast<std::size_t>(parts));
+    RunParallelRows(
+        n, parts, n,
+        [&](qint64 begin, qint64 end, int part) {
+            TPart& out = partOf[static_cast<std::size_t>(part)];
+            std::vector<double> values(static_cast<std::size_t>(places));
+            const double* v = values.data();
+            for (int m = static_cast<int>(begin); m < end; ++m) {
+                store.CopyValues(m, values.data());
+                qint32* row =
+                    graph.Tokens.data() + static_cast<std::size_t>(m) * static_cast<std::size_t>(places);
+                for (int i = 0; i < places; ++i) {
+                    const double x = v[i];
+                    if (!(x >= 0 && x < 2147483647.0 && x == static_cast<double>(static_cast<qint32>(x))) ||
+                        x == OmegaValue) {
+                        out.Failed = m;
+                        out.Error =
+                            x == OmegaValue
+                                ? QStringLiteral("A place holds an unbounded token count (w): the chain has "
+                                                 "infinitely many states and no steady state.")
+                                : QStringLiteral("Marking M%1 holds %2 tokens in %3, which is not a whole "
+                                                 "number.")
+                                      .arg(m)
+                                      .arg(FormatGeneral(x), store.PlaceName(i));
+                        return;
+                    }
+                    row[i] = static_cast<qint32>(x);
+                }
+                const std::size_t last = store.EndArc(m);
+                if (last == store.FirstArc(m) && !allowDead) {
+                    out.Failed = m;
+                    return;
+                }
+                qint64 at = graph.EntryStart[static_cast<std::size_t>(m)];
+                for (std::size_t a = store.FirstArc(m); a < last; ++a, ++at) {
+                    const TArc arc = store.ArcAt(a);
+                    const auto label = static_cast<std::size_t>(arc.Label);
+                    if (label >= out.FirstUse.size())
+                        out.FirstUse.resize(label + 1, -1);
+                    if (out.FirstUse[label] < 0)
+                        out.FirstUse[label] = at;
+                    graph.EntryTarget[static_cast<std::size_t>(at)] = arc.Target;
+                    graph.EntryLabel[static_cast<std::size_t>(at)] = arc.Label;
+                    if (reduced)
+                        graph.EntryMultiplier[static_cast<std::size_t>(at)] = arc.Weight;
+                }
             }
-            row[i] = static_cast<qint32>(x);
-        }
-        const std::size_t end = store.EndArc(m);
-        if (end == store.FirstArc(m) && !allowDead) {
-            graph.Clear();
+        },
+        nullptr);
+    for (const TPart& part : partOf) {
+        if (part.Failed < 0)
+            continue;
+        graph.Clear();
+        if (part.Error.isEmpty()) {
             status.Result = grDeadMarking;
             status.Message = QString::fromLatin1(GraphTexts::DeadMarkings);
             return status;
         }
-        for (std::size_t a = store.FirstArc(m); a < end; ++a, ++at) {
-            const TArc& arc = store.ArcAt(a);
-            const auto label = static_cast<std::size_t>(arc.Label);
-            if (label >= labelOf.size())
-                labelOf.resize(label + 1, -1);
-            if (labelOf[label] < 0) {
-                text.clear();
-                store.AppendLabel(text, arc.Label);
-                const int id = dict.FindOrAdd(text);
-                if (id == graph.Labels.size())
-                    graph.Labels << QString::fromStdString(text);
-                labelOf[label] = id;
-            }
-            graph.EntryTarget[static_cast<std::size_t>(at)] = arc.Target;
-            graph.EntryLabel[static_cast<std::size_t>(at)] = labelOf[label];
-            if (reduced)
-                graph.EntryMultiplier[static_cast<std::size_t>(at)] = arc.Weight;
-        }
-        graph.EntryStart[static_cast<std::size_t>(m) + 1] = at;
+        error = part.Error;
+        return failed();
     }
+    // Store labels become graph labels in the order of their first use.
+    std::vector<qint64> firstUse;
+    for (const TPart& part : partOf) {
+        if (part.FirstUse.size() > firstUse.size())
+            firstUse.resize(part.FirstUse.size(), -1);
+        for (std::size_t label = 0; label < part.FirstUse.size(); ++label)
+            if (part.FirstUse[label] >= 0 && (firstUse[label] < 0 || part.FirstUse[label] < firstUse[label]))
+                firstUse[label] = part.FirstUse[label];
+    }
+    std::vector<std::pair<qint64, std::size_t>> uses;
+    for (std::size_t label = 0; label < firstUse.size(); ++label)
+        if (firstUse[label] >= 0)
+            uses.emplace_back(firstUse[label], label);
+    std::sort(uses.begin(), uses.end());
+    std::vector<qint32> labelOf;
+    TLabelDict dict;
+    std::string text;
+    for (const auto& use : uses) {
+        text.clear();
+        store.AppendLabel(text, static_cast<int>(use.second));
+        const int id = dict.FindOrAdd(text);
+        if (id == graph.Labels.size())
+            graph.Labels << QString::fromStdString(text);
+        if (use.second >= labelOf.size())
+            labelOf.resize(use.second + 1, -1);
+        labelOf[use.second] = id;
+    }
+    RunParallelRows(
+        arcs, parts, arcs,
+        [&](qint64 begin, qint64 end, int) {
+            for (qint64 e = begin; e < end; ++e) {
+                qint32& label = graph.EntryLabel[static_cast<std::size_t>(e)];
+                label = labelOf[static_cast<std::size_t>(label)];
+            }
+        },
+        nullptr);
     graph.MarkingCount = n;
     finishGraph(graph, status);
     return status;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "model/progress.h"
 #include "performance/chain_graph.h"
@@ -62,12 +63,51 @@ void TSparseGenerator::Clear()
     std::vector<double>().swap(Value);
     std::vector<double>().swap(Diagonal);
     std::vector<double>().swap(SelfRate);
+    std::vector<double>().swap(Rates);
+    std::vector<quint8>().swap(RateIndex);
 }
 
 std::size_t TSparseGenerator::MemoryBytes() const
 {
     return ColumnStart.capacity() * 4 + RowIndex.capacity() * 4 + Value.capacity() * 8 +
-           Diagonal.capacity() * 8 + SelfRate.capacity() * 8;
+           Diagonal.capacity() * 8 + SelfRate.capacity() * 8 + Rates.capacity() * 8 + RateIndex.capacity();
+}
+
+void TSparseGenerator::IndexRates()
+{
+    std::vector<double>().swap(Rates);
+    std::vector<quint8>().swap(RateIndex);
+    // The distinct values by their bits, in a small open-addressing table.
+    constexpr std::size_t kSlots = 1024;
+    std::vector<quint64> bits(kSlots);
+    std::vector<qint16> slot(kSlots, -1);
+    std::vector<quint8> index(Value.size());
+    quint64 lastBits = 0;
+    quint8 last = 0;
+    bool any = false;
+    for (std::size_t k = 0; k < Value.size(); ++k) {
+        quint64 b;
+        std::memcpy(&b, &Value[k], sizeof b);
+        if (!any || b != lastBits) {
+            std::size_t s = static_cast<std::size_t>((b * 0x9E3779B97F4A7C15ull) >> 54) & (kSlots - 1);
+            while (slot[s] >= 0 && bits[s] != b)
+                s = (s + 1) & (kSlots - 1);
+            if (slot[s] < 0) {
+                if (Rates.size() == 256) {
+                    std::vector<double>().swap(Rates);
+                    return;
+                }
+                bits[s] = b;
+                slot[s] = static_cast<qint16>(Rates.size());
+                Rates.push_back(Value[k]);
+            }
+            lastBits = b;
+            last = static_cast<quint8>(slot[s]);
+            any = true;
+        }
+        index[k] = last;
+    }
+    RateIndex.swap(index);
 }
 
 QString BuildSparseGenerator(const TChainGraph& graph, const TLabelRates& rates, TSparseGenerator& g,
@@ -86,7 +126,9 @@ QString BuildSparseGenerator(const TChainGraph& graph, const TLabelRates& rates,
     for (int k = 0; k < n; ++k)
         widest = std::max<int>(widest, static_cast<int>(graph.EndEntry(k) - graph.FirstEntry(k)));
 
-    // Pass 1: the number of distinct entries into each marking, per part.
+    // Pass 1: the number of entries into each marking, per part. Entries
+    // to the same marking are added up only in pass 2, which may leave
+    // room unused (closed up at the end).
     std::vector<std::vector<qint32>> counts(static_cast<std::size_t>(parts));
     std::vector<std::vector<TPair>> scratch(static_cast<std::size_t>(parts),
                                             std::vector<TPair>(static_cast<std::size_t>(widest)));
@@ -98,18 +140,14 @@ QString BuildSparseGenerator(const TChainGraph& graph, const TLabelRates& rates,
         n, parts, kPiece,
         [&](qint64 begin, qint64 end, int part) {
             std::vector<qint32>& c = counts[static_cast<std::size_t>(part)];
-            TPair* p = scratch[static_cast<std::size_t>(part)].data();
+            const qint32* target = graph.EntryTarget.data();
             for (qint64 k = begin; k < end; ++k) {
-                int m = 0;
                 for (qint64 e = graph.FirstEntry(static_cast<int>(k));
-                     e < graph.EndEntry(static_cast<int>(k)); ++e)
-                    p[m++] = {graph.EntryTarget[static_cast<std::size_t>(e)], 0.0};
-                m = mergeRow(p, m);
-                for (int a = 0; a < m; ++a) {
-                    if (p[a].Target == k)
+                     e < graph.EndEntry(static_cast<int>(k)); ++e) {
+                    if (target[e] == k)
                         partSelf[static_cast<std::size_t>(part)] = 1;
                     else
-                        ++c[static_cast<std::size_t>(p[a].Target)];
+                        ++c[static_cast<std::size_t>(target[e])];
                 }
             }
         },
@@ -145,6 +183,8 @@ QString BuildSparseGenerator(const TChainGraph& graph, const TLabelRates& rates,
 
     // Pass 2: the rates, placed column by column; a part's rows are ascending
     // and come after those of the parts before it.
+    const std::vector<std::vector<qint32>> room = counts; // where each part's room in a column begins
+    std::vector<char> merged(static_cast<std::size_t>(parts), 0);
     QString failure;
     const bool filled = RunParallelRows(
         n, parts, kPiece,
@@ -180,7 +220,10 @@ QString BuildSparseGenerator(const TChainGraph& graph, const TLabelRates& rates,
                     outflow += rate;
                     p[m++] = {graph.EntryTarget[static_cast<std::size_t>(e)], rate};
                 }
+                const int entries = m;
                 m = mergeRow(p, m);
+                if (m < entries)
+                    merged[static_cast<std::size_t>(part)] = 1;
                 for (int a = 0; a < m; ++a) {
                     if (p[a].Target == i) {
                         g.SelfRate[static_cast<std::size_t>(i)] = p[a].Rate;
@@ -201,6 +244,29 @@ QString BuildSparseGenerator(const TChainGraph& graph, const TLabelRates& rates,
     if (!filled) {
         stopped = true;
         g.Clear();
+        return QString();
     }
+    // Entries added up left room unused: close it up.
+    bool anyMerged = false;
+    for (char m : merged)
+        anyMerged = anyMerged || m;
+    if (anyMerged) {
+        qint32 at = 0;
+        for (int j = 0; j < n; ++j) {
+            g.ColumnStart[static_cast<std::size_t>(j)] = at;
+            for (int part = 0; part < parts; ++part) {
+                const qint32 from = room[static_cast<std::size_t>(part)][static_cast<std::size_t>(j)];
+                const qint32 to = counts[static_cast<std::size_t>(part)][static_cast<std::size_t>(j)];
+                for (qint32 k = from; k < to; ++k, ++at) {
+                    g.RowIndex[static_cast<std::size_t>(at)] = g.RowIndex[static_cast<std::size_t>(k)];
+                    g.Value[static_cast<std::size_t>(at)] = g.Value[static_cast<std::size_t>(k)];
+                }
+            }
+        }
+        g.ColumnStart[static_cast<std::size_t>(n)] = at;
+        g.RowIndex.resize(static_cast<std::size_t>(at));
+        g.Value.resize(static_cast<std::size_t>(at));
+    }
+    g.IndexRates();
     return QString();
 }

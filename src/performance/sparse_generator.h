@@ -25,6 +25,12 @@ struct TSparseGenerator
     // marking has such an entry. Such a firing leaves the state as it is, so
     // the balance of the chain leaves it out (BalanceDiagonal).
     std::vector<double> SelfRate;
+    // When the elements take at most 256 distinct values (rates that read no
+    // marking take few), each element's value is also kept as its index in
+    // `Rates`: an iteration then streams 5 bytes per element instead of 12.
+    // Both empty otherwise.
+    std::vector<double> Rates;
+    std::vector<quint8> RateIndex;
 
     qint64 NonZeros() const { return static_cast<qint64>(RowIndex.size()); }
     // G[i][j] (0 outside the matrix).
@@ -37,6 +43,8 @@ struct TSparseGenerator
     }
     void Clear();
     std::size_t MemoryBytes() const;
+    // Fills Rates and RateIndex when the values are few (see above).
+    void IndexRates();
 };
 
 // Where the rates of the entries come from. Labels whose rate reads no

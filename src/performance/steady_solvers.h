@@ -23,12 +23,14 @@ enum TSteadyMethod { smGauss, smSeidel, smIterative };
 enum TIterativeKind {
     ikDefault,
     ikGaussSeidel,    // forward sweeps on the balance equations
-    ikSor,            // the same, over-relaxed
+    ikSor,            // the same, over-relaxed by Omega
     ikBiCgStabJacobi, // Krylov, diagonal preconditioner
     ikBiCgStabIlut,   // Krylov, incomplete LU
     ikBiCgStabSeidel, // Krylov, one Gauss-Seidel sweep as preconditioner
     ikGmresIlut,
-    ikGmresSeidel, // Krylov (restarted GMRES), one Gauss-Seidel sweep as preconditioner
+    ikGmresSeidel,    // Krylov (restarted GMRES), one Gauss-Seidel sweep as preconditioner
+    ikBackwardSeidel, // Gauss-Seidel sweeping from the last marking to the first
+    ikBackwardSor,
 };
 
 struct TSteadySettings
@@ -39,6 +41,7 @@ struct TSteadySettings
     double Tolerance = 1e-10;    // relative residual of the iterative method
     int MaxSweeps = 100000;      // iterations of the iterative method
     TIterativeKind Kind = ikDefault;
+    double Omega = 1.2; // over-relaxation of the SOR kinds
 };
 
 struct TSolveReport

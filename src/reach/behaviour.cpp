@@ -6,8 +6,16 @@
 // no arc leaves), so the home states are exactly the markings of the bottom
 // component when there is only one, and there are none otherwise. The
 // components come from one depth-first search, linear in the graph's size.
+//
+// Most graphs worth analysing return to their first marking. When every
+// marking reaches it, it lies in the only bottom component, and that
+// component is what it reaches. Two breadth-first searches tell, one of them
+// over the arcs turned round; unlike the depth-first walk they read the
+// arcs mostly in order, which on large graphs is several times faster.
 #include <algorithm>
+#include <limits>
 #include <new>
+#include <vector>
 
 #include "model/numbers.h"
 #include "model/places.h"
@@ -109,6 +117,102 @@ bool strongComponents(const TMarkList& st, IQRVProgress& progress, TBlock<int>& 
     return true;
 }
 
+// One bit per marking.
+class TMarkSet
+{
+public:
+    explicit TMarkSet(int n) : m_words(static_cast<std::size_t>(n + 63) / 64, 0) {}
+    bool Has(int m) const { return (m_words[static_cast<std::size_t>(m) >> 6] >> (m & 63)) & 1u; }
+    void Add(int m) { m_words[static_cast<std::size_t>(m) >> 6] |= quint64(1) << (m & 63); }
+
+private:
+    std::vector<quint64> m_words;
+};
+
+enum class TFirstReached { ByEvery, NotByEvery, Stopped };
+
+// Whether every marking reaches marking 0: a breadth-first search from it
+// against the arcs, over the arcs turned round (two passes that read the
+// arcs in order and write at random, which the processor overlaps). A
+// graph too large for the turned arcs is left to the search (NotByEvery).
+TFirstReached everyMarkingReachesFirst(const TMarkList& st, IQRVProgress& progress)
+{
+    const int n = st.Count();
+    const std::size_t arcs = static_cast<std::size_t>(st.ArcCount());
+    if (arcs >= std::numeric_limits<quint32>::max())
+        return TFirstReached::NotByEvery;
+    const auto at = [](int i) { return static_cast<std::size_t>(i); };
+    TBlock<quint32> begin;
+    TBlock<qint32> sources;
+    try {
+        begin = MakeBlock<quint32>(at(n) + 1); // zeroed
+        sources = MakeBlock<qint32>(std::max<std::size_t>(arcs, 1));
+    } catch (const std::bad_alloc&) {
+        return TFirstReached::NotByEvery;
+    }
+    const auto stopped = [&] {
+        progress.Pump();
+        return progress.StopRequested();
+    };
+    // begin[w + 1]: the arcs into w; then the start of w's sources.
+    for (int v = 0; v < n; ++v) {
+        if ((v & 0xFFFF) == 0 && stopped())
+            return TFirstReached::Stopped;
+        for (std::size_t a = st.FirstArc(v), end = st.EndArc(v); a < end; ++a)
+            ++begin[at(st.ArcTarget(a)) + 1];
+    }
+    for (int w = 0; w < n; ++w)
+        begin[at(w) + 1] += begin[at(w)];
+    // Each range is filled from its end, which leaves begin[w + 1] at its start.
+    for (int v = 0; v < n; ++v) {
+        if ((v & 0xFFFF) == 0 && stopped())
+            return TFirstReached::Stopped;
+        for (std::size_t a = st.FirstArc(v), end = st.EndArc(v); a < end; ++a)
+            sources[--begin[at(st.ArcTarget(a)) + 1]] = v;
+    }
+    // Now begin[w + 1] is the start of w's sources and begin[w + 2] their end.
+    TMarkSet reaching(n);
+    std::vector<int> queue{0};
+    queue.reserve(at(n));
+    reaching.Add(0);
+    for (std::size_t q = 0; q < queue.size(); ++q) {
+        if ((q & 0xFFFF) == 0) {
+            if (stopped())
+                return TFirstReached::Stopped;
+            progress.Progress(static_cast<int>(qint64(q) * 100 / n));
+        }
+        const int w = queue[q];
+        const quint32 end = w + 1 < n ? begin[at(w) + 2] : static_cast<quint32>(arcs);
+        for (quint32 k = begin[at(w) + 1]; k < end; ++k) {
+            const int v = sources[k];
+            if (!reaching.Has(v)) {
+                reaching.Add(v);
+                queue.push_back(v);
+            }
+        }
+    }
+    return queue.size() == at(n) ? TFirstReached::ByEvery : TFirstReached::NotByEvery;
+}
+
+// The markings that marking 0 reaches, by a breadth-first search: in the
+// order the build numbered them, so that the arcs are read in order.
+void reachedFromFirst(const TMarkList& st, TMarkSet& reached)
+{
+    std::vector<int> queue{0};
+    queue.reserve(static_cast<std::size_t>(st.Count()));
+    reached.Add(0);
+    for (std::size_t q = 0; q < queue.size(); ++q) {
+        const int v = queue[q];
+        for (std::size_t a = st.FirstArc(v), end = st.EndArc(v); a < end; ++a) {
+            const int w = st.ArcTarget(a);
+            if (!reached.Has(w)) {
+                reached.Add(w);
+                queue.push_back(w);
+            }
+        }
+    }
+}
+
 } // namespace
 
 TBehaviour TReachEngine::AnalyseBehaviour()
@@ -130,21 +234,34 @@ TBehaviour TReachEngine::analyseBehaviour()
     const int n = st.Count();
 
     m_progress->Status(QString::fromLatin1(ReachTexts::BuildingConnections));
-    TBlock<int> component;
-    std::vector<char> leaves;
-    if (!strongComponents(st, *m_progress, component, leaves))
-        return b;
-
-    // The bottom components: no arc leaves them.
-    int bottom = -1;
-    int bottoms = 0;
-    for (int c = 0; c < static_cast<int>(leaves.size()); ++c)
-        if (!leaves[static_cast<std::size_t>(c)]) {
-            bottom = c;
-            ++bottoms;
-        }
-    if (bottoms != 1)
-        bottom = -1;
+    // Home states: either the markings that marking 0 reaches, when every
+    // marking reaches it, or the markings of the only bottom component.
+    TMarkSet home(n);
+    {
+        const TFirstReached first = everyMarkingReachesFirst(st, *m_progress);
+        if (first == TFirstReached::Stopped)
+            return b;
+        if (first == TFirstReached::ByEvery)
+            reachedFromFirst(st, home);
+    }
+    if (!home.Has(0)) {
+        TBlock<int> component;
+        std::vector<char> leaves;
+        if (!strongComponents(st, *m_progress, component, leaves))
+            return b;
+        // The bottom components: no arc leaves them.
+        int bottom = -1;
+        int bottoms = 0;
+        for (int c = 0; c < static_cast<int>(leaves.size()); ++c)
+            if (!leaves[static_cast<std::size_t>(c)]) {
+                bottom = c;
+                ++bottoms;
+            }
+        if (bottoms == 1)
+            for (int m = 0; m < n; ++m)
+                if (component[static_cast<std::size_t>(m)] == bottom)
+                    home.Add(m);
+    }
 
     m_progress->Status(QString::fromLatin1(ReachTexts::Analysing));
     int shown = -1;
@@ -154,9 +271,9 @@ TBehaviour TReachEngine::analyseBehaviour()
             shown = percent;
             m_progress->Progress(percent);
         }
-        const bool home = component[static_cast<std::size_t>(m)] == bottom;
-        m_store->SetHomeState(m, home);
-        b.Live = b.Live && home;
+        const bool isHome = home.Has(m);
+        m_store->SetHomeState(m, isHome);
+        b.Live = b.Live && isHome;
     }
     b.MaxValue = std::max(b.MaxValue, st.MaxValue());
 

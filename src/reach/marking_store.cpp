@@ -830,8 +830,13 @@ void TMarkList::AppendLine(std::string& out, int m, TRagMode mode) const
 
 void TMarkList::AppendLines(std::string& out, int first, int end, TRagMode mode) const
 {
-    // The text grows in large steps and is cut to its length at the end.
-    std::size_t used = out.size();
+    out.resize(WriteLines(out, out.size(), first, end, mode));
+}
+
+std::size_t TMarkList::WriteLines(std::string& out, std::size_t at, int first, int end, TRagMode mode) const
+{
+    // The text grows in large steps.
+    std::size_t used = at;
     for (int m = first; m < end; ++m) {
         const std::size_t bound = lineBound(m, mode);
         if (used + bound > out.size())
@@ -841,7 +846,7 @@ void TMarkList::AppendLines(std::string& out, int first, int end, TRagMode mode)
         *p++ = '\n';
         used = static_cast<std::size_t>(p - out.data());
     }
-    out.resize(used);
+    return used;
 }
 
 QString TMarkList::GetValuesText(int m) const

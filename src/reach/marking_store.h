@@ -301,6 +301,10 @@ public:
     void AppendLine(std::string& out, int m, TRagMode mode) const;
     // The graph file lines of markings first … end − 1, each ended by CR LF.
     void AppendLines(std::string& out, int first, int end, TRagMode mode) const;
+    // The same lines written into `out` from position `at` on, growing it when
+    // needed but never shrinking it, so that a buffer used again is not filled
+    // anew; returns the position after the last line.
+    std::size_t WriteLines(std::string& out, std::size_t at, int first, int end, TRagMode mode) const;
 
     // ---- whole graph -------------------------------------------------------------------
     // Keeps the markings listed in `kept` (old indices, ascending), renumbered

@@ -15,10 +15,15 @@
 
 namespace {
 
+bool writeText(QIODevice& device, const char* text, std::size_t bytes)
+{
+    const auto size = static_cast<qint64>(bytes);
+    return size == 0 || device.write(text, size) == size;
+}
+
 bool writeText(QIODevice& device, const std::string& text)
 {
-    const auto size = static_cast<qint64>(text.size());
-    return size == 0 || device.write(text.data(), size) == size;
+    return writeText(device, text.data(), text.size());
 }
 
 // The marking lines of a large graph, formatted in chunks on worker
@@ -54,7 +59,7 @@ public:
                 if (m_failure)
                     break;
             }
-            const bool written = writeText(device, slot.Text);
+            const bool written = writeText(device, slot.Text.data(), slot.Used);
             std::lock_guard<std::mutex> lock(m_mutex);
             slot.Ready = false;
             slot.Next = c + static_cast<int>(m_slots.size());
@@ -73,7 +78,8 @@ public:
 private:
     struct TSlot
     {
-        std::string Text;
+        std::string Text; // Used bytes of it, the rest room for the next chunk
+        std::size_t Used = 0;
         int Next = 0; // the chunk this slot takes next
         bool Ready = false;
     };
@@ -98,8 +104,7 @@ private:
                 }
                 const int begin = m_first + c * m_chunk;
                 const int end = std::min(m_store.Count(), begin + m_chunk);
-                slot.Text.clear();
-                m_store.AppendLines(slot.Text, begin, end, m_mode);
+                slot.Used = m_store.WriteLines(slot.Text, 0, begin, end, m_mode);
                 std::lock_guard<std::mutex> lock(m_mutex);
                 slot.Ready = true;
                 m_changed.notify_all();
@@ -180,9 +185,8 @@ bool WriteRagFile(const TMarkList& store, TRagMode mode, bool limitWarning, QIOD
             return writeText(device, "\r\n");
     }
     for (int first = probe; first < n; first += chunk) {
-        out.clear();
-        store.AppendLines(out, first, std::min(n, first + chunk), mode);
-        if (!writeText(device, out))
+        const std::size_t used = store.WriteLines(out, 0, first, std::min(n, first + chunk), mode);
+        if (!writeText(device, out.data(), used))
             return false;
     }
     return writeText(device, "\r\n");

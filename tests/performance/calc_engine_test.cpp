@@ -108,6 +108,44 @@ TEST(CalcEngine, MarkingDependentRatesAndDuplicateNames)
     EXPECT_NEAR(valueOf(engine, kind(vkRate) + "T12"), 1.0, 1e-12);
 }
 
+TEST(CalcEngine, MarkingDependentRatesByTheIterativeMethod)
+{
+    // The same closed chain with many tokens: the count in p2 is binomial(N, 1/3).
+    // With 100 tokens the rates take few values (kept as indexes), with 400 many.
+    for (const int tokens : {100, 400}) {
+        TPerfNet n;
+        auto* p1 = n.place("p1", tokens);
+        auto* p2 = n.place("p2", 0);
+        auto* t1 = n.timed("t1", "0.5 * p1_TOKENS");
+        auto* t2 = n.timed("t2", "p2_TOKENS");
+        n.arc(p1, t1);
+        n.arc(t1, p2);
+        n.arc(p2, t2);
+        n.arc(t2, p1);
+        TCalcEngine engine(&n.Net);
+        ASSERT_TRUE(n.load(engine));
+        engine.Solver.Method = smIterative;
+        engine.Solver.Tolerance = 1e-13;
+        engine.AddItems(kind(vkTokens), "p2");
+        engine.AddItems(kind(vkRate), "t1");
+        ASSERT_EQ(engine.RunSweep(none(), none()).Kind, TSweepOutcome::Completed)
+            << engine.LastError.toStdString();
+        EXPECT_EQ(engine.Generator.RateIndex.empty(), tokens > 100);
+        EXPECT_NEAR(valueOf(engine, kind(vkTokens) + "p2"), tokens / 3.0, 1e-9 * tokens);
+        EXPECT_NEAR(valueOf(engine, kind(vkRate) + "t1"), tokens / 3.0, 1e-9 * tokens);
+        // The probability of every count against the binomial distribution.
+        const int at = engine.Markings.PlaceNames.indexOf("p2");
+        ASSERT_GE(at, 0);
+        for (int k = 0; k < engine.MarkingCount(); ++k) {
+            const int c = engine.Markings.TokenRow(k)[at];
+            const double log = std::lgamma(tokens + 1.0) - std::lgamma(c + 1.0) -
+                               std::lgamma(tokens - c + 1.0) + c * std::log(1.0 / 3) +
+                               (tokens - c) * std::log(2.0 / 3);
+            EXPECT_NEAR(engine.MarkProbability[static_cast<std::size_t>(k)], std::exp(log), 1e-11) << c;
+        }
+    }
+}
+
 TEST(CalcEngine, PathEntriesTakeTheirFirstTransitionsRate)
 {
     TPerfNet n;

@@ -160,3 +160,45 @@ TEST(ChainGraph, LargeFileReadsInBlocksOnEveryCore)
                   QStringLiteral("t%1>M%2;tx>M%3;").arg(k % 5).arg((k + 1) % n).arg((k * 7) % n));
     }
 }
+
+TEST(ChainGraph, FileWithMixedLinesLongLabelsAndNoFinalLineEnd)
+{
+    // Multipliers on some lines only (in either half of the text), path
+    // labels longer than the short-label table holds, and a last line without
+    // its line end, read from a file on disk and from memory alike.
+    const QByteArray text =
+        "PositionsList: p1;p2;\n"
+        "M0 = [1,0] [t1>M1;\n"
+        "M1 = [0,1] [tlong_name_of_a_path,t2>M2;tlong_name_of_a_path,t3>M0;\\\\0.25;0.75;\n"
+        "M2 = [2,0] [t1>M3;\n"
+        "M3 = [0,2] [t4>M0;\\\\0.5;\n"
+        "M4 = [1,1] [t1>M0;t4>M4;";
+    QTemporaryDir dir;
+    const QString name = dir.filePath("mixed.rag");
+    QFile f(name);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text);
+    f.close();
+    TChainGraph fromFile, fromText;
+    const TGraphReadStatus s = ReadChainGraph(name, fromFile);
+    ASSERT_EQ(s.Result, grOk) << s.Message.toStdString();
+    ASSERT_EQ(ReadChainGraphText(text, fromText).Result, grOk);
+    for (const TChainGraph* g : {&fromFile, &fromText}) {
+        ASSERT_EQ(g->MarkingCount, 5);
+        EXPECT_EQ(g->LinksText(1), "tlong_name_of_a_path,t2>M2;tlong_name_of_a_path,t3>M0;");
+        EXPECT_EQ(g->LinksText(4), "t1>M0;t4>M4;");
+        EXPECT_EQ(g->RatesText(0), "1;");
+        EXPECT_EQ(g->RatesText(1), "0.25;0.75;");
+        EXPECT_EQ(g->RatesText(2), "1;");
+        EXPECT_EQ(g->RatesText(3), "0.5;");
+        EXPECT_EQ(g->RatesText(4), "1;1;");
+        EXPECT_EQ(g->TokenRow(4)[1], 1);
+        EXPECT_EQ(g->Labels.size(), 4);
+    }
+    EXPECT_EQ(fromFile.EntryMultiplier, fromText.EntryMultiplier);
+    // A file that is not there is named.
+    TChainGraph none;
+    const TGraphReadStatus missing = ReadChainGraph(dir.filePath("none.rag"), none);
+    EXPECT_EQ(missing.Result, grError);
+    EXPECT_TRUE(missing.Message.startsWith("Cannot read")) << missing.Message.toStdString();
+}

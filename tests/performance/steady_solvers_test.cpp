@@ -192,3 +192,58 @@ TEST(SteadySolvers, ZeroPivotNamesTheMarkingAndIterationLimitsAreReported)
     EXPECT_FALSE(SolveSteady(big, s, x, nullptr, it));
     EXPECT_TRUE(it.Message.contains("after 2 iterations")) << it.Message.toStdString();
 }
+
+TEST(SteadySolvers, IterativeMethodOnFewDistinctRatesSplitOverCores)
+{
+    // Two independent birth-death queues on a grid, large enough to be swept
+    // on every core: pi(a, b) is proportional to 0.5^a 0.8^b. Rates from a
+    // small set are kept as indexes; the arrivals of the first queue come as
+    // two entries of 0.5 each, which add up.
+    const int side = 113;
+    const auto at = [&](int a, int b) { return a * side + b; };
+    std::vector<TRate> rates;
+    for (int a = 0; a < side; ++a) {
+        for (int b = 0; b < side; ++b) {
+            if (a + 1 < side) {
+                rates.push_back({at(a, b), at(a + 1, b), 0.5});
+                rates.push_back({at(a, b), at(a + 1, b), 0.5});
+                rates.push_back({at(a + 1, b), at(a, b), 2.0});
+            }
+            if (b + 1 < side) {
+                rates.push_back({at(a, b), at(a, b + 1), 0.8});
+                rates.push_back({at(a, b + 1), at(a, b), 1.0});
+            }
+        }
+    }
+    const TSparseGenerator g = GeneratorOf(side * side, rates);
+    ASSERT_FALSE(g.RateIndex.empty());
+    ASSERT_EQ(g.RateIndex.size(), g.Value.size());
+    EXPECT_EQ(g.NonZeros(), 4 * side * (side - 1));
+    EXPECT_EQ(g.Element(at(0, 0), at(1, 0)), 1.0);
+    for (std::size_t k = 0; k < g.Value.size(); ++k)
+        ASSERT_EQ(g.Rates[g.RateIndex[k]], g.Value[k]);
+    std::vector<double> exact(static_cast<std::size_t>(side * side));
+    double sum = 0;
+    for (int a = 0; a < side; ++a)
+        for (int b = 0; b < side; ++b)
+            sum += exact[static_cast<std::size_t>(at(a, b))] = std::pow(0.5, a) * std::pow(0.8, b);
+    for (double& v : exact)
+        v /= sum;
+    for (TIterativeKind kind : {ikDefault, ikGaussSeidel}) {
+        TSteadySettings s;
+        s.Method = smIterative;
+        s.Kind = kind;
+        s.Tolerance = 1e-13;
+        std::vector<double> x;
+        TSolveReport r;
+        ASSERT_TRUE(SolveSteady(g, s, x, nullptr, r)) << r.Message.toStdString();
+        // The residual reported is the one of the solution returned.
+        EXPECT_LE(r.Residual, 1e-13);
+        EXPECT_DOUBLE_EQ(r.Residual, RelativeResidual(g, x));
+        for (std::size_t k = 0; k < exact.size(); ++k)
+            ASSERT_NEAR(x[k], exact[k], 1e-10 * exact[0]) << kind << " " << k;
+    }
+    // Rates drawn from a continuum are kept as they are.
+    std::mt19937 rng(99);
+    EXPECT_TRUE(RandomChain(rng, 500, 1500).RateIndex.empty());
+}
