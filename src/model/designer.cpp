@@ -164,10 +164,17 @@ void TQRVDesigner::NamesChanged()
 
 void TQRVDesigner::TakeObjectsFrom(TQRVDesigner& other)
 {
-    for (TQRVObject* o : other.m_objects) {
+    for (TQRVObject* o : other.m_objects)
         o->SetDesignerDirect(this);
-        m_objects.push_back(o);
-        m_byName.insert(NameKey(o->Name()), o);
+    if (m_objects.empty()) {
+        // A net read into an empty one: its index comes along as it is.
+        m_objects.swap(other.m_objects);
+        m_byName.swap(other.m_byName);
+    } else {
+        for (TQRVObject* o : other.m_objects) {
+            m_objects.push_back(o);
+            m_byName.insert(NameKey(o->Name()), o);
+        }
     }
     other.m_objects.clear();
     other.m_byName.clear();

@@ -38,7 +38,21 @@ int formatGeneral(char* buf, double value, int precision)
     // Whole numbers that fit the precision: the common case in markings.
     if (std::fabs(value) < 1e15 && value == std::trunc(value) && precision >= 15) {
         long long n = static_cast<long long>(value);
-        return std::snprintf(buf, 64, "%lld", n);
+        int len = 0;
+        if (n < 0) {
+            buf[len++] = '-';
+            n = -n;
+        }
+        char digits[20];
+        int nd = 0;
+        do {
+            digits[nd++] = static_cast<char>('0' + n % 10);
+            n /= 10;
+        } while (n > 0);
+        while (nd > 0)
+            buf[len++] = digits[--nd];
+        buf[len] = 0;
+        return len;
     }
 
     // Round to `precision` significant digits through the %e form.

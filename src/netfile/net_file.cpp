@@ -3,9 +3,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <memory>
+
 #include "model/class_registry.h"
 #include "model/designer.h"
 #include "model/interfaces.h"
+#include "model/safe_save.h"
 #include "netfile/element_xml.h"
 #include "netfile/pnml.h"
 #include "netfile/xml_tree.h"
@@ -15,35 +18,88 @@ bool IsPnmlFileName(const QString& fileName)
     return fileName.endsWith(QLatin1String(".pnml"), Qt::CaseInsensitive);
 }
 
+namespace {
+
+// The element of one object, or none for an object that is not stored.
+bool saveObject(const TQRVObject* o, TqibXMLNode& element)
+{
+    const auto* storable = dynamic_cast<const IQRVStorable*>(o);
+    if (!storable)
+        return false;
+    // Room for the attributes of every class, so that the list grows once.
+    element.Attributes().reserve(16);
+    element.AddAttribute(QStringLiteral("class"), o->ClassName());
+    storable->SaveToXml(element);
+    return true;
+}
+
+void saveCharts(const TQRVDesigner& designer, TqibXMLNode& simulate)
+{
+    for (const QString& g : designer.Graphs)
+        simulate.AddNode(QStringLiteral("graph"), g);
+}
+
+} // namespace
+
 void SaveNet(const TQRVDesigner& designer, TqibXMLTree& tree)
 {
-    for (TQRVObject* o : designer.ObjectList()) {
-        const auto* storable = dynamic_cast<const IQRVStorable*>(o);
-        if (!storable)
-            continue;
-        TqibXMLNode* element = tree.AddNode(QStringLiteral("object"));
-        element->AddAttribute(QStringLiteral("class"), o->ClassName());
-        storable->SaveToXml(*element);
+    for (const TQRVObject* o : designer.ObjectList()) {
+        auto element = std::make_unique<TqibXMLNode>(QStringLiteral("object"));
+        if (saveObject(o, *element))
+            tree.AppendNode(element.release());
     }
-    TqibXMLNode* simulate = tree.AddNode(QStringLiteral("simulate"));
-    for (const QString& g : designer.Graphs)
-        simulate->AddNode(QStringLiteral("graph"), g);
+    saveCharts(designer, *tree.AddNode(QStringLiteral("simulate")));
 }
 
 QString NetToText(const TQRVDesigner& designer)
 {
-    TqibXMLTree tree;
-    SaveNet(designer, tree);
-    return tree.Text();
+    // The text of each element is written as soon as it is built, so that a
+    // big net is never held as a whole tree besides its objects and its text.
+    QString text;
+    for (const TQRVObject* o : designer.ObjectList()) {
+        TqibXMLNode element(QStringLiteral("object"));
+        if (saveObject(o, element))
+            element.AppendXml(text, 0);
+    }
+    TqibXMLNode simulate(QStringLiteral("simulate"));
+    saveCharts(designer, simulate);
+    simulate.AppendXml(text, 0);
+    return text;
 }
 
-void LoadNet(TQRVDesigner& designer, const TqibXMLTree& tree, QStringList* warnings)
+namespace {
+
+// Whether `node` lies within `ancestor`.
+bool isWithin(const TqibXMLNode* node, const TqibXMLNode* ancestor)
+{
+    for (; node; node = node->Parent)
+        if (node->Parent == ancestor)
+            return true;
+    return false;
+}
+
+void loadNet(TQRVDesigner& designer, const TqibXMLTree& tree, QStringList* warnings, bool release)
 {
     QList<TqibXMLNode*> elements;
     tree.FindNamedNodes(QStringLiteral("object"), elements);
+    QList<TqibXMLNode*> graphs;
+    tree.FindNamedNodes(QStringLiteral("graph"), graphs);
+    QStringList graphNames;
+    for (const TqibXMLNode* g : graphs)
+        graphNames.append(g->Value);
     designer.SetUpdating(true);
     const TQRVClassRegistry& registry = TQRVClassRegistry::Instance();
-    for (const TqibXMLNode* element : elements) {
+    for (qsizetype i = 0; i < elements.size(); ++i) {
+        TqibXMLNode* element = elements.at(i);
+        // An object element is emptied once read, unless objects nested in
+        // it are still to be read (their messages name the enclosing one).
+        const auto done = [&] {
+            if (release && element->Parent == &tree &&
+                (i + 1 == elements.size() || !isWithin(elements.at(i + 1), element))) {
+                element->ClearNodes();
+                element->Attributes() = QList<TqibXMLAttribute>();
+            }
+        };
         const QString className = RequiredAttribute(*element, QStringLiteral("class")).Value;
         const TQRVClassInfo* cls = registry.Find(className);
         if (!cls)
@@ -55,6 +111,7 @@ void LoadNet(TQRVDesigner& designer, const TqibXMLTree& tree, QStringList* warni
             if (warnings)
                 warnings->append(DescribeElement(*element) +
                                  QStringLiteral(": this kind of object is not stored; skipped."));
+            done();
             continue;
         }
         object->IncludeState(osLoading);
@@ -77,13 +134,9 @@ void LoadNet(TQRVDesigner& designer, const TqibXMLTree& tree, QStringList* warni
                 QStringLiteral("the attribute \"name\": another object is already named \"%1\"").arg(name));
         }
         designer.InsertObject(object);
+        done();
     }
-
-    QList<TqibXMLNode*> graphs;
-    tree.FindNamedNodes(QStringLiteral("graph"), graphs);
-    designer.Graphs.clear();
-    for (const TqibXMLNode* g : graphs)
-        designer.Graphs.append(g->Value);
+    designer.Graphs = graphNames;
 
     designer.SetUpdating(false);
     for (int i = 0; i < designer.ObjectCount(); ++i) {
@@ -91,6 +144,18 @@ void LoadNet(TQRVDesigner& designer, const TqibXMLTree& tree, QStringList* warni
         o->ExcludeState(osLoading);
         o->Loaded();
     }
+}
+
+} // namespace
+
+void LoadNet(TQRVDesigner& designer, const TqibXMLTree& tree, QStringList* warnings)
+{
+    loadNet(designer, tree, warnings, false);
+}
+
+void LoadNet(TQRVDesigner& designer, TqibXMLTree&& tree, QStringList* warnings)
+{
+    loadNet(designer, tree, warnings, true);
 }
 
 namespace {
@@ -166,14 +231,16 @@ void checkWholeNet(const TqibXMLTree& tree)
 }
 
 // Reads a net in the program's own format from its text.
-void readNetText(TQRVDesigner& fresh, const QString& text, QStringList* warnings)
+// The text is let go once the tree holds it all.
+void readNetText(TQRVDesigner& fresh, QString text, QStringList* warnings)
 {
-    if (text.trimmed().isEmpty())
+    if (QStringView(text).trimmed().isEmpty())
         throw TNotANetError(QStringLiteral("it is empty"));
     TqibXMLTree tree;
     tree.SetText(text);
+    text = QString();
     checkWholeNet(tree);
-    LoadNet(fresh, tree, warnings);
+    LoadNet(fresh, std::move(tree), warnings);
 }
 
 // Reads into a fresh container, then moves the objects over. `source` names
@@ -230,7 +297,9 @@ QString LoadNetFile(TQRVDesigner& designer, const QString& fileName, QStringList
         QFile file(fileName);
         if (!file.open(QIODevice::ReadOnly))
             throw TXmlReadError(QStringLiteral("Cannot read %1: %2").arg(fileName, file.errorString()));
-        readNetText(fresh, TqibXMLTree::Decode(file.readAll()), warnings);
+        // The bytes go before the text is parsed.
+        QString text = TqibXMLTree::Decode(file.readAll());
+        readNetText(fresh, std::move(text), warnings);
     });
     if (error.isEmpty() || error.startsWith(QLatin1String("Cannot ")) ||
         error.startsWith(info.fileName() + ' '))
@@ -245,9 +314,7 @@ QString SaveNetFile(const TQRVDesigner& designer, const QString& fileName, QStri
             ExportPnml(designer, fileName, warnings);
             return QString();
         }
-        TqibXMLTree tree;
-        SaveNet(designer, tree);
-        tree.SaveToFile(fileName);
+        return SaveBytesSafely(fileName, TqibXMLTree::Encode(NetToText(designer)));
     } catch (const TXmlReadError& e) {
         return e.Message;
     } catch (const TNetFileError& e) {

@@ -38,6 +38,10 @@ QString NetFromText(TQRVDesigner& designer, const QString& text, QStringList* wa
 // and does not ask whether the tree is a whole net file.
 void SaveNet(const TQRVDesigner& designer, TqibXMLTree& tree);
 void LoadNet(TQRVDesigner& designer, const TqibXMLTree& tree, QStringList* warnings);
+// The same, emptying each object element of the tree once its object is
+// built, so that a big net does not hold all of its tree and all of its
+// objects at once.
+void LoadNet(TQRVDesigner& designer, TqibXMLTree&& tree, QStringList* warnings);
 
 // Whether a file name asks for PNML.
 bool IsPnmlFileName(const QString& fileName);

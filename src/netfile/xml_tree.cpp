@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QStringDecoder>
 
 #include "model/numbers.h"
@@ -120,7 +121,10 @@ QString TqibXMLNode::AsXml(int level) const
 void TqibXMLNode::AppendXml(QString& out, int level) const
 {
     static const QLatin1String crlf("\r\n");
-    const QString indent(2 * level, QLatin1Char(' '));
+    // The indentation, without a string of its own for every element.
+    static const QString spaces(64, QLatin1Char(' '));
+    const QString deep = 2 * level > spaces.size() ? QString(2 * level, QLatin1Char(' ')) : QString();
+    const QStringView indent = deep.isEmpty() ? QStringView(spaces).left(2 * level) : QStringView(deep);
     out += indent;
     out += QLatin1Char('<');
     out += Name;
@@ -197,6 +201,32 @@ private:
     QList<QString> m_names;
 };
 
+// Attribute values repeat too: numbers, flags, formula texts. Short values
+// are shared through a table of the first few thousand met, so that a file
+// of ever new values (coordinates, names) does not fill it.
+class TValuePool
+{
+public:
+    QString Get(QStringView value)
+    {
+        if (value.size() > kLongest)
+            return value.toString();
+        // The key views the stored string's characters, which never move.
+        const auto it = m_values.constFind(value);
+        if (it != m_values.cend())
+            return it.value();
+        QString s = value.toString();
+        if (m_values.size() < kMostValues)
+            m_values.insert(QStringView(s), s);
+        return s;
+    }
+
+private:
+    static constexpr qsizetype kLongest = 32;
+    static constexpr qsizetype kMostValues = 4096;
+    QHash<QStringView, QString> m_values;
+};
+
 // A text as the reader sees it: every CR LF and tab a blank, blanks at both
 // ends removed.
 QString normalised(QStringView text)
@@ -230,7 +260,7 @@ qsizetype next(const QChar* d, qsizetype from, qsizetype n, char16_t c)
 }
 
 // Parses the text of a tag into a new element.
-void parseTag(TqibXMLNode* node, QStringView tag, TNamePool& names)
+void parseTag(TqibXMLNode* node, QStringView tag, TNamePool& names, TValuePool& values)
 {
     const QChar* d = tag.data();
     const qsizetype n = tag.size();
@@ -255,7 +285,7 @@ void parseTag(TqibXMLNode* node, QStringView tag, TNamePool& names)
         const qsizetype q2 = next(d, q1 + 1, n, u'"');
         if (q2 == n)
             break;
-        node->AddAttribute(names.Get(tag.mid(p, eq - p).trimmed()), tag.mid(q1 + 1, q2 - q1 - 1).toString());
+        node->AddAttribute(names.Get(tag.mid(p, eq - p).trimmed()), values.Get(tag.mid(q1 + 1, q2 - q1 - 1)));
         p = q2 + 1;
     }
 }
@@ -277,6 +307,7 @@ void TqibXMLTree::SetText(const QString& text)
     const QStringView all(text);
     const qsizetype n = all.size();
     TNamePool names;
+    TValuePool values;
     QString buffer;
     TqibXMLNode* current = this;
     int depth = 0; // of `current`
@@ -344,7 +375,7 @@ void TqibXMLTree::SetText(const QString& text)
                     auto* node = new TqibXMLNode;
                     current->AppendNode(node);
                     node->Line = tagLine;
-                    parseTag(node, normalisedView(tag, buffer), names);
+                    parseTag(node, normalisedView(tag, buffer), names, values);
                     if (!empty) {
                         // The tree is walked and destroyed recursively: a
                         // damaged file must not nest deep enough to exhaust

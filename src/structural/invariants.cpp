@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <new>
+#include <span>
 #include <unordered_map>
 
 #include "formula/formula.h"
@@ -162,14 +163,14 @@ TNetStructure ReadNetStructure(const TQRVDesigner& net)
     return s;
 }
 
-void NormaliseRow(T2DMatrix::SparseRow& a, T2DMatrix::SparseRow& b, qsizetype cells)
+bool NormaliseRow(T2DMatrix::SparseRow& a, T2DMatrix::SparseRow& b, qsizetype cells)
 {
     double m = -HUGE_VAL;
     qsizetype nonZero = 0;
     for (const T2DMatrix::SparseRow* part : {&a, &b})
         for (const T2DMatrix::Entry& e : *part) {
             if (e.Value == 1.0)
-                return;
+                return false;
             m = std::max(m, e.Value);
             ++nonZero;
         }
@@ -182,6 +183,7 @@ void NormaliseRow(T2DMatrix::SparseRow& a, T2DMatrix::SparseRow& b, qsizetype ce
                     return false;
         return true;
     };
+    bool any = false;
     for (;;) {
         bool divided = false;
         for (int p : kPrimes) {
@@ -197,7 +199,8 @@ void NormaliseRow(T2DMatrix::SparseRow& a, T2DMatrix::SparseRow& b, qsizetype ce
             }
         }
         if (!divided)
-            return;
+            return any;
+        any = true;
     }
 }
 
@@ -331,13 +334,13 @@ struct TWorkRow
     QString Label;
 };
 
+using TCells = std::span<const T2DMatrix::Entry>;
+
 // a·j − b·i over the cells of two rows (a cell not listed is 0), leaving out
-// column `skip`. False when a cell is not a finite number.
-bool combine(double a, const T2DMatrix::SparseRow& j, double b, const T2DMatrix::SparseRow& i, int skip,
-             T2DMatrix::SparseRow& out)
+// column `skip`, appended to `out`. False when a cell is not a finite number.
+bool combineAppend(double a, TCells j, double b, TCells i, int skip, T2DMatrix::SparseRow& out)
 {
-    out.clear();
-    out.reserve(std::max(i.size(), j.size()));
+    out.reserve(out.size() + std::max(i.size(), j.size()));
     auto pi = i.begin(), pj = j.begin();
     bool finite = true;
     auto put = [&](int col, double v) {
@@ -358,6 +361,44 @@ bool combine(double a, const T2DMatrix::SparseRow& j, double b, const T2DMatrix:
             ++pj;
         }
     }
+    return finite;
+}
+
+bool combine(double a, const T2DMatrix::SparseRow& j, double b, const T2DMatrix::SparseRow& i, int skip,
+             T2DMatrix::SparseRow& out)
+{
+    out.clear();
+    return combineAppend(a, j, b, i, skip, out);
+}
+
+// The same for two rows that are used for the last time, where one of them is
+// taken as it is (its factor is 1: a·v − b·0 + 0 is v, bit for bit). Its cells
+// before the first column of the other row stay where they are; only the rest
+// is computed. A long invariant row that takes in one short row per step then
+// grows by what it takes in, not by its whole length. `from` is the first cell
+// computed anew.
+bool combineLast(double a, T2DMatrix::SparseRow& j, double b, T2DMatrix::SparseRow& i,
+                 T2DMatrix::SparseRow& out, size_t& from)
+{
+    const bool keepJ = a == 1.0 && (b != -1.0 || j.size() >= i.size());
+    if (!keepJ && b != -1.0) {
+        from = 0;
+        return combine(a, j, b, i, -1, out);
+    }
+    T2DMatrix::SparseRow& kept = keepJ ? j : i;
+    const T2DMatrix::SparseRow& other = keepJ ? i : j;
+    const auto byCol = [](const T2DMatrix::Entry& e, int col) { return e.Col < col; };
+    from = other.empty()
+               ? kept.size()
+               : static_cast<size_t>(std::lower_bound(kept.begin(), kept.end(), other.front().Col, byCol) -
+                                     kept.begin());
+    const TCells keptTail = TCells(kept).subspan(from);
+    T2DMatrix::SparseRow tail;
+    const bool finite = keepJ ? combineAppend(a, keptTail, b, other, -1, tail)
+                              : combineAppend(a, other, b, keptTail, -1, tail);
+    out = std::move(kept);
+    out.resize(from);
+    out.insert(out.end(), tail.begin(), tail.end());
     return finite;
 }
 
@@ -454,26 +495,38 @@ TQRVInvariants::TEnd TQRVInvariants::eliminateRows(T2DMatrix& w, T2DMatrix& x, b
             // Cells of a new row: those of W from this column on, then those of X.
             const qsizetype cells = qsizetype(columns - k) + xColumns;
             bool overflow = false;
+            // Two rows that meet only each other are used once.
+            const bool once = pos.size() == 1 && neg.size() == 1;
             for (int i : pos) {
-                const TWorkRow& ri = rows[static_cast<size_t>(i)];
+                TWorkRow& ri = rows[static_cast<size_t>(i)];
                 const int ni = numbers.Before(static_cast<size_t>(i)) + 1;
                 for (int j : neg) {
-                    const TWorkRow& rj = rows[static_cast<size_t>(j)];
+                    TWorkRow& rj = rows[static_cast<size_t>(j)];
                     const double a = ri.W.front().Value;
                     const double b = rj.W.front().Value;
                     TWorkRow row;
                     reuse(spare, row.W);
-                    reuse(spare, row.X);
                     const bool finiteW = combine(a, rj.W, b, ri.W, k, row.W);
-                    const bool finiteX = combine(a, rj.X, b, ri.X, -1, row.X);
-                    NormaliseRow(row.W, row.X, cells);
+                    // Cells of X before this one were taken over and are finite.
+                    size_t checkFrom = 0;
+                    bool finiteX = false;
+                    if (once) {
+                        finiteX = combineLast(a, rj.X, b, ri.X, row.X, checkFrom);
+                    } else {
+                        reuse(spare, row.X);
+                        finiteX = combine(a, rj.X, b, ri.X, -1, row.X);
+                    }
+                    const bool divided = NormaliseRow(row.W, row.X, cells);
+                    if (divided)
+                        checkFrom = 0;
                     if (!finiteW || !finiteX) {
                         overflow = true;
                         break;
                     }
-                    for (const T2DMatrix::SparseRow* part : {&row.W, &row.X})
-                        for (const T2DMatrix::Entry& e : *part)
-                            overflow = overflow || !std::isfinite(e.Value);
+                    for (const T2DMatrix::Entry& e : row.W)
+                        overflow = overflow || !std::isfinite(e.Value);
+                    for (size_t c = checkFrom; c < row.X.size(); ++c)
+                        overflow = overflow || !std::isfinite(row.X[c].Value);
                     if (overflow)
                         break;
                     row.Label =

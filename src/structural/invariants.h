@@ -44,7 +44,8 @@ TNetStructure ReadNetStructure(const TQRVDesigner& net);
 // Divides a row (the cells of `a` followed by those of `b`, `cells` of them
 // in all, those not listed being 0) by the primes up to 101 that divide all of
 // its cells, rounded, as long as one does. A row holding a 1 is left alone.
-void NormaliseRow(T2DMatrix::SparseRow& a, T2DMatrix::SparseRow& b, qsizetype cells);
+// Whether it was divided.
+bool NormaliseRow(T2DMatrix::SparseRow& a, T2DMatrix::SparseRow& b, qsizetype cells);
 
 class TQRVInvariants
 {

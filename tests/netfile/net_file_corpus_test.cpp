@@ -242,7 +242,7 @@ TEST(NetFileCorpus, MutantsAreRefusedOrReadToAFixedPoint)
         return static_cast<qsizetype>(random() % static_cast<quint32>(std::max<qsizetype>(n, 1)));
     };
     const QByteArray alphabet = "<>/=\" \r\n\t!-[]?x0.,%1e";
-    constexpr int kMutantsPerFile = 300;
+    constexpr int kMutantsPerFile = 600;
 
     int refused = 0;
     int read = 0;

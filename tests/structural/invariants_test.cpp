@@ -477,3 +477,45 @@ TEST(Invariants, RunningOutOfMemoryEndsWithItsMessage)
     }
     EXPECT_GT(failed, 10);
 }
+
+// A ring p_i -> t_i -> p_(i+1), both arcs of stage i weighing w_i (2 on every
+// third stage, 1 elsewhere), with names given in a scrambled order: the one
+// P-invariant, grown by one place per step, takes places in before and after
+// those it holds. Its closed forms: every place once; t_i fired 2 / w_i times.
+TEST(Invariants, ALongRingHasOneInvariantOfEachKindInClosedForm)
+{
+    constexpr int n = 300;
+    std::vector<int> label(n);
+    for (int i = 0; i < n; ++i)
+        label[static_cast<size_t>(i)] = i;
+    std::mt19937 rng(20261207);
+    std::shuffle(label.begin(), label.end(), rng);
+    auto weight = [](int i) { return i % 3 == 0 ? 2.0 : 1.0; };
+    TNetStructure net;
+    for (int i = 0; i < n; ++i) {
+        net.Places.append({QStringLiteral("p%1").arg(label[static_cast<size_t>(i)]), i == 0 ? 1.0 : 0.0});
+        net.Transitions << QStringLiteral("t%1").arg(label[static_cast<size_t>(i)]);
+    }
+    for (int i = 0; i < n; ++i) {
+        const QString t = net.Transitions.at(i);
+        net.Arcs.append({net.Places.at(i).Name, t, false, lkNormal, weight(i)});
+        net.Arcs.append({net.Places.at((i + 1) % n).Name, t, true, lkNormal, weight(i)});
+    }
+    TQRVInvariants inv;
+    ASSERT_TRUE(inv.BuildIncidence(net));
+    inv.Calculate();
+    ASSERT_FALSE(inv.Interrupted());
+    ASSERT_EQ(inv.PInvariants.RowCount(), 1);
+    ASSERT_EQ(inv.TInvariants.RowCount(), 1);
+    for (int c = 0; c < n; ++c) {
+        EXPECT_EQ(inv.PInvariants.Get(0, c), 1.0) << inv.PInvariants.ColLabels.at(c + 1).toStdString();
+        const int stage = static_cast<int>(
+            std::find(net.Transitions.begin(), net.Transitions.end(),
+                      inv.TInvariants.ColLabels.at(c + 1).trimmed()) -
+            net.Transitions.begin());
+        ASSERT_LT(stage, n);
+        EXPECT_EQ(inv.TInvariants.Get(0, c), 2.0 / weight(stage)) << stage;
+    }
+    expectInvariants(net, inv.PInvariants, true, inv.PNotFound);
+    expectInvariants(net, inv.TInvariants, false, inv.TNotFound);
+}
