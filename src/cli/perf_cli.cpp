@@ -114,6 +114,44 @@ bool ParseCliSweep(const QString& text, const TCalcEngine& engine, TSweepNumbers
     return true;
 }
 
+QString CheckCliCommandLine(const TArgs& args, const QString& optionError, bool removeUnsteady,
+                            bool keepUnsteady)
+{
+    if (!optionError.isEmpty())
+        return optionError;
+    if (!args.UnknownOption().isEmpty())
+        return QStringLiteral("unknown option ") + args.UnknownOption();
+    if (args.Positional().size() != 1)
+        return QStringLiteral("name one net");
+    if (removeUnsteady && keepUnsteady)
+        return QStringLiteral("--remove-unsteady and --keep-unsteady exclude each other");
+    return {};
+}
+
+void ReportCliGraph(const TCalcEngine& engine, TCliContext& ctx)
+{
+    ctx.err << "Markings: " << engine.MarkingCount() << ", entries: " << engine.Markings.EntryCount() << "\n";
+    if (engine.HoldsUnsteadyMarkings())
+        ctx.err << "Warning: the graph holds unsteady markings; the weights of immediate transitions are "
+                   "taken as rates.\n";
+}
+
+int ReportCliSweepEnd(const TSweepOutcome& outcome, TCliContext& ctx)
+{
+    if (outcome.Kind == TSweepOutcome::Stopped) {
+        ctx.err << ReachTexts::Aborted << "\n";
+        return exitBadInput;
+    }
+    if (outcome.Kind == TSweepOutcome::Failed) {
+        if (outcome.SolverFailed)
+            ctx.err << PerfTexts::CouldNotSolve << "\n";
+        if (!outcome.Message.isEmpty())
+            ctx.err << outcome.Message << "\n";
+        return exitBadInput;
+    }
+    return exitOk;
+}
+
 bool ParseCliLimit(const QString& text, TReachSettings& builder, QString& error)
 {
     if (text.isEmpty())

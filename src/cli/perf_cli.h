@@ -13,6 +13,7 @@ class TCalcEngine;
 class TQRVDesigner;
 struct TReachSettings;
 struct TSweepArgument;
+struct TSweepOutcome;
 
 // "1.234 s".
 QString CliSeconds(qint64 ms);
@@ -31,6 +32,11 @@ enum TSweepNumbers { snNotZero, snAnyNumber };
 bool ParseCliSweep(const QString& text, const TCalcEngine& engine, TSweepNumbers numbers, TSweepArgument& arg,
                    QString& error);
 
+// The checks both commands make once their options are taken: the first
+// problem with the command line, or an empty text.
+QString CheckCliCommandLine(const TArgs& args, const QString& optionError, bool removeUnsteady,
+                            bool keepUnsteady);
+
 // --limit N: 1 … 2147483647 markings. False with the reason.
 bool ParseCliLimit(const QString& text, TReachSettings& builder, QString& error);
 
@@ -43,6 +49,14 @@ void ChooseUnsteadyRemoval(const TQRVDesigner& net, bool remove, bool keep, TRea
 // exitOk or exitBadInput (after the message).
 int LoadCliGraph(TCalcEngine& engine, TQRVDesigner& net, const QString& graphFile,
                  const TReachSettings& builder, IQRVProgress& progress, TCliContext& ctx, qint64& ms);
+
+// The size of the graph on stderr, with a warning when it still holds
+// unsteady markings.
+void ReportCliGraph(const TCalcEngine& engine, TCliContext& ctx);
+
+// A sweep that was stopped or failed is told on stderr and gives
+// exitBadInput; a completed one exitOk.
+int ReportCliSweepEnd(const TSweepOutcome& outcome, TCliContext& ctx);
 
 // The listing on standard output, or into `file` (lines ended by CR LF).
 // exitOk or exitBadInput (after the message).

@@ -57,18 +57,13 @@ int runSteady(const QStringList& args, TCliContext& ctx)
         measures << value;
     while (error.isEmpty() && a.TakeOption(QStringLiteral("--sweep"), value, error))
         sweeps << value;
-    if (error.isEmpty())
-        a.TakeOption(QStringLiteral("--method"), method, error);
-    if (error.isEmpty())
-        a.TakeOption(QStringLiteral("--precision"), precisionText, error);
-    if (error.isEmpty())
-        a.TakeOption(QStringLiteral("--iterations"), iterationsText, error);
-    if (error.isEmpty())
-        a.TakeOption(QStringLiteral("--limit"), limitText, error);
-    if (error.isEmpty())
-        a.TakeOption(QStringLiteral("--listing"), listing, error);
-    if (error.isEmpty())
-        a.TakeOption(QStringLiteral("--csv"), csv, error);
+    const std::pair<const char*, QString*> options[] = {
+        {"--method", &method},   {"--precision", &precisionText}, {"--iterations", &iterationsText},
+        {"--limit", &limitText}, {"--listing", &listing},         {"--csv", &csv},
+    };
+    for (const auto& [name, text] : options)
+        if (error.isEmpty())
+            a.TakeOption(QString::fromLatin1(name), *text, error);
     TResultPictures pictures;
     if (error.isEmpty())
         pictures.Take(a, error);
@@ -80,14 +75,8 @@ int runSteady(const QStringList& args, TCliContext& ctx)
         ctx.err << "quorvane-cli steady: " << why << "\n" << kUsage;
         return exitUsage;
     };
-    if (!error.isEmpty())
-        return usage(error);
-    if (!a.UnknownOption().isEmpty())
-        return usage(QStringLiteral("unknown option ") + a.UnknownOption());
-    if (a.Positional().size() != 1)
-        return usage(QStringLiteral("name one net"));
-    if (removeUnsteady && keepUnsteady)
-        return usage(QStringLiteral("--remove-unsteady and --keep-unsteady exclude each other"));
+    if (const QString why = CheckCliCommandLine(a, error, removeUnsteady, keepUnsteady); !why.isEmpty())
+        return usage(why);
     if (sweeps.size() > 2)
         return usage(QStringLiteral("at most two sweeps"));
 
@@ -139,10 +128,7 @@ int runSteady(const QStringList& args, TCliContext& ctx)
     if (const int status = LoadCliGraph(engine, net, graphFile, builder, progress, ctx, graphMs))
         return status;
     clock.restart();
-    ctx.err << "Markings: " << engine.MarkingCount() << ", entries: " << engine.Markings.EntryCount() << "\n";
-    if (engine.HoldsUnsteadyMarkings())
-        ctx.err << "Warning: the graph holds unsteady markings; the weights of immediate transitions are "
-                   "taken as rates.\n";
+    ReportCliGraph(engine, ctx);
 
     // The values.
     if (measures.isEmpty())
@@ -175,11 +161,7 @@ int runSteady(const QStringList& args, TCliContext& ctx)
     TSweepOutcome outcome;
     if (sweeps.isEmpty()) {
         // One point: the same steps as a sweep, timed one by one.
-        engine.ResolveDependencies();
-        engine.Arg1Count = engine.Arg2Count = 1;
-        engine.Arg1Values.assign(1, 0.0);
-        engine.Arg2Values.assign(1, 0.0);
-        engine.Results.assign(static_cast<std::size_t>(engine.Items.size()), 0.0);
+        engine.StartResults(1, 1);
         clock.restart();
         bool ok = engine.BuildGenerator();
         generatorMs = clock.restart();
@@ -206,17 +188,8 @@ int runSteady(const QStringList& args, TCliContext& ctx)
     }
     ctx.err.flush();
     const TSolveReport& report = engine.LastSolve();
-    if (outcome.Kind == TSweepOutcome::Stopped) {
-        ctx.err << ReachTexts::Aborted << "\n";
-        return exitBadInput;
-    }
-    if (outcome.Kind == TSweepOutcome::Failed) {
-        if (outcome.SolverFailed)
-            ctx.err << PerfTexts::CouldNotSolve << "\n";
-        if (!outcome.Message.isEmpty())
-            ctx.err << outcome.Message << "\n";
-        return exitBadInput;
-    }
+    if (const int status = ReportCliSweepEnd(outcome, ctx))
+        return status;
     ctx.err << "Non-zeros: " << engine.Generator.NonZeros() + engine.Generator.Size << "\n"
             << "Solved by: " << report.Method << (report.FellBack ? " (Seidel did not converge)" : "")
             << "\n";

@@ -75,14 +75,8 @@ int runTransient(const QStringList& args, TCliContext& ctx)
         ctx.err << "quorvane-cli transient: " << why << "\n" << kUsage;
         return exitUsage;
     };
-    if (!error.isEmpty())
-        return usage(error);
-    if (!a.UnknownOption().isEmpty())
-        return usage(QStringLiteral("unknown option ") + a.UnknownOption());
-    if (a.Positional().size() != 1)
-        return usage(QStringLiteral("name one net"));
-    if (removeUnsteady && keepUnsteady)
-        return usage(QStringLiteral("--remove-unsteady and --keep-unsteady exclude each other"));
+    if (const QString why = CheckCliCommandLine(a, error, removeUnsteady, keepUnsteady); !why.isEmpty())
+        return usage(why);
     if (sweeps.size() > 1)
         return usage(QStringLiteral("time is the first argument: at most one sweep"));
 
@@ -130,10 +124,7 @@ int runTransient(const QStringList& args, TCliContext& ctx)
     qint64 graphMs = 0;
     if (const int status = LoadCliGraph(engine, net, graphFile, builder, progress, ctx, graphMs))
         return status;
-    ctx.err << "Markings: " << engine.MarkingCount() << ", entries: " << engine.Markings.EntryCount() << "\n";
-    if (engine.HoldsUnsteadyMarkings())
-        ctx.err << "Warning: the graph holds unsteady markings; the weights of immediate transitions are "
-                   "taken as rates.\n";
+    ReportCliGraph(engine, ctx);
 
     if (measures.isEmpty())
         measures << QStringLiteral("tokens:P*") << QStringLiteral("rate:T*");
@@ -149,14 +140,8 @@ int runTransient(const QStringList& args, TCliContext& ctx)
     const TSweepOutcome outcome = engine.RunTransientSweep(time, arg2);
     const qint64 sweepMs = clock.elapsed();
     ctx.err.flush();
-    if (outcome.Kind == TSweepOutcome::Stopped) {
-        ctx.err << ReachTexts::Aborted << "\n";
-        return exitBadInput;
-    }
-    if (outcome.Kind == TSweepOutcome::Failed) {
-        ctx.err << outcome.Message << "\n";
-        return exitBadInput;
-    }
+    if (const int status = ReportCliSweepEnd(outcome, ctx))
+        return status;
     ctx.err << "Uniformisation rate: " << FormatGeneral(engine.UniformRate) << "\n"
             << "Precision index: " << engine.PowersUsed
             << (engine.AutomaticPowers ? " (the left-out probability stays below 1e-6)" : "")

@@ -702,18 +702,23 @@ bool TCalcEngine::RebuildGraph()
     return true;
 }
 
-TSweepOutcome TCalcEngine::RunSweep(const TSweepArgument& arg1, const TSweepArgument& arg2)
+void TCalcEngine::StartResults(int n1, int n2)
 {
-    TSweepOutcome outcome;
     ResultsValid = false;
     ResolveDependencies();
-    Arg1Count = std::max(1, arg1.Count);
-    Arg2Count = std::max(1, arg2.Count);
+    Arg1Count = std::max(1, n1);
+    Arg2Count = std::max(1, n2);
     Results.assign(static_cast<std::size_t>(Arg1Count) * static_cast<std::size_t>(Arg2Count) *
                        static_cast<std::size_t>(Items.size()),
                    0.0);
     Arg1Values.assign(static_cast<std::size_t>(Arg1Count), 0.0);
     Arg2Values.assign(static_cast<std::size_t>(Arg2Count), 0.0);
+}
+
+TSweepOutcome TCalcEngine::RunSweep(const TSweepArgument& arg1, const TSweepArgument& arg2)
+{
+    TSweepOutcome outcome;
+    StartResults(arg1.Count, arg2.Count);
     const double remembered1 = ReadArgument(arg1.Text);
     const double remembered2 = ReadArgument(arg2.Text);
     const bool wasUpdating = m_net->Updating();

@@ -159,6 +159,9 @@ public:
     bool ResultsValid = false;
     double Result(int i, int j, int e) const;
     double& ResultAt(int i, int j, int e);
+    // The start of every sweep: the dependencies resolved, then room for
+    // n1 × n2 points (at least one each), every value 0 and not yet valid.
+    void StartResults(int n1, int n2);
 
     // "None", the "Lm" entries, the "M(" entries.
     QStringList ArgumentTexts() const;

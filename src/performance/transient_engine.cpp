@@ -22,16 +22,8 @@ TTransEngine::TTransEngine(TQRVDesigner* net) : TCalcEngine(net)
 TSweepOutcome TTransEngine::RunTransientSweep(const TSweepArgument& time, const TSweepArgument& arg2)
 {
     TSweepOutcome outcome;
-    ResultsValid = false;
     Warnings.clear();
-    ResolveDependencies();
-    Arg1Count = std::max(1, time.Count);
-    Arg2Count = std::max(1, arg2.Count);
-    Results.assign(static_cast<std::size_t>(Arg1Count) * static_cast<std::size_t>(Arg2Count) *
-                       static_cast<std::size_t>(Items.size()),
-                   0.0);
-    Arg1Values.assign(static_cast<std::size_t>(Arg1Count), 0.0);
-    Arg2Values.assign(static_cast<std::size_t>(Arg2Count), 0.0);
+    StartResults(time.Count, arg2.Count);
     // The time points, reached by adding the step as the sweep steps them.
     std::vector<double> times(static_cast<std::size_t>(Arg1Count));
     double t = time.Initial;
