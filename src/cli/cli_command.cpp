@@ -54,6 +54,11 @@ QString TArgs::UnknownOption() const
     return QString();
 }
 
+TQRVDesigner& NewCommandNet()
+{
+    return *new TQRVDesigner;
+}
+
 bool ReadCliNet(TQRVDesigner& designer, const QString& fileName, TCliContext& ctx)
 {
     QStringList warnings;

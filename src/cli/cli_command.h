@@ -30,6 +30,11 @@ const QList<TCliCommand>& CliCommands();
 
 class TQRVDesigner;
 
+// A new empty net for a command to read. The process ends with the command,
+// and freeing a big net object by object takes about as long as reading it:
+// the net is left for the system to take back with the process.
+TQRVDesigner& NewCommandNet();
+
 // Reads the net a command works on (.pn2 or .pnml): warnings and the message
 // of a file that cannot be read go to stderr; false when it cannot be read.
 bool ReadCliNet(TQRVDesigner& designer, const QString& fileName, TCliContext& ctx);

@@ -32,7 +32,7 @@ int runConvert(const QStringList& args, TCliContext& ctx)
             ctx.err << "quorvane-cli convert: " << f << ": the extension must be .pn2 or .pnml\n";
             return exitUsage;
         }
-    TQRVDesigner net;
+    TQRVDesigner& net = NewCommandNet();
     if (!ReadCliNet(net, in, ctx))
         return exitBadInput;
     QStringList warnings;

@@ -77,7 +77,7 @@ int runInfo(const QStringList& args, TCliContext& ctx)
         return exitUsage;
     }
     const QString fileName = a.Positional().first();
-    TQRVDesigner net;
+    TQRVDesigner& net = NewCommandNet();
     if (!ReadCliNet(net, fileName, ctx))
         return exitBadInput;
 

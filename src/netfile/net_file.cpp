@@ -243,6 +243,24 @@ void readNetText(TQRVDesigner& fresh, QString text, QStringList* warnings)
     LoadNet(fresh, std::move(tree), warnings);
 }
 
+// The same for the bytes of a file, read without a decoded copy when they
+// allow it. The bytes are let go once the tree holds them all.
+void readNetBytes(TQRVDesigner& fresh, QByteArray bytes, QStringList* warnings)
+{
+    TqibXMLTree tree;
+    try {
+        tree.SetBytes(bytes);
+    } catch (const TXmlReadError&) {
+        // A text of blanks only holds no element either.
+        if (QStringView(TqibXMLTree::Decode(bytes)).trimmed().isEmpty())
+            throw TNotANetError(QStringLiteral("it is empty"));
+        throw;
+    }
+    bytes = QByteArray();
+    checkWholeNet(tree);
+    LoadNet(fresh, std::move(tree), warnings);
+}
+
 // Reads into a fresh container, then moves the objects over. `source` names
 // what is read in messages.
 QString loadInto(TQRVDesigner& designer, const QString& source,
@@ -297,9 +315,7 @@ QString LoadNetFile(TQRVDesigner& designer, const QString& fileName, QStringList
         QFile file(fileName);
         if (!file.open(QIODevice::ReadOnly))
             throw TXmlReadError(QStringLiteral("Cannot read %1: %2").arg(fileName, file.errorString()));
-        // The bytes go before the text is parsed.
-        QString text = TqibXMLTree::Decode(file.readAll());
-        readNetText(fresh, std::move(text), warnings);
+        readNetBytes(fresh, file.readAll(), warnings);
     });
     if (error.isEmpty() || error.startsWith(QLatin1String("Cannot ")) ||
         error.startsWith(info.fileName() + ' '))

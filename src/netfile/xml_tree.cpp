@@ -181,15 +181,44 @@ QString TqibXMLTree::Text() const
 
 namespace {
 
+// The text of a file is read either as it was decoded (UTF-16) or, for the
+// common files in ASCII or Latin-1, straight from its bytes: both views of a
+// text read the same.
+char16_t at(QStringView text, qsizetype i)
+{
+    return text[i].unicode();
+}
+
+char16_t at(QLatin1StringView text, qsizetype i)
+{
+    return static_cast<uchar>(text.data()[i]);
+}
+
+bool isSpace(char16_t c)
+{
+    return QChar(c).isSpace();
+}
+
+// `text` without blanks at both ends.
+template <class View> View trimmedView(View text)
+{
+    qsizetype from = 0, to = text.size();
+    while (from < to && isSpace(at(text, from)))
+        ++from;
+    while (to > from && isSpace(at(text, to - 1)))
+        --to;
+    return text.sliced(from, to - from);
+}
+
 // Names of elements and attributes repeat throughout a file: one shared
 // string per name saves an allocation for each use.
 class TNamePool
 {
 public:
-    QString Get(QStringView name)
+    template <class View> QString Get(View name)
     {
         for (const QString& s : m_names)
-            if (s.size() == name.size() && QStringView(s) == name)
+            if (s.size() == name.size() && s == name)
                 return s;
         QString s = name.toString();
         if (m_names.size() < 64)
@@ -204,32 +233,33 @@ private:
 // Attribute values repeat too: numbers, flags, formula texts. Short values
 // are shared through a table of the first few thousand met, so that a file
 // of ever new values (coordinates, names) does not fill it.
-class TValuePool
+template <class View> class TValuePool
 {
 public:
-    QString Get(QStringView value)
+    QString Get(View value)
     {
         if (value.size() > kLongest)
             return value.toString();
-        // The key views the stored string's characters, which never move.
+        // The key views the characters of the text read (or of the stored
+        // string), which never move while the text is read.
         const auto it = m_values.constFind(value);
         if (it != m_values.cend())
             return it.value();
         QString s = value.toString();
         if (m_values.size() < kMostValues)
-            m_values.insert(QStringView(s), s);
+            m_values.insert(value, s);
         return s;
     }
 
 private:
     static constexpr qsizetype kLongest = 32;
     static constexpr qsizetype kMostValues = 4096;
-    QHash<QStringView, QString> m_values;
+    QHash<View, QString> m_values;
 };
 
 // A text as the reader sees it: every CR LF and tab a blank, blanks at both
 // ends removed.
-QString normalised(QStringView text)
+template <class View> QString normalised(View text)
 {
     QString s = text.toString();
     s.replace(QLatin1String("\r\n"), QLatin1String(" "));
@@ -237,62 +267,61 @@ QString normalised(QStringView text)
     return s.trimmed();
 }
 
-// The same, without a copy when the text holds no CR LF and no tab (the view
-// then points into `text`, otherwise into `buffer`).
-QStringView normalisedView(QStringView text, QString& buffer)
+// Whether `text` reads differently once normalised (beyond its ends).
+template <class View> bool needsNormalising(View text)
 {
-    const QChar* d = text.data();
     const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i)
-        if (d[i] == u'\t' || (d[i] == u'\r' && i + 1 < n && d[i + 1] == u'\n')) {
-            buffer = normalised(text);
-            return QStringView(buffer);
-        }
-    return text.trimmed();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = at(text, i);
+        if (c == u'\t' || (c == u'\r' && i + 1 < n && at(text, i + 1) == u'\n'))
+            return true;
+    }
+    return false;
 }
 
-// The first `c` in `d` from `from` on, or `n`.
-qsizetype next(const QChar* d, qsizetype from, qsizetype n, char16_t c)
+// The first `c` in `text` from `from` on, or its size.
+template <class View> qsizetype next(View text, qsizetype from, char16_t c)
 {
-    while (from < n && d[from] != c)
+    const qsizetype n = text.size();
+    while (from < n && at(text, from) != c)
         ++from;
     return from;
 }
 
-// Parses the text of a tag into a new element.
-void parseTag(TqibXMLNode* node, QStringView tag, TNamePool& names, TValuePool& values)
+// Parses the text of a tag (already normalised) into a new element.
+template <class View, class Pool> void parseTag(TqibXMLNode* node, View tag, TNamePool& names, Pool& values)
 {
-    const QChar* d = tag.data();
     const qsizetype n = tag.size();
-    const qsizetype blank = next(d, 0, n, u' ');
+    const qsizetype blank = next(tag, 0, u' ');
     if (blank == n) {
         node->Name = names.Get(tag);
         return;
     }
-    node->Name = names.Get(tag.left(blank));
+    node->Name = names.Get(tag.first(blank));
     qsizetype equals = 0;
     for (qsizetype i = blank; i < n; ++i)
-        equals += d[i] == u'=';
+        equals += at(tag, i) == u'=';
     node->Attributes().reserve(equals);
     qsizetype p = blank;
     while (p < n) {
-        const qsizetype eq = next(d, p, n, u'=');
+        const qsizetype eq = next(tag, p, u'=');
         if (eq == n)
             break;
-        const qsizetype q1 = next(d, eq + 1, n, u'"');
+        const qsizetype q1 = next(tag, eq + 1, u'"');
         if (q1 == n)
             break;
-        const qsizetype q2 = next(d, q1 + 1, n, u'"');
+        const qsizetype q2 = next(tag, q1 + 1, u'"');
         if (q2 == n)
             break;
-        node->AddAttribute(names.Get(tag.mid(p, eq - p).trimmed()), values.Get(tag.mid(q1 + 1, q2 - q1 - 1)));
+        node->AddAttribute(names.Get(trimmedView(tag.sliced(p, eq - p))),
+                           values.Get(tag.sliced(q1 + 1, q2 - q1 - 1)));
         p = q2 + 1;
     }
 }
 
 } // namespace
 
-void TqibXMLTree::SetText(const QString& text)
+template <class View> void TqibXMLTree::parse(View all)
 {
     ClearNodes();
     ClearAttributes();
@@ -304,11 +333,9 @@ void TqibXMLTree::SetText(const QString& text)
     m_lastLine = 1;
 
     // One pass: each token is taken into the tree as soon as it is found.
-    const QStringView all(text);
     const qsizetype n = all.size();
     TNamePool names;
-    TValuePool values;
-    QString buffer;
+    TValuePool<View> values;
     TqibXMLNode* current = this;
     int depth = 0; // of `current`
     bool anyToken = false;
@@ -317,39 +344,53 @@ void TqibXMLTree::SetText(const QString& text)
     qsizetype lineCountedTo = 0; // text before this index has been counted
     auto lineAt = [&](qsizetype pos) {
         for (; lineCountedTo < pos && lineCountedTo < n; ++lineCountedTo)
-            if (all[lineCountedTo] == QLatin1Char('\n'))
+            if (at(all, lineCountedTo) == u'\n')
                 ++line;
         return line;
     };
-    auto takeText = [&](QStringView segment) {
-        if (segment.trimmed().isEmpty())
+    auto takeText = [&](qsizetype from, qsizetype to) {
+        const View segment = all.sliced(from, to - from);
+        if (trimmedView(segment).isEmpty())
             return;
         anyToken = true;
         if (current == this && m_topLevelTextLine == 0) {
-            qsizetype first = segment.data() - all.data();
-            while (all[first].isSpace())
+            qsizetype first = from;
+            while (isSpace(at(all, first)))
                 ++first;
             m_topLevelTextLine = lineAt(first);
         }
         current->Value = normalised(segment);
         current->ValueType = 0;
     };
+    // A tag's text read as it stands, or normalised into a string of its own.
+    auto parseElement = [&](TqibXMLNode* node, View tag) {
+        if (!needsNormalising(tag)) {
+            parseTag(node, trimmedView(tag), names, values);
+            return;
+        }
+        const QString buffer = normalised(tag);
+        // Values are pooled by views of the text they came from: those of a
+        // string that goes away must not be kept.
+        TValuePool<QStringView> own;
+        parseTag(node, QStringView(buffer), names, own);
+    };
 
     while (p < n) {
         const qsizetype lt = all.indexOf(QLatin1Char('<'), p);
         if (lt < 0) {
-            takeText(all.mid(p));
+            takeText(p, n);
             break;
         }
-        takeText(all.mid(p, lt - p));
+        takeText(p, lt);
         p = lt;
-        if (p + 1 < n && all[p + 1] == u'!' &&
-            all.mid(p, 9).compare(QLatin1String("<![CDATA["), Qt::CaseInsensitive) == 0) {
+        if (p + 1 < n && at(all, p + 1) == u'!' &&
+            all.sliced(p, std::min<qsizetype>(9, n - p))
+                    .compare(QLatin1String("<![CDATA["), Qt::CaseInsensitive) == 0) {
             qsizetype end = all.indexOf(QLatin1String("]]>"), p + 1);
             const bool closed = end >= 0;
             if (!closed)
                 end = n;
-            QString data = all.mid(p + 9, end - (p + 9)).toString();
+            QString data = all.sliced(p + 9, end - (p + 9)).toString();
             data.replace(QLatin1String("\r\n"), QLatin1String("\\n "));
             data.replace(QLatin1Char('\t'), QLatin1String("\\t "));
             anyToken = true;
@@ -359,23 +400,23 @@ void TqibXMLTree::SetText(const QString& text)
         } else {
             const qsizetype gt = all.indexOf(QLatin1Char('>'), p + 1);
             if (gt >= 0) {
-                const QStringView tag = all.mid(p + 1, gt - p - 1);
+                const View tag = all.sliced(p + 1, gt - p - 1);
                 const int tagLine = lineAt(p);
                 anyToken = true;
-                if (tag.startsWith(QLatin1Char('/'))) {
+                if (!tag.isEmpty() && at(tag, 0) == u'/') {
                     if (current == this)
                         throw TXmlReadError(
                             QStringLiteral("Line %1: the closing tag </%2> has no element to close.")
                                 .arg(tagLine)
-                                .arg(normalised(tag.mid(1))));
+                                .arg(normalised(tag.sliced(1))));
                     current = current->Parent;
                     --depth;
                 } else {
-                    const bool empty = tag.endsWith(QLatin1Char('/'));
+                    const bool empty = !tag.isEmpty() && at(tag, tag.size() - 1) == u'/';
                     auto* node = new TqibXMLNode;
                     current->AppendNode(node);
                     node->Line = tagLine;
-                    parseTag(node, normalisedView(tag, buffer), names, values);
+                    parseElement(node, tag);
                     if (!empty) {
                         // The tree is walked and destroyed recursively: a
                         // damaged file must not nest deep enough to exhaust
@@ -394,13 +435,45 @@ void TqibXMLTree::SetText(const QString& text)
     }
 
     qsizetype last = n - 1;
-    while (last >= 0 && all[last].isSpace())
+    while (last >= 0 && isSpace(at(all, last)))
         --last;
     m_lastLine = last >= 0 ? lineAt(last) : 1;
     if (!anyToken)
         throw TXmlReadError(QStringLiteral("The file holds no elements."));
     if (current != this)
         m_unclosed = current;
+}
+
+void TqibXMLTree::SetText(const QString& text)
+{
+    parse(QStringView(text));
+}
+
+namespace {
+
+bool isAscii(const QByteArray& bytes)
+{
+    for (char c : bytes)
+        if (static_cast<unsigned char>(c) >= 128)
+            return false;
+    return true;
+}
+
+} // namespace
+
+void TqibXMLTree::SetBytes(const QByteArray& bytes)
+{
+    // Read as Decode reads: UTF-8 when the bytes are valid UTF-8 beyond
+    // ASCII, Latin-1 otherwise (where each byte is its character).
+    if (!isAscii(bytes)) {
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString text = utf8.decode(bytes);
+        if (!utf8.hasError()) {
+            parse(QStringView(text));
+            return;
+        }
+    }
+    parse(QLatin1StringView(bytes));
 }
 
 QByteArray TqibXMLTree::Encode(const QString& text)
@@ -413,13 +486,7 @@ QByteArray TqibXMLTree::Encode(const QString& text)
 
 QString TqibXMLTree::Decode(const QByteArray& bytes)
 {
-    bool ascii = true;
-    for (char c : bytes)
-        if (static_cast<unsigned char>(c) >= 128) {
-            ascii = false;
-            break;
-        }
-    if (ascii)
+    if (isAscii(bytes))
         return QString::fromLatin1(bytes);
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString s = utf8.decode(bytes);
@@ -440,5 +507,5 @@ void TqibXMLTree::LoadFromFile(const QString& fileName)
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         throw TXmlReadError(QStringLiteral("Cannot read %1: %2").arg(fileName, file.errorString()));
-    SetText(Decode(file.readAll()));
+    SetBytes(file.readAll());
 }

@@ -102,6 +102,9 @@ public:
     // without any token, with a closing tag beyond the top level, or with
     // elements nested deeper than MaxDepth.
     void SetText(const QString& text);
+    // The same for the bytes of a file, read as Decode reads them; bytes in
+    // ASCII or Latin-1 are read where they are, without a decoded copy.
+    void SetBytes(const QByteArray& bytes);
 
     // File forms. The text is stored in Latin-1 when every character fits,
     // in UTF-8 otherwise; reading takes UTF-8 when the bytes are valid UTF-8.
@@ -122,6 +125,8 @@ public:
     int LastLine() const { return m_lastLine; }
 
 private:
+    template <class View> void parse(View text);
+
     int m_openingTags = 0;
     const TqibXMLNode* m_unclosed = nullptr;
     int m_topLevelTextLine = 0;
