@@ -500,14 +500,14 @@ private:
 namespace {
 // The program of the empty text, compiled once: compiling it raises (and
 // catches) an error, which would cost every new formula that much.
-const TRxProgram& emptyProgram()
+const std::shared_ptr<const TRxProgram>& emptyProgram()
 {
-    static const std::unique_ptr<TRxProgram> program = TRxMathParser::Compile(QString());
-    return *program;
+    static const std::shared_ptr<const TRxProgram> program = TRxMathParser::Compile(QString());
+    return program;
 }
 } // namespace
 
-TRxMathParser::TRxMathParser() : m_program(std::make_unique<TRxProgram>(emptyProgram())), m_serial(1) {}
+TRxMathParser::TRxMathParser() : m_program(emptyProgram()), m_serial(1) {}
 
 TRxMathParser::~TRxMathParser() = default;
 
@@ -523,17 +523,17 @@ void TRxMathParser::SetExpression(const QString& text)
     if (text == m_expression)
         return;
     // A net holds thousands of formulas with the same few texts ("RefV" above
-    // all): the program of the text compiled last is copied, not compiled again.
+    // all): the program of the text compiled last is shared, not compiled again.
     // The formula changes only once nothing can fail any more, so that
     // running out of memory leaves it whole.
     thread_local QString lastText;
-    thread_local std::unique_ptr<TRxProgram> lastProgram;
-    std::unique_ptr<TRxProgram> program;
+    thread_local std::shared_ptr<const TRxProgram> lastProgram;
+    std::shared_ptr<const TRxProgram> program;
     if (lastProgram && text == lastText) {
-        program = std::make_unique<TRxProgram>(*lastProgram);
+        program = lastProgram;
     } else {
         program = Compile(text);
-        lastProgram = std::make_unique<TRxProgram>(*program);
+        lastProgram = program;
         lastText = text;
     }
     m_program = std::move(program);

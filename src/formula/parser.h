@@ -46,6 +46,7 @@ public:
 
 private:
     QString m_expression;
-    std::unique_ptr<TRxProgram> m_program;
+    // Programs never change once compiled: formulas of the same text share one.
+    std::shared_ptr<const TRxProgram> m_program;
     quint64 m_serial = 0;
 };

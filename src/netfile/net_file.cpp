@@ -3,6 +3,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <exception>
+#include <functional>
 #include <memory>
 
 #include "model/class_registry.h"
@@ -51,19 +54,66 @@ void SaveNet(const TQRVDesigner& designer, TqibXMLTree& tree)
     saveCharts(designer, *tree.AddNode(QStringLiteral("simulate")));
 }
 
-QString NetToText(const TQRVDesigner& designer)
+namespace {
+
+// The text of each element of a net in turn (objects, then the list of
+// charts), each written as soon as it is built, so that a big net is never
+// held as a whole tree besides its objects.
+void writeElements(const TQRVDesigner& designer, const std::function<void(const QString&)>& write)
 {
-    // The text of each element is written as soon as it is built, so that a
-    // big net is never held as a whole tree besides its objects and its text.
     QString text;
     for (const TQRVObject* o : designer.ObjectList()) {
         TqibXMLNode element(QStringLiteral("object"));
-        if (saveObject(o, element))
-            element.AppendXml(text, 0);
+        if (!saveObject(o, element))
+            continue;
+        text.resize(0); // keeps its room for the next element
+        element.AppendXml(text, 0);
+        write(text);
     }
     TqibXMLNode simulate(QStringLiteral("simulate"));
     saveCharts(designer, simulate);
+    text.resize(0);
     simulate.AppendXml(text, 0);
+    write(text);
+}
+
+// The bytes of the file of a net, as TqibXMLTree::Encode(NetToText()) gives
+// them: in Latin-1, built element by element without the whole text besides
+// them, unless a character needs UTF-8.
+QByteArray netFileBytes(const TQRVDesigner& designer)
+{
+    QByteArray bytes;
+    bool latin1 = true;
+    writeElements(designer, [&](const QString& text) {
+        if (!latin1)
+            return;
+        const qsizetype at = bytes.size(), n = text.size();
+        if (at + n > bytes.capacity())
+            bytes.reserve(std::max(at + n, 2 * bytes.capacity()));
+        bytes.resize(at + n);
+        char* out = bytes.data() + at;
+        const QChar* in = text.constData();
+        for (qsizetype i = 0; i < n; ++i) {
+            const char16_t c = in[i].unicode();
+            if (c > 255) {
+                latin1 = false;
+                return;
+            }
+            out[i] = static_cast<char>(c);
+        }
+    });
+    if (latin1)
+        return bytes;
+    bytes = QByteArray();
+    return TqibXMLTree::Encode(NetToText(designer));
+}
+
+} // namespace
+
+QString NetToText(const TQRVDesigner& designer)
+{
+    QString text;
+    writeElements(designer, [&](const QString& element) { text += element; });
     return text;
 }
 
@@ -78,6 +128,58 @@ bool isWithin(const TqibXMLNode* node, const TqibXMLNode* ancestor)
     return false;
 }
 
+// Builds the object of one object element and adds it to `designer` (which
+// is Updating); an element of an object that is not stored is skipped with a
+// warning. Throws for an element that cannot be read.
+void readObject(TQRVDesigner& designer, TqibXMLNode& element, QStringList* warnings)
+{
+    const QString className = RequiredAttribute(element, QStringLiteral("class")).Value;
+    const TQRVClassInfo* cls = TQRVClassRegistry::Instance().Find(className);
+    if (!cls)
+        ThrowElementError(element, QStringLiteral("the class \"%1\" is unknown").arg(className));
+    TQRVObject* object = cls->Create(&designer);
+    auto* storable = dynamic_cast<IQRVStorable*>(object);
+    if (!storable) {
+        delete object;
+        if (warnings)
+            warnings->append(DescribeElement(element) +
+                             QStringLiteral(": this kind of object is not stored; skipped."));
+        return;
+    }
+    object->IncludeState(osLoading);
+    try {
+        storable->LoadFromXml(element);
+    } catch (...) {
+        delete object;
+        throw;
+    }
+    const QString name = object->Name();
+    if (!TQRVDesigner::IsValidName(name)) {
+        delete object;
+        ThrowElementError(element,
+                          QStringLiteral("the attribute \"name\": \"%1\" is not a valid name").arg(name));
+    }
+    if (designer.FindObject(name)) {
+        delete object;
+        ThrowElementError(
+            element,
+            QStringLiteral("the attribute \"name\": another object is already named \"%1\"").arg(name));
+    }
+    designer.InsertObject(object);
+}
+
+// Once every object is built: the charts, then references by name.
+void finishLoading(TQRVDesigner& designer, const QStringList& graphNames)
+{
+    designer.Graphs = graphNames;
+    designer.SetUpdating(false);
+    for (int i = 0; i < designer.ObjectCount(); ++i) {
+        TQRVObject* o = designer.Objects(i);
+        o->ExcludeState(osLoading);
+        o->Loaded();
+    }
+}
+
 void loadNet(TQRVDesigner& designer, const TqibXMLTree& tree, QStringList* warnings, bool release)
 {
     QList<TqibXMLNode*> elements;
@@ -88,62 +190,18 @@ void loadNet(TQRVDesigner& designer, const TqibXMLTree& tree, QStringList* warni
     for (const TqibXMLNode* g : graphs)
         graphNames.append(g->Value);
     designer.SetUpdating(true);
-    const TQRVClassRegistry& registry = TQRVClassRegistry::Instance();
     for (qsizetype i = 0; i < elements.size(); ++i) {
         TqibXMLNode* element = elements.at(i);
+        readObject(designer, *element, warnings);
         // An object element is emptied once read, unless objects nested in
         // it are still to be read (their messages name the enclosing one).
-        const auto done = [&] {
-            if (release && element->Parent == &tree &&
-                (i + 1 == elements.size() || !isWithin(elements.at(i + 1), element))) {
-                element->ClearNodes();
-                element->Attributes() = QList<TqibXMLAttribute>();
-            }
-        };
-        const QString className = RequiredAttribute(*element, QStringLiteral("class")).Value;
-        const TQRVClassInfo* cls = registry.Find(className);
-        if (!cls)
-            ThrowElementError(*element, QStringLiteral("the class \"%1\" is unknown").arg(className));
-        TQRVObject* object = cls->Create(&designer);
-        auto* storable = dynamic_cast<IQRVStorable*>(object);
-        if (!storable) {
-            delete object;
-            if (warnings)
-                warnings->append(DescribeElement(*element) +
-                                 QStringLiteral(": this kind of object is not stored; skipped."));
-            done();
-            continue;
+        if (release && element->Parent == &tree &&
+            (i + 1 == elements.size() || !isWithin(elements.at(i + 1), element))) {
+            element->ClearNodes();
+            element->Attributes() = QList<TqibXMLAttribute>();
         }
-        object->IncludeState(osLoading);
-        try {
-            storable->LoadFromXml(*element);
-        } catch (...) {
-            delete object;
-            throw;
-        }
-        const QString name = object->Name();
-        if (!TQRVDesigner::IsValidName(name)) {
-            delete object;
-            ThrowElementError(*element,
-                              QStringLiteral("the attribute \"name\": \"%1\" is not a valid name").arg(name));
-        }
-        if (designer.FindObject(name)) {
-            delete object;
-            ThrowElementError(
-                *element,
-                QStringLiteral("the attribute \"name\": another object is already named \"%1\"").arg(name));
-        }
-        designer.InsertObject(object);
-        done();
     }
-    designer.Graphs = graphNames;
-
-    designer.SetUpdating(false);
-    for (int i = 0; i < designer.ObjectCount(); ++i) {
-        TQRVObject* o = designer.Objects(i);
-        o->ExcludeState(osLoading);
-        o->Loaded();
-    }
+    finishLoading(designer, graphNames);
 }
 
 } // namespace
@@ -230,35 +288,82 @@ void checkWholeNet(const TqibXMLTree& tree)
         throw TNotANetError(QStringLiteral("%1 (line %2)").arg(reason).arg(line));
 }
 
-// Reads a net in the program's own format from its text.
-// The text is let go once the tree holds it all.
+// Reads a net in the program's own format: `parse` parses the text into a
+// tree, and each object is built as soon as its top-level element is
+// complete, which is then emptied, so that a big net never holds its whole
+// tree besides its objects. What is wrong with the file as a whole is
+// reported before what is wrong with one of its objects.
+void readNet(TQRVDesigner& fresh, QStringList* warnings,
+             const std::function<void(TqibXMLTree&, const TqibXMLTree::TClosedElement&)>& parse)
+{
+    const QString object = QStringLiteral("object");
+    const QString graph = QStringLiteral("graph");
+    TqibXMLTree tree;
+    QStringList graphNames;
+    QStringList found;          // warnings, passed on once the file is a whole net
+    std::exception_ptr failure; // of the first object that cannot be read
+    QList<TqibXMLNode*> nested;
+    fresh.SetUpdating(true);
+    parse(tree, [&](TqibXMLNode& element) {
+        nested.clear();
+        if (element.Name == graph)
+            nested.append(&element);
+        element.FindNamedNodes(graph, nested);
+        for (const TqibXMLNode* g : nested)
+            graphNames.append(g->Value);
+        if (!failure) {
+            nested.clear();
+            if (element.Name == object)
+                nested.append(&element);
+            element.FindNamedNodes(object, nested);
+            try {
+                for (TqibXMLNode* o : nested)
+                    readObject(fresh, *o, &found);
+            } catch (const TNetFileError&) {
+                failure = std::current_exception();
+            } catch (const TConvertError&) {
+                failure = std::current_exception();
+            } catch (const TXmlReadError&) {
+                failure = std::current_exception();
+            }
+        }
+        element.ClearNodes();
+        element.Attributes() = QList<TqibXMLAttribute>();
+    });
+    checkWholeNet(tree);
+    if (warnings)
+        warnings->append(found);
+    if (failure)
+        std::rethrow_exception(failure);
+    finishLoading(fresh, graphNames);
+}
+
+// From its text; the text is let go once it is read.
 void readNetText(TQRVDesigner& fresh, QString text, QStringList* warnings)
 {
     if (QStringView(text).trimmed().isEmpty())
         throw TNotANetError(QStringLiteral("it is empty"));
-    TqibXMLTree tree;
-    tree.SetText(text);
-    text = QString();
-    checkWholeNet(tree);
-    LoadNet(fresh, std::move(tree), warnings);
+    readNet(fresh, warnings, [&](TqibXMLTree& tree, const TqibXMLTree::TClosedElement& closed) {
+        tree.SetText(text, closed);
+        text = QString();
+    });
 }
 
-// The same for the bytes of a file, read without a decoded copy when they
-// allow it. The bytes are let go once the tree holds them all.
+// From the bytes of a file, read without a decoded copy when they allow it.
+// The bytes are let go once they are read.
 void readNetBytes(TQRVDesigner& fresh, QByteArray bytes, QStringList* warnings)
 {
-    TqibXMLTree tree;
-    try {
-        tree.SetBytes(bytes);
-    } catch (const TXmlReadError&) {
-        // A text of blanks only holds no element either.
-        if (QStringView(TqibXMLTree::Decode(bytes)).trimmed().isEmpty())
-            throw TNotANetError(QStringLiteral("it is empty"));
-        throw;
-    }
-    bytes = QByteArray();
-    checkWholeNet(tree);
-    LoadNet(fresh, std::move(tree), warnings);
+    readNet(fresh, warnings, [&](TqibXMLTree& tree, const TqibXMLTree::TClosedElement& closed) {
+        try {
+            tree.SetBytes(bytes, closed);
+        } catch (const TXmlReadError&) {
+            // A text of blanks only holds no element either.
+            if (QStringView(TqibXMLTree::Decode(bytes)).trimmed().isEmpty())
+                throw TNotANetError(QStringLiteral("it is empty"));
+            throw;
+        }
+        bytes = QByteArray();
+    });
 }
 
 // Reads into a fresh container, then moves the objects over. `source` names
@@ -330,7 +435,7 @@ QString SaveNetFile(const TQRVDesigner& designer, const QString& fileName, QStri
             ExportPnml(designer, fileName, warnings);
             return QString();
         }
-        return SaveBytesSafely(fileName, TqibXMLTree::Encode(NetToText(designer)));
+        return SaveBytesSafely(fileName, netFileBytes(designer));
     } catch (const TXmlReadError& e) {
         return e.Message;
     } catch (const TNetFileError& e) {

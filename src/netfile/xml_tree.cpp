@@ -28,7 +28,9 @@ int TqibXMLAttribute::AsInteger() const
 
 bool TqibXMLAttribute::AsBoolean() const
 {
-    return Value.toUpper() == QLatin1String("TRUE") || Value == QLatin1String("1");
+    if (Value == QLatin1String("1") || Value == QLatin1String("0"))
+        return Value == QLatin1String("1");
+    return Value.toUpper() == QLatin1String("TRUE");
 }
 
 QString TqibXMLAttribute::AsXml() const
@@ -321,7 +323,7 @@ template <class View, class Pool> void parseTag(TqibXMLNode* node, View tag, TNa
 
 } // namespace
 
-template <class View> void TqibXMLTree::parse(View all)
+template <class View> void TqibXMLTree::parse(View all, const TClosedElement& closed)
 {
     ClearNodes();
     ClearAttributes();
@@ -387,8 +389,8 @@ template <class View> void TqibXMLTree::parse(View all)
             all.sliced(p, std::min<qsizetype>(9, n - p))
                     .compare(QLatin1String("<![CDATA["), Qt::CaseInsensitive) == 0) {
             qsizetype end = all.indexOf(QLatin1String("]]>"), p + 1);
-            const bool closed = end >= 0;
-            if (!closed)
+            const bool ended = end >= 0;
+            if (!ended)
                 end = n;
             QString data = all.sliced(p + 9, end - (p + 9)).toString();
             data.replace(QLatin1String("\r\n"), QLatin1String("\\n "));
@@ -396,7 +398,7 @@ template <class View> void TqibXMLTree::parse(View all)
             anyToken = true;
             current->Value = data;
             current->ValueType = 1;
-            p = closed ? end + 2 : n;
+            p = ended ? end + 2 : n;
         } else {
             const qsizetype gt = all.indexOf(QLatin1Char('>'), p + 1);
             if (gt >= 0) {
@@ -409,8 +411,11 @@ template <class View> void TqibXMLTree::parse(View all)
                             QStringLiteral("Line %1: the closing tag </%2> has no element to close.")
                                 .arg(tagLine)
                                 .arg(normalised(tag.sliced(1))));
+                    TqibXMLNode* done = current;
                     current = current->Parent;
                     --depth;
+                    if (current == this && closed)
+                        closed(*done);
                 } else {
                     const bool empty = !tag.isEmpty() && at(tag, tag.size() - 1) == u'/';
                     auto* node = new TqibXMLNode;
@@ -426,6 +431,8 @@ template <class View> void TqibXMLTree::parse(View all)
                                 QStringLiteral("Line %1: the elements are nested too deeply.").arg(tagLine));
                         ++m_openingTags;
                         current = node;
+                    } else if (current == this && closed) {
+                        closed(*node);
                     }
                 }
                 p = gt;
@@ -444,9 +451,9 @@ template <class View> void TqibXMLTree::parse(View all)
         m_unclosed = current;
 }
 
-void TqibXMLTree::SetText(const QString& text)
+void TqibXMLTree::SetText(const QString& text, const TClosedElement& closed)
 {
-    parse(QStringView(text));
+    parse(QStringView(text), closed);
 }
 
 namespace {
@@ -461,7 +468,7 @@ bool isAscii(const QByteArray& bytes)
 
 } // namespace
 
-void TqibXMLTree::SetBytes(const QByteArray& bytes)
+void TqibXMLTree::SetBytes(const QByteArray& bytes, const TClosedElement& closed)
 {
     // Read as Decode reads: UTF-8 when the bytes are valid UTF-8 beyond
     // ASCII, Latin-1 otherwise (where each byte is its character).
@@ -469,11 +476,11 @@ void TqibXMLTree::SetBytes(const QByteArray& bytes)
         QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         const QString text = utf8.decode(bytes);
         if (!utf8.hasError()) {
-            parse(QStringView(text));
+            parse(QStringView(text), closed);
             return;
         }
     }
-    parse(QLatin1StringView(bytes));
+    parse(QLatin1StringView(bytes), closed);
 }
 
 QByteArray TqibXMLTree::Encode(const QString& text)

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <stdexcept>
 
 // A malformed number or another value that cannot be converted.
@@ -101,10 +102,13 @@ public:
     // Replaces the tree by what `text` holds. Throws TXmlReadError for a text
     // without any token, with a closing tag beyond the top level, or with
     // elements nested deeper than MaxDepth.
-    void SetText(const QString& text);
+    // `closed`, when given, is called with each top-level element as soon as
+    // it is complete (and may empty it).
+    using TClosedElement = std::function<void(TqibXMLNode& element)>;
+    void SetText(const QString& text, const TClosedElement& closed = {});
     // The same for the bytes of a file, read as Decode reads them; bytes in
     // ASCII or Latin-1 are read where they are, without a decoded copy.
-    void SetBytes(const QByteArray& bytes);
+    void SetBytes(const QByteArray& bytes, const TClosedElement& closed = {});
 
     // File forms. The text is stored in Latin-1 when every character fits,
     // in UTF-8 otherwise; reading takes UTF-8 when the bytes are valid UTF-8.
@@ -125,7 +129,7 @@ public:
     int LastLine() const { return m_lastLine; }
 
 private:
-    template <class View> void parse(View text);
+    template <class View> void parse(View text, const TClosedElement& closed);
 
     int m_openingTags = 0;
     const TqibXMLNode* m_unclosed = nullptr;
