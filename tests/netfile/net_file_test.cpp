@@ -13,6 +13,7 @@
 #include "model/numbers.h"
 #include "model/text.h"
 #include "netfile/net_file.h"
+#include "netfile/xml_tree.h"
 #include "test_support.h"
 
 namespace {
@@ -145,6 +146,59 @@ TEST(NetFile, AFileThatCannotBeReadLeavesTheNetAsItWas)
     const QString error =
         NetFromText(d, "\r\n<object class=\"TclsText\" name=\"Text9\" left=\"x\" />\r\n<simulate />");
     EXPECT_TRUE(error.startsWith("Line 2: object \"Text9\" (TclsText)")) << error.toStdString();
+}
+
+TEST(NetFile, AFlawOfTheWholeFileIsReportedBeforeAnObjectThatCannotBeRead)
+{
+    ensureTextClass();
+    const QString bad = "<object class=\"TclsNothing\" name=\"x\" />\r\n";
+    const QString good = "<object class=\"TclsText\" name=\"a\" text=\"a\">\r\n"
+                         "  <font name=\"Arial\" size=\"10\" color=\"0\" style=\"0\" />\r\n"
+                         "</object>\r\n";
+    const struct
+    {
+        const char* what;
+        QString text;
+        const char* expected;
+    } cases[] = {
+        {"bad object alone", good + bad + "<simulate />\r\n", "\"TclsNothing\" is unknown"},
+        {"then an object after the charts", bad + "<simulate />\r\n" + good, "follows its list of charts"},
+        {"then a closing tag too many", bad + "<simulate />\r\n</x>", "no element to close"},
+        {"then cut short", bad + good + "<simulate>\r\n  <graph>", "truncated"},
+        {"then no list of charts", good + bad, "no list of charts"},
+    };
+    for (const auto& c : cases) {
+        TTestDesigner d;
+        EXPECT_TRUE(NetFromText(d, c.text).contains(QString::fromLatin1(c.expected))) << c.what;
+        // Files are read from their bytes: the same message.
+        QTemporaryDir dir;
+        const QString file = dir.filePath("net.pn2");
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(c.text.toLatin1());
+        out.close();
+        EXPECT_TRUE(LoadNetFile(d, file).contains(QString::fromLatin1(c.expected))) << c.what;
+        EXPECT_EQ(d.ObjectCount(), 0) << c.what;
+    }
+}
+
+TEST(NetFile, WritesLatin1UnlessACharacterNeedsUtf8AndReadsEitherBack)
+{
+    ensureTextClass();
+    QTemporaryDir dir;
+    for (const QString& text : {QString::fromUtf8("caf\xC3\xA9"), QString::fromUtf8("5 \xE2\x82\xAC")}) {
+        TTestDesigner d;
+        addText(d, "first", 10, 10);
+        addText(d, text, 20, 20);
+        const QString file = dir.filePath("net.pn2");
+        ASSERT_EQ(SaveNetFile(d, file), "");
+        QFile in(file);
+        ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+        EXPECT_EQ(in.readAll(), TqibXMLTree::Encode(NetToText(d))) << text.toStdString();
+        TTestDesigner back;
+        ASSERT_EQ(LoadNetFile(back, file), "");
+        EXPECT_EQ(NetToText(back), NetToText(d)) << text.toStdString();
+    }
 }
 
 TEST(NetFile, SavingFailsCleanlyAndKeepsThePreviousFile)

@@ -153,3 +153,57 @@ TEST(XmlTree, KeepsBytesOfOlderFilesAndTakesUnicode)
     const QString euro = QString::fromUtf8("<t text=\"5 \xE2\x82\xAC\" />\r\n");
     EXPECT_EQ(TqibXMLTree::Decode(TqibXMLTree::Encode(euro)), euro);
 }
+
+TEST(XmlTree, ReadsTheBytesOfAFileAsItsDecodedText)
+{
+    // ASCII, Latin-1 that is not UTF-8, and UTF-8; with line breaks and tabs
+    // inside tags, text, CDATA, text outside elements and an unclosed element.
+    const QByteArray samples[] = {
+        "<a x=\"1\"\r\n  y=\"2\"\t/>\r\n<b>\r\n  some  text\r\n</b>\r\n<c><![CDATA[x\r\n\ty]]></c>\r\n",
+        "stray <a text=\"caf\xE9\" name=\"\xA0x\xA0\">\xA0</a>\r\n<b>",
+        "<a text=\"caf\xC3\xA9 5 \xE2\x82\xAC\">\r\n  \xE2\x82\xAC\r\n</a>\r\n \xC2\xA0",
+    };
+    for (const QByteArray& bytes : samples) {
+        TqibXMLTree fromBytes, fromText;
+        fromBytes.SetBytes(bytes);
+        fromText.SetText(TqibXMLTree::Decode(bytes));
+        EXPECT_EQ(fromBytes.Text(), fromText.Text()) << bytes.constData();
+        EXPECT_EQ(fromBytes.TopLevelTextLine(), fromText.TopLevelTextLine()) << bytes.constData();
+        EXPECT_EQ(fromBytes.LastLine(), fromText.LastLine()) << bytes.constData();
+        EXPECT_EQ(fromBytes.UnclosedElement() != nullptr, fromText.UnclosedElement() != nullptr);
+        ASSERT_EQ(fromBytes.Nodes().size(), fromText.Nodes().size());
+        for (qsizetype i = 0; i < fromBytes.Nodes().size(); ++i)
+            EXPECT_EQ(fromBytes.Nodes().at(i)->Line, fromText.Nodes().at(i)->Line);
+    }
+    // Texts that hold no tree are reported alike.
+    for (const QByteArray& bytes : {QByteArray(" \r\n\xA0 "), QByteArray("<a>\r\n</a></b>")}) {
+        QString fromBytes, fromText;
+        try {
+            TqibXMLTree().SetBytes(bytes);
+        } catch (const TXmlReadError& e) {
+            fromBytes = e.Message;
+        }
+        try {
+            TqibXMLTree().SetText(TqibXMLTree::Decode(bytes));
+        } catch (const TXmlReadError& e) {
+            fromText = e.Message;
+        }
+        EXPECT_FALSE(fromBytes.isEmpty());
+        EXPECT_EQ(fromBytes, fromText);
+    }
+}
+
+TEST(XmlTree, HandsOverEachTopLevelElementOnceItIsComplete)
+{
+    TqibXMLTree tree;
+    QStringList seen;
+    tree.SetText("<a>\r\n  <b />\r\n</a>\r\n<c />\r\n<d>\r\n  <e>", [&](TqibXMLNode& element) {
+        seen << element.Name + QString::number(element.Nodes().size());
+        element.ClearNodes(); // the element may be emptied
+    });
+    // The unclosed element is never complete.
+    EXPECT_EQ(seen, QStringList({"a1", "c0"}));
+    ASSERT_EQ(tree.Nodes().size(), 3);
+    EXPECT_TRUE(tree.Nodes().first()->Nodes().isEmpty());
+    EXPECT_EQ(tree.UnclosedElement()->Name, "e");
+}
