@@ -14,6 +14,7 @@
 #include "model/numbers.h"
 #include "model/places.h"
 #include "model/progress.h"
+#include "performance/large_arrays.h"
 #include "performance/parallel_rows.h"
 #include "reach/marking_store.h"
 
@@ -418,11 +419,11 @@ public:
 
     void Reserve(qint64 entries, qint64 markings)
     {
-        m_graph.EntryTarget.reserve(static_cast<std::size_t>(entries));
-        m_graph.EntryLabel.reserve(static_cast<std::size_t>(entries));
-        m_graph.EntryStart.reserve(static_cast<std::size_t>(markings) + 1);
-        m_graph.Tokens.reserve(static_cast<std::size_t>(markings) *
-                               static_cast<std::size_t>(m_graph.PlaceCount()));
+        ReserveLarge(m_graph.EntryTarget, static_cast<std::size_t>(entries));
+        ReserveLarge(m_graph.EntryLabel, static_cast<std::size_t>(entries));
+        ReserveLarge(m_graph.EntryStart, static_cast<std::size_t>(markings) + 1);
+        ReserveLarge(m_graph.Tokens,
+                     static_cast<std::size_t>(markings) * static_cast<std::size_t>(m_graph.PlaceCount()));
     }
 
     qint64 Totally = -1;
@@ -780,7 +781,9 @@ TGraphReadStatus ChainGraphFromStore(const TMarkList& store, bool reduced, TChai
             return failed();
         }
     }
+    ReserveLarge(graph.Tokens, static_cast<std::size_t>(n) * static_cast<std::size_t>(places));
     graph.Tokens.resize(static_cast<std::size_t>(n) * static_cast<std::size_t>(places));
+    ReserveLarge(graph.EntryStart, static_cast<std::size_t>(n) + 1);
     graph.EntryStart.resize(static_cast<std::size_t>(n) + 1);
     graph.EntryStart[0] = 0;
     for (int m = 0; m < n; ++m)
@@ -788,10 +791,14 @@ TGraphReadStatus ChainGraphFromStore(const TMarkList& store, bool reduced, TChai
             graph.EntryStart[static_cast<std::size_t>(m)] +
             static_cast<qint64>(store.EndArc(m) - store.FirstArc(m));
     const qint64 arcs = graph.EntryStart[static_cast<std::size_t>(n)];
+    ReserveLarge(graph.EntryTarget, static_cast<std::size_t>(arcs));
     graph.EntryTarget.resize(static_cast<std::size_t>(arcs));
+    ReserveLarge(graph.EntryLabel, static_cast<std::size_t>(arcs));
     graph.EntryLabel.resize(static_cast<std::size_t>(arcs));
-    if (reduced)
+    if (reduced) {
+        ReserveLarge(graph.EntryMultiplier, static_cast<std::size_t>(arcs));
         graph.EntryMultiplier.resize(static_cast<std::size_t>(arcs));
+    }
 
     // Each core copies a range of markings, entries with the store's labels,
     // and notes where each label is first used and its first refusal.

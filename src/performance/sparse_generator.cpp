@@ -6,6 +6,7 @@
 
 #include "model/progress.h"
 #include "performance/chain_graph.h"
+#include "performance/large_arrays.h"
 #include "performance/parallel_rows.h"
 
 namespace {
@@ -81,7 +82,8 @@ void TSparseGenerator::IndexRates()
     constexpr std::size_t kSlots = 1024;
     std::vector<quint64> bits(kSlots);
     std::vector<qint16> slot(kSlots, -1);
-    std::vector<quint8> index(Value.size());
+    std::vector<quint8> index;
+    AssignLarge(index, Value.size(), quint8(0));
     quint64 lastBits = 0;
     quint8 last = 0;
     bool any = false;
@@ -133,7 +135,7 @@ QString BuildSparseGenerator(const TChainGraph& graph, const TLabelRates& rates,
     std::vector<std::vector<TPair>> scratch(static_cast<std::size_t>(parts),
                                             std::vector<TPair>(static_cast<std::size_t>(widest)));
     for (auto& c : counts)
-        c.assign(static_cast<std::size_t>(n), 0);
+        AssignLarge(c, static_cast<std::size_t>(n), 0);
     bool selfLoops = false;
     std::vector<char> partSelf(static_cast<std::size_t>(parts), 0);
     const bool counted = RunParallelRows(
@@ -160,7 +162,7 @@ QString BuildSparseGenerator(const TChainGraph& graph, const TLabelRates& rates,
     for (char s : partSelf)
         selfLoops = selfLoops || s;
     qint64 total = 0;
-    g.ColumnStart.resize(static_cast<std::size_t>(n) + 1);
+    AssignLarge(g.ColumnStart, static_cast<std::size_t>(n) + 1, 0);
     for (int j = 0; j < n; ++j) {
         g.ColumnStart[static_cast<std::size_t>(j)] = static_cast<qint32>(total);
         for (auto& c : counts) {
@@ -175,11 +177,11 @@ QString BuildSparseGenerator(const TChainGraph& graph, const TLabelRates& rates,
         }
     }
     g.ColumnStart[static_cast<std::size_t>(n)] = static_cast<qint32>(total);
-    g.RowIndex.resize(static_cast<std::size_t>(total));
-    g.Value.resize(static_cast<std::size_t>(total));
-    g.Diagonal.assign(static_cast<std::size_t>(n), 0.0);
+    AssignLarge(g.RowIndex, static_cast<std::size_t>(total), 0);
+    AssignLarge(g.Value, static_cast<std::size_t>(total), 0.0);
+    AssignLarge(g.Diagonal, static_cast<std::size_t>(n), 0.0);
     if (selfLoops)
-        g.SelfRate.assign(static_cast<std::size_t>(n), 0.0);
+        AssignLarge(g.SelfRate, static_cast<std::size_t>(n), 0.0);
 
     // Pass 2: the rates, placed column by column; a part's rows are ascending
     // and come after those of the parts before it.

@@ -17,6 +17,7 @@
 #include <unsupported/Eigen/IterativeSolvers>
 
 #include "model/progress.h"
+#include "performance/large_arrays.h"
 #include "performance/parallel_rows.h"
 #include "performance/sparse_generator.h"
 
@@ -289,7 +290,8 @@ bool seidelSweeps(const TSparseGenerator& g, const TSteadySettings& s, double om
                   std::vector<double>& x, IQRVProgress* progress, TSolveReport& r)
 {
     const int n = g.Size;
-    std::vector<double> inv(static_cast<std::size_t>(n));
+    std::vector<double> inv;
+    AssignLarge(inv, static_cast<std::size_t>(n), 0.0);
     for (int j = 0; j < n; ++j) {
         const double d = g.BalanceDiagonal(j);
         if (d == 0) {
@@ -298,7 +300,7 @@ bool seidelSweeps(const TSparseGenerator& g, const TSteadySettings& s, double om
         }
         inv[static_cast<std::size_t>(j)] = -1.0 / d;
     }
-    x.assign(static_cast<std::size_t>(n), 1.0 / n);
+    AssignLarge(x, static_cast<std::size_t>(n), 1.0 / n);
     const double outflow = maxOutflow(g);
     // After a sweep, every balance x' G_j is made of the changes of the values
     // read before they were updated, so that
@@ -314,7 +316,8 @@ bool seidelSweeps(const TSparseGenerator& g, const TSteadySettings& s, double om
     // reading the others' values of the previous sweep: a splitting that
     // converges like Gauss-Seidel and takes every core.
     const int parts = WorkerCount(g.NonZeros());
-    std::vector<double> previous(parts > 1 ? static_cast<std::size_t>(n) : 0);
+    std::vector<double> previous;
+    AssignLarge(previous, parts > 1 ? static_cast<std::size_t>(n) : 0, 0.0);
     std::vector<TSweepSums> partSums(static_cast<std::size_t>(parts));
     const auto sweep = [&](qint64 b, qint64 e, const double* outside) {
         if (g.RateIndex.empty()) {
@@ -364,6 +367,7 @@ bool seidelSweeps(const TSparseGenerator& g, const TSteadySettings& s, double om
             // Keeps the values each time the bound has halved; gives up
             // over-relaxing when it grows or stops halving.
             if (std::isfinite(estimate) && estimate < 0.5 * bestEstimate) {
+                ReserveLarge(best, x.size());
                 best = x;
                 bestEstimate = estimate;
                 bestSweep = r.Sweeps;
@@ -413,7 +417,8 @@ double RelativeResidual(const TSparseGenerator& g, const std::vector<double>& x)
     const int n = g.Size;
     if (n == 0 || static_cast<int>(x.size()) != n)
         return 0;
-    std::vector<double> y(static_cast<std::size_t>(n));
+    std::vector<double> y;
+    AssignLarge(y, static_cast<std::size_t>(n), 0.0);
     balance(g, x.data(), y.data());
     double num = 0, norm = 0;
     for (int j = 0; j < n; ++j) {
