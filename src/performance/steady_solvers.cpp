@@ -248,38 +248,39 @@ struct TSweepSums
 };
 
 // One (over-relaxed) Gauss-Seidel pass over the markings [begin, end), in
-// ascending or descending order. Values of markings in the range are read
-// from `cur` as they are updated, those outside it from `outside`. `rate(k)`
-// gives the value of element k.
+// ascending or descending order, writing the new values into `out`. Values
+// of markings the pass has updated are read from `out`, all others from
+// `old` (the values before the pass); `old` and `out` may be the same.
+// `rate(k)` gives the value of element k.
 template <class Rate>
-TSweepSums sweepRange(const TSparseGenerator& g, const Rate& rate, const double* inv, double* cur,
-                      const double* outside, qint64 begin, qint64 end, bool backward, double omega)
+TSweepSums sweepRange(const TSparseGenerator& g, const Rate& rate, const double* inv, const double* old,
+                      double* out, qint64 begin, qint64 end, bool backward, double omega)
 {
     const qint32* start = g.ColumnStart.data();
     const qint32* rows = g.RowIndex.data();
     TSweepSums sums;
-    const auto update = [&](qint64 j) {
+    const auto update = [&](qint64 j, qint64 doneFrom, qint64 doneTo) {
         double sum = 0;
         const qint32 stop = start[j + 1];
         for (qint32 k = start[j]; k < stop; ++k) {
             const qint32 i = rows[k];
-            sum += rate(k) * (i >= begin && i < end ? cur[i] : outside[i]);
+            sum += rate(k) * (i >= doneFrom && i < doneTo ? out[i] : old[i]);
         }
-        const double old = cur[j];
+        const double before = old[j];
         // Over-relaxed values are kept from going below 0, which no
         // probability does (and which keeps the bound below).
         const double next =
-            omega == 1.0 ? sum * inv[j] : std::max(0.0, (1 - omega) * old + omega * sum * inv[j]);
-        cur[j] = next;
-        sums.Change += std::fabs(next - old) / inv[j];
+            omega == 1.0 ? sum * inv[j] : std::max(0.0, (1 - omega) * before + omega * sum * inv[j]);
+        out[j] = next;
+        sums.Change += std::fabs(next - before) / inv[j];
         sums.Mass += std::fabs(next);
     };
     if (backward) {
         for (qint64 j = end - 1; j >= begin; --j)
-            update(j);
+            update(j, j + 1, end);
     } else {
         for (qint64 j = begin; j < end; ++j)
-            update(j);
+            update(j, begin, j);
     }
     return sums;
 }
@@ -314,22 +315,23 @@ bool seidelSweeps(const TSparseGenerator& g, const TSteadySettings& s, double om
     TPumpClock clock(progress);
     // On large chains each core sweeps its own range of markings in order,
     // reading the others' values of the previous sweep: a splitting that
-    // converges like Gauss-Seidel and takes every core.
+    // converges like Gauss-Seidel and takes every core. The new values go
+    // to a second vector, which then takes the place of the old one.
     const int parts = WorkerCount(g.NonZeros());
-    std::vector<double> previous;
-    AssignLarge(previous, parts > 1 ? static_cast<std::size_t>(n) : 0, 0.0);
+    std::vector<double> next;
+    AssignLarge(next, parts > 1 ? static_cast<std::size_t>(n) : 0, 0.0);
     std::vector<TSweepSums> partSums(static_cast<std::size_t>(parts));
-    const auto sweep = [&](qint64 b, qint64 e, const double* outside) {
+    const auto sweep = [&](qint64 b, qint64 e, double* out) {
         if (g.RateIndex.empty()) {
             const double* values = g.Value.data();
             return sweepRange(
-                g, [values](qint32 k) { return values[k]; }, inv.data(), x.data(), outside, b, e, backward,
+                g, [values](qint32 k) { return values[k]; }, inv.data(), x.data(), out, b, e, backward,
                 omega);
         }
         const double* rates = g.Rates.data();
         const quint8* index = g.RateIndex.data();
         return sweepRange(
-            g, [rates, index](qint32 k) { return rates[index[k]]; }, inv.data(), x.data(), outside, b, e,
+            g, [rates, index](qint32 k) { return rates[index[k]]; }, inv.data(), x.data(), out, b, e,
             backward, omega);
     };
     const auto trueResidual = [&]() -> double {
@@ -344,13 +346,13 @@ bool seidelSweeps(const TSparseGenerator& g, const TSteadySettings& s, double om
         if (parts == 1) {
             partSums[0] = sweep(0, n, x.data());
         } else {
-            std::copy(x.begin(), x.end(), previous.begin());
             RunParallelRows(
                 n, parts, n,
                 [&](qint64 b, qint64 e, int part) {
-                    partSums[static_cast<std::size_t>(part)] = sweep(b, e, previous.data());
+                    partSums[static_cast<std::size_t>(part)] = sweep(b, e, next.data());
                 },
                 nullptr);
+            x.swap(next);
         }
         ++r.Sweeps;
         if (clock.Tick()) {
