@@ -213,6 +213,8 @@ private:
 
     bool marking(std::string_view line)
     {
+        if (plainMarking(line))
+            return true;
         const std::size_t open = line.find('[');
         const std::size_t close = line.find(']');
         if (close == std::string_view::npos || close < open)
@@ -309,6 +311,75 @@ private:
         } else if (m_out.AnyMultiplier) {
             m_out.Multipliers.insert(m_out.Multipliers.end(), static_cast<std::size_t>(entries), 1.0);
         }
+        m_out.EntryCount.push_back(entries);
+        return true;
+    }
+
+    // The usual line in one pass over its bytes: "M<n> = [" whole counts
+    // "] [" one or more NAME>M<n> entries, each but perhaps the last ended by
+    // ";", no multipliers. False, having kept nothing, for any other shape,
+    // which the general reading above then takes (with its messages).
+    bool plainMarking(std::string_view line)
+    {
+        const char* p = line.data();
+        const char* const end = p + line.size();
+        // Past "M<n> = [" (the caller checked this shape).
+        ++p;
+        while (*p >= '0' && *p <= '9')
+            ++p;
+        p += 4;
+        const std::size_t tokensBefore = m_out.Tokens.size();
+        const std::size_t entriesBefore = m_out.Targets.size();
+        const auto undo = [&] {
+            m_out.Tokens.resize(tokensBefore);
+            m_out.Targets.resize(entriesBefore);
+            m_out.Labels.resize(entriesBefore);
+            return false;
+        };
+        for (int i = 0;; ++i) {
+            const char* digits = p;
+            qint32 value = 0;
+            while (p < end && *p >= '0' && *p <= '9' && p - digits < 9)
+                value = value * 10 + (*p++ - '0');
+            if (p == digits || p == end || i >= m_places)
+                return undo();
+            m_out.Tokens.push_back(value);
+            if (*p == ']') {
+                if (i + 1 != m_places)
+                    return undo();
+                break;
+            }
+            if (*p++ != ',')
+                return undo();
+        }
+        if (end - p < 3 || p[1] != ' ' || p[2] != '[')
+            return undo();
+        p += 3;
+        int entries = 0;
+        while (p < end) {
+            const char* name = p;
+            while (p < end && *p != '>' && *p != ';' && *p != '\\')
+                ++p;
+            if (p == name || p + 1 >= end || *p != '>' || p[1] != 'M')
+                return undo();
+            const std::string_view labelText(name, static_cast<std::size_t>(p - name));
+            p += 2;
+            const char* digits = p;
+            qint32 target = 0;
+            while (p < end && *p >= '0' && *p <= '9' && p - digits < 9)
+                target = target * 10 + (*p++ - '0');
+            if (p == digits || (p < end && *p != ';'))
+                return undo();
+            if (p < end)
+                ++p;
+            m_out.Targets.push_back(target);
+            m_out.Labels.push_back(label(labelText));
+            ++entries;
+        }
+        if (entries == 0)
+            return undo();
+        if (m_out.AnyMultiplier)
+            m_out.Multipliers.insert(m_out.Multipliers.end(), static_cast<std::size_t>(entries), 1.0);
         m_out.EntryCount.push_back(entries);
         return true;
     }
