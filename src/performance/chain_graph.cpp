@@ -452,6 +452,9 @@ public:
             if (static_cast<int>(m_labels.Names().size()) > m_graph.Labels.size())
                 m_graph.Labels << QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
         }
+        PrefaultTail(m_graph.Tokens, p.Tokens.size());
+        PrefaultTail(m_graph.EntryTarget, p.Targets.size());
+        PrefaultTail(m_graph.EntryLabel, p.Labels.size());
         m_graph.Tokens.insert(m_graph.Tokens.end(), p.Tokens.begin(), p.Tokens.end());
         qint64 at = m_graph.EntryStart.back();
         for (qint32 c : p.EntryCount) {
@@ -852,24 +855,18 @@ TGraphReadStatus ChainGraphFromStore(const TMarkList& store, bool reduced, TChai
             return failed();
         }
     }
-    ReserveLarge(graph.Tokens, static_cast<std::size_t>(n) * static_cast<std::size_t>(places));
-    graph.Tokens.resize(static_cast<std::size_t>(n) * static_cast<std::size_t>(places));
-    ReserveLarge(graph.EntryStart, static_cast<std::size_t>(n) + 1);
-    graph.EntryStart.resize(static_cast<std::size_t>(n) + 1);
+    ResizeLarge(graph.Tokens, static_cast<std::size_t>(n) * static_cast<std::size_t>(places), 0);
+    ResizeLarge(graph.EntryStart, static_cast<std::size_t>(n) + 1, 0);
     graph.EntryStart[0] = 0;
     for (int m = 0; m < n; ++m)
         graph.EntryStart[static_cast<std::size_t>(m) + 1] =
             graph.EntryStart[static_cast<std::size_t>(m)] +
             static_cast<qint64>(store.EndArc(m) - store.FirstArc(m));
     const qint64 arcs = graph.EntryStart[static_cast<std::size_t>(n)];
-    ReserveLarge(graph.EntryTarget, static_cast<std::size_t>(arcs));
-    graph.EntryTarget.resize(static_cast<std::size_t>(arcs));
-    ReserveLarge(graph.EntryLabel, static_cast<std::size_t>(arcs));
-    graph.EntryLabel.resize(static_cast<std::size_t>(arcs));
-    if (reduced) {
-        ReserveLarge(graph.EntryMultiplier, static_cast<std::size_t>(arcs));
-        graph.EntryMultiplier.resize(static_cast<std::size_t>(arcs));
-    }
+    ResizeLarge(graph.EntryTarget, static_cast<std::size_t>(arcs), 0);
+    ResizeLarge(graph.EntryLabel, static_cast<std::size_t>(arcs), 0);
+    if (reduced)
+        ResizeLarge(graph.EntryMultiplier, static_cast<std::size_t>(arcs), 0);
 
     // Each core copies a range of markings, entries with the store's labels,
     // and notes where each label is first used and its first refusal.
