@@ -74,7 +74,7 @@ void balance(const TSparseGenerator& g, const double* x, double* y)
                 double s = g.BalanceDiagonal(static_cast<int>(j)) * x[j];
                 const qint32 end = g.ColumnStart[static_cast<std::size_t>(j) + 1];
                 for (qint32 k = g.ColumnStart[static_cast<std::size_t>(j)]; k < end; ++k)
-                    s += g.Value[static_cast<std::size_t>(k)] * x[g.RowIndex[static_cast<std::size_t>(k)]];
+                    s += g.ValueAt(k) * x[g.RowIndex[static_cast<std::size_t>(k)]];
                 y[j] = s;
             }
         },
@@ -130,7 +130,7 @@ TRowMatrix balanceRows(const TSparseGenerator& g, int fixed)
                 diag = true;
             }
             inner[at] = i;
-            value[at++] = g.Value[static_cast<std::size_t>(k)];
+            value[at++] = g.ValueAt(k);
         }
         if (!diag) {
             inner[at] = j;
@@ -322,7 +322,7 @@ bool seidelSweeps(const TSparseGenerator& g, const TSteadySettings& s, double om
     AssignLarge(next, parts > 1 ? static_cast<std::size_t>(n) : 0, 0.0);
     std::vector<TSweepSums> partSums(static_cast<std::size_t>(parts));
     const auto sweep = [&](qint64 b, qint64 e, double* out) {
-        if (g.RateIndex.empty()) {
+        if (!g.Value.empty()) {
             const double* values = g.Value.data();
             return sweepRange(
                 g, [values](qint32 k) { return values[k]; }, inv.data(), x.data(), out, b, e, backward,
@@ -445,7 +445,7 @@ bool SolveDenseGauss(const TSparseGenerator& g, std::vector<double>& x, IQRVProg
         A(row, row) = g.BalanceDiagonal(row);
         for (qint32 k = g.ColumnStart[static_cast<std::size_t>(row)];
              k < g.ColumnStart[static_cast<std::size_t>(row) + 1]; ++k)
-            A(row, g.RowIndex[static_cast<std::size_t>(k)]) = g.Value[static_cast<std::size_t>(k)];
+            A(row, g.RowIndex[static_cast<std::size_t>(k)]) = g.ValueAt(k);
     }
     for (int col = 0; col <= n; ++col)
         A(n - 1, col) = 1.0;
@@ -544,7 +544,7 @@ void transposedSystem(const TSparseGenerator& g, TLuJob& job)
                 diag = true;
             }
             job.Ai.push_back(i);
-            job.Ax.push_back(g.Value[static_cast<std::size_t>(k)]);
+            job.Ax.push_back(g.ValueAt(k));
         }
         if (!diag) {
             job.Ai.push_back(j);
@@ -697,7 +697,7 @@ bool SolveSeidelOnly(const TSparseGenerator& g, double precision, int iterations
                 put(i, g.BalanceDiagonal(i));
                 diag = true;
             }
-            put(j, g.Value[static_cast<std::size_t>(k)]);
+            put(j, g.ValueAt(k));
         }
         if (!diag)
             put(i, g.BalanceDiagonal(i));
