@@ -321,9 +321,11 @@ private:
     // which the general reading above then takes (with its messages).
     bool plainMarking(std::string_view line)
     {
+        if (!looksLikeMarking(line))
+            return false;
         const char* p = line.data();
         const char* const end = p + line.size();
-        // Past "M<n> = [" (the caller checked this shape).
+        // Past "M<n> = [".
         ++p;
         while (*p >= '0' && *p <= '9')
             ++p;
