@@ -446,14 +446,43 @@ public:
 
     // Appends what a partial read; false (with the status) when it met an
     // error or a dead marking.
+    // Appends the two halves of a block, in order; the copying of large
+    // halves without multipliers, errors or dead markings runs on two threads.
+    bool AppendBoth(TPartial& first, TPartial& second, qint64 firstLine, TGraphReadStatus& status)
+    {
+        const auto plain = [](const TPartial& p) {
+            return !p.Dead && p.Error.isEmpty() && !p.AnyMultiplier && p.Targets.size() > (1u << 16);
+        };
+        if (m_anyMultiplier || !plain(first) || !plain(second))
+            return Append(first, firstLine, status) && Append(second, firstLine + first.Lines, status);
+        mapLabels(first);
+        mapLabels(second);
+        const std::size_t tokens = m_graph.Tokens.size();
+        const std::size_t entries = m_graph.EntryTarget.size();
+        const std::size_t markings = m_graph.EntryStart.size();
+        ResizeLarge(m_graph.Tokens, tokens + first.Tokens.size() + second.Tokens.size(), 0);
+        ResizeLarge(m_graph.EntryTarget, entries + first.Targets.size() + second.Targets.size(), 0);
+        ResizeLarge(m_graph.EntryLabel, entries + first.Targets.size() + second.Targets.size(), 0);
+        ResizeLarge(m_graph.EntryStart, markings + first.EntryCount.size() + second.EntryCount.size(), 0);
+        std::thread worker([&] {
+            copyInto(second, tokens + first.Tokens.size(), entries + first.Targets.size(),
+                     markings + first.EntryCount.size());
+        });
+        copyInto(first, tokens, entries, markings);
+        worker.join();
+        for (const TPartial* p : {&first, &second}) {
+            m_graph.MarkingCount += static_cast<int>(p->EntryCount.size());
+            if (p->Totally >= 0)
+                Totally = p->Totally;
+            if (p->Limit)
+                Limit = true;
+        }
+        return true;
+    }
+
     bool Append(TPartial& p, qint64 firstLine, TGraphReadStatus& status)
     {
-        for (std::size_t id = p.ToGlobal.size(); id < p.Dict.Names().size(); ++id) {
-            const std::string& name = p.Dict.Names()[id];
-            p.ToGlobal.push_back(m_labels.FindOrAdd(name));
-            if (static_cast<int>(m_labels.Names().size()) > m_graph.Labels.size())
-                m_graph.Labels << QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
-        }
+        mapLabels(p);
         PrefaultTail(m_graph.Tokens, p.Tokens.size());
         PrefaultTail(m_graph.EntryTarget, p.Targets.size());
         PrefaultTail(m_graph.EntryLabel, p.Labels.size());
@@ -491,6 +520,34 @@ public:
             return false;
         }
         return true;
+    }
+
+    // Graph labels for the labels the partial met first since it was last appended.
+    void mapLabels(TPartial& p)
+    {
+        for (std::size_t id = p.ToGlobal.size(); id < p.Dict.Names().size(); ++id) {
+            const std::string& name = p.Dict.Names()[id];
+            p.ToGlobal.push_back(m_labels.FindOrAdd(name));
+            if (static_cast<int>(m_labels.Names().size()) > m_graph.Labels.size())
+                m_graph.Labels << QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+        }
+    }
+
+    // Copies what a partial read to the given places of the graph's arrays.
+    void copyInto(const TPartial& p, std::size_t tokens, std::size_t entries, std::size_t marking)
+    {
+        std::copy(p.Tokens.begin(), p.Tokens.end(),
+                  m_graph.Tokens.begin() + static_cast<std::ptrdiff_t>(tokens));
+        auto at = static_cast<qint64>(entries);
+        for (qint32 c : p.EntryCount) {
+            at += c;
+            m_graph.EntryStart[marking++] = at;
+        }
+        std::copy(p.Targets.begin(), p.Targets.end(),
+                  m_graph.EntryTarget.begin() + static_cast<std::ptrdiff_t>(entries));
+        qint32* label = m_graph.EntryLabel.data() + entries;
+        for (qint32 l : p.Labels)
+            *label++ = p.ToGlobal[static_cast<std::size_t>(l)];
     }
 
     void Reserve(qint64 entries, qint64 markings)
@@ -688,10 +745,8 @@ TGraphReadStatus readGraph(TChainGraph& graph, const char* text, qint64 totalSiz
                 readLines(begin, mid, places, allowDead, first);
                 readLines(mid, end, places, allowDead, second);
             }
-            if (!assembler.Append(first, lines, status))
-                return status;
-            // The first half stopped early only on an error, handled above.
-            if (!assembler.Append(second, lines + first.Lines, status))
+            // The first half stopped early only on an error, which ends the reading there.
+            if (!assembler.AppendBoth(first, second, lines, status))
                 return status;
             lines += first.Lines + second.Lines;
             if (!reserved && totalSize > 0 && graph.MarkingCount > 0) {

@@ -7,6 +7,7 @@
 // out over the cores before the elements are written.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <type_traits>
 #include <vector>
@@ -44,7 +45,9 @@ void ResizeLarge(std::vector<T>& v, std::size_t count, const std::type_identity_
         v.resize(count);
         return;
     }
-    ReserveLarge(v, count);
+    // Growing again and again, the room doubles at least.
+    if (count > v.capacity())
+        ReserveLarge(v, v.empty() ? count : std::max(count, 2 * v.capacity()));
     PrefaultTail(v, count - v.size());
     v.resize(count, value);
 }
