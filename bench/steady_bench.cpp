@@ -183,8 +183,7 @@ int main(int argc, char** argv)
             entries.emplace_back(j, j, g.BalanceDiagonal(j));
             for (qint32 k = g.ColumnStart[static_cast<std::size_t>(j)];
                  k < g.ColumnStart[static_cast<std::size_t>(j) + 1]; ++k)
-                entries.emplace_back(j, g.RowIndex[static_cast<std::size_t>(k)],
-                                     g.Value[static_cast<std::size_t>(k)]);
+                entries.emplace_back(j, g.RowIndex[static_cast<std::size_t>(k)], g.ValueAt(k));
         }
         entries.emplace_back(n - 1, n - 1, 1.0);
         Eigen::SparseMatrix<double> a(n, n);

@@ -14,6 +14,7 @@
 #include "model/numbers.h"
 #include "model/places.h"
 #include "model/progress.h"
+#include "performance/large_arrays.h"
 #include "performance/parallel_rows.h"
 #include "reach/marking_store.h"
 
@@ -212,6 +213,8 @@ private:
 
     bool marking(std::string_view line)
     {
+        if (plainMarking(line))
+            return true;
         const std::size_t open = line.find('[');
         const std::size_t close = line.find(']');
         if (close == std::string_view::npos || close < open)
@@ -312,6 +315,77 @@ private:
         return true;
     }
 
+    // The usual line in one pass over its bytes: "M<n> = [" whole counts
+    // "] [" one or more NAME>M<n> entries, each but perhaps the last ended by
+    // ";", no multipliers. False, having kept nothing, for any other shape,
+    // which the general reading above then takes (with its messages).
+    bool plainMarking(std::string_view line)
+    {
+        if (!looksLikeMarking(line))
+            return false;
+        const char* p = line.data();
+        const char* const end = p + line.size();
+        // Past "M<n> = [".
+        ++p;
+        while (*p >= '0' && *p <= '9')
+            ++p;
+        p += 4;
+        const std::size_t tokensBefore = m_out.Tokens.size();
+        const std::size_t entriesBefore = m_out.Targets.size();
+        const auto undo = [&] {
+            m_out.Tokens.resize(tokensBefore);
+            m_out.Targets.resize(entriesBefore);
+            m_out.Labels.resize(entriesBefore);
+            return false;
+        };
+        for (int i = 0;; ++i) {
+            const char* digits = p;
+            qint32 value = 0;
+            while (p < end && *p >= '0' && *p <= '9' && p - digits < 9)
+                value = value * 10 + (*p++ - '0');
+            if (p == digits || p == end || i >= m_places)
+                return undo();
+            m_out.Tokens.push_back(value);
+            if (*p == ']') {
+                if (i + 1 != m_places)
+                    return undo();
+                break;
+            }
+            if (*p++ != ',')
+                return undo();
+        }
+        if (end - p < 3 || p[1] != ' ' || p[2] != '[')
+            return undo();
+        p += 3;
+        int entries = 0;
+        while (p < end) {
+            const char* name = p;
+            while (p < end && *p != '>' && *p != ';' && *p != '\\')
+                ++p;
+            if (p == name || p + 1 >= end || *p != '>' || p[1] != 'M')
+                return undo();
+            const std::string_view labelText(name, static_cast<std::size_t>(p - name));
+            p += 2;
+            const char* digits = p;
+            qint32 target = 0;
+            while (p < end && *p >= '0' && *p <= '9' && p - digits < 9)
+                target = target * 10 + (*p++ - '0');
+            if (p == digits || (p < end && *p != ';'))
+                return undo();
+            if (p < end)
+                ++p;
+            m_out.Targets.push_back(target);
+            m_out.Labels.push_back(label(labelText));
+            ++entries;
+        }
+        if (entries == 0)
+            return undo();
+        if (m_out.AnyMultiplier)
+            m_out.Multipliers.insert(m_out.Multipliers.end(), static_cast<std::size_t>(entries), 1.0);
+        m_out.EntryCount.push_back(entries);
+        return true;
+    }
+
     bool failEntries(int entries, const QString& message)
     {
         m_out.Targets.resize(m_out.Targets.size() - static_cast<std::size_t>(entries));
@@ -372,14 +446,46 @@ public:
 
     // Appends what a partial read; false (with the status) when it met an
     // error or a dead marking.
+    // Appends the two halves of a block, in order; the copying of large
+    // halves without multipliers, errors or dead markings runs on two threads.
+    bool AppendBoth(TPartial& first, TPartial& second, qint64 firstLine, TGraphReadStatus& status)
+    {
+        const auto plain = [](const TPartial& p) {
+            return !p.Dead && p.Error.isEmpty() && !p.AnyMultiplier && p.Targets.size() > (1u << 16);
+        };
+        if (m_anyMultiplier || !plain(first) || !plain(second))
+            return Append(first, firstLine, status) && Append(second, firstLine + first.Lines, status);
+        mapLabels(first);
+        mapLabels(second);
+        const std::size_t tokens = m_graph.Tokens.size();
+        const std::size_t entries = m_graph.EntryTarget.size();
+        const std::size_t markings = m_graph.EntryStart.size();
+        ResizeLarge(m_graph.Tokens, tokens + first.Tokens.size() + second.Tokens.size(), 0);
+        ResizeLarge(m_graph.EntryTarget, entries + first.Targets.size() + second.Targets.size(), 0);
+        ResizeLarge(m_graph.EntryLabel, entries + first.Targets.size() + second.Targets.size(), 0);
+        ResizeLarge(m_graph.EntryStart, markings + first.EntryCount.size() + second.EntryCount.size(), 0);
+        std::thread worker([&] {
+            copyInto(second, tokens + first.Tokens.size(), entries + first.Targets.size(),
+                     markings + first.EntryCount.size());
+        });
+        copyInto(first, tokens, entries, markings);
+        worker.join();
+        for (const TPartial* p : {&first, &second}) {
+            m_graph.MarkingCount += static_cast<int>(p->EntryCount.size());
+            if (p->Totally >= 0)
+                Totally = p->Totally;
+            if (p->Limit)
+                Limit = true;
+        }
+        return true;
+    }
+
     bool Append(TPartial& p, qint64 firstLine, TGraphReadStatus& status)
     {
-        for (std::size_t id = p.ToGlobal.size(); id < p.Dict.Names().size(); ++id) {
-            const std::string& name = p.Dict.Names()[id];
-            p.ToGlobal.push_back(m_labels.FindOrAdd(name));
-            if (static_cast<int>(m_labels.Names().size()) > m_graph.Labels.size())
-                m_graph.Labels << QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
-        }
+        mapLabels(p);
+        PrefaultTail(m_graph.Tokens, p.Tokens.size());
+        PrefaultTail(m_graph.EntryTarget, p.Targets.size());
+        PrefaultTail(m_graph.EntryLabel, p.Labels.size());
         m_graph.Tokens.insert(m_graph.Tokens.end(), p.Tokens.begin(), p.Tokens.end());
         qint64 at = m_graph.EntryStart.back();
         for (qint32 c : p.EntryCount) {
@@ -416,13 +522,41 @@ public:
         return true;
     }
 
+    // Graph labels for the labels the partial met first since it was last appended.
+    void mapLabels(TPartial& p)
+    {
+        for (std::size_t id = p.ToGlobal.size(); id < p.Dict.Names().size(); ++id) {
+            const std::string& name = p.Dict.Names()[id];
+            p.ToGlobal.push_back(m_labels.FindOrAdd(name));
+            if (static_cast<int>(m_labels.Names().size()) > m_graph.Labels.size())
+                m_graph.Labels << QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+        }
+    }
+
+    // Copies what a partial read to the given places of the graph's arrays.
+    void copyInto(const TPartial& p, std::size_t tokens, std::size_t entries, std::size_t marking)
+    {
+        std::copy(p.Tokens.begin(), p.Tokens.end(),
+                  m_graph.Tokens.begin() + static_cast<std::ptrdiff_t>(tokens));
+        auto at = static_cast<qint64>(entries);
+        for (qint32 c : p.EntryCount) {
+            at += c;
+            m_graph.EntryStart[marking++] = at;
+        }
+        std::copy(p.Targets.begin(), p.Targets.end(),
+                  m_graph.EntryTarget.begin() + static_cast<std::ptrdiff_t>(entries));
+        qint32* label = m_graph.EntryLabel.data() + entries;
+        for (qint32 l : p.Labels)
+            *label++ = p.ToGlobal[static_cast<std::size_t>(l)];
+    }
+
     void Reserve(qint64 entries, qint64 markings)
     {
-        m_graph.EntryTarget.reserve(static_cast<std::size_t>(entries));
-        m_graph.EntryLabel.reserve(static_cast<std::size_t>(entries));
-        m_graph.EntryStart.reserve(static_cast<std::size_t>(markings) + 1);
-        m_graph.Tokens.reserve(static_cast<std::size_t>(markings) *
-                               static_cast<std::size_t>(m_graph.PlaceCount()));
+        ReserveLarge(m_graph.EntryTarget, static_cast<std::size_t>(entries));
+        ReserveLarge(m_graph.EntryLabel, static_cast<std::size_t>(entries));
+        ReserveLarge(m_graph.EntryStart, static_cast<std::size_t>(markings) + 1);
+        ReserveLarge(m_graph.Tokens,
+                     static_cast<std::size_t>(markings) * static_cast<std::size_t>(m_graph.PlaceCount()));
     }
 
     qint64 Totally = -1;
@@ -611,10 +745,8 @@ TGraphReadStatus readGraph(TChainGraph& graph, const char* text, qint64 totalSiz
                 readLines(begin, mid, places, allowDead, first);
                 readLines(mid, end, places, allowDead, second);
             }
-            if (!assembler.Append(first, lines, status))
-                return status;
-            // The first half stopped early only on an error, handled above.
-            if (!assembler.Append(second, lines + first.Lines, status))
+            // The first half stopped early only on an error, which ends the reading there.
+            if (!assembler.AppendBoth(first, second, lines, status))
                 return status;
             lines += first.Lines + second.Lines;
             if (!reserved && totalSize > 0 && graph.MarkingCount > 0) {
@@ -780,18 +912,18 @@ TGraphReadStatus ChainGraphFromStore(const TMarkList& store, bool reduced, TChai
             return failed();
         }
     }
-    graph.Tokens.resize(static_cast<std::size_t>(n) * static_cast<std::size_t>(places));
-    graph.EntryStart.resize(static_cast<std::size_t>(n) + 1);
+    ResizeLarge(graph.Tokens, static_cast<std::size_t>(n) * static_cast<std::size_t>(places), 0);
+    ResizeLarge(graph.EntryStart, static_cast<std::size_t>(n) + 1, 0);
     graph.EntryStart[0] = 0;
     for (int m = 0; m < n; ++m)
         graph.EntryStart[static_cast<std::size_t>(m) + 1] =
             graph.EntryStart[static_cast<std::size_t>(m)] +
             static_cast<qint64>(store.EndArc(m) - store.FirstArc(m));
     const qint64 arcs = graph.EntryStart[static_cast<std::size_t>(n)];
-    graph.EntryTarget.resize(static_cast<std::size_t>(arcs));
-    graph.EntryLabel.resize(static_cast<std::size_t>(arcs));
+    ResizeLarge(graph.EntryTarget, static_cast<std::size_t>(arcs), 0);
+    ResizeLarge(graph.EntryLabel, static_cast<std::size_t>(arcs), 0);
     if (reduced)
-        graph.EntryMultiplier.resize(static_cast<std::size_t>(arcs));
+        ResizeLarge(graph.EntryMultiplier, static_cast<std::size_t>(arcs), 0);
 
     // Each core copies a range of markings, entries with the store's labels,
     // and notes where each label is first used and its first refusal.

@@ -6,6 +6,7 @@
 
 #include "model/progress.h"
 #include "performance/chain_graph.h"
+#include "performance/large_arrays.h"
 #include "performance/parallel_rows.h"
 
 namespace {
@@ -13,6 +14,7 @@ namespace {
 struct TPair
 {
     qint32 Target;
+    quint8 Index; // of the rate in the generator's Rates, when its indexes are made at once
     double Rate;
 };
 
@@ -52,7 +54,7 @@ double TSparseGenerator::Element(int i, int j) const
     const auto b = RowIndex.begin() + ColumnStart[static_cast<std::size_t>(j)];
     const auto e = RowIndex.begin() + ColumnStart[static_cast<std::size_t>(j) + 1];
     const auto it = std::lower_bound(b, e, i);
-    return it != e && *it == i ? Value[static_cast<std::size_t>(it - RowIndex.begin())] : 0.0;
+    return it != e && *it == i ? ValueAt(it - RowIndex.begin()) : 0.0;
 }
 
 void TSparseGenerator::Clear()
@@ -81,7 +83,8 @@ void TSparseGenerator::IndexRates()
     constexpr std::size_t kSlots = 1024;
     std::vector<quint64> bits(kSlots);
     std::vector<qint16> slot(kSlots, -1);
-    std::vector<quint8> index(Value.size());
+    std::vector<quint8> index;
+    AssignLarge(index, Value.size(), quint8(0));
     quint64 lastBits = 0;
     quint8 last = 0;
     bool any = false;
@@ -133,7 +136,7 @@ QString BuildSparseGenerator(const TChainGraph& graph, const TLabelRates& rates,
     std::vector<std::vector<TPair>> scratch(static_cast<std::size_t>(parts),
                                             std::vector<TPair>(static_cast<std::size_t>(widest)));
     for (auto& c : counts)
-        c.assign(static_cast<std::size_t>(n), 0);
+        AssignLarge(c, static_cast<std::size_t>(n), 0);
     bool selfLoops = false;
     std::vector<char> partSelf(static_cast<std::size_t>(parts), 0);
     const bool counted = RunParallelRows(
@@ -160,7 +163,7 @@ QString BuildSparseGenerator(const TChainGraph& graph, const TLabelRates& rates,
     for (char s : partSelf)
         selfLoops = selfLoops || s;
     qint64 total = 0;
-    g.ColumnStart.resize(static_cast<std::size_t>(n) + 1);
+    AssignLarge(g.ColumnStart, static_cast<std::size_t>(n) + 1, 0);
     for (int j = 0; j < n; ++j) {
         g.ColumnStart[static_cast<std::size_t>(j)] = static_cast<qint32>(total);
         for (auto& c : counts) {
@@ -175,68 +178,110 @@ QString BuildSparseGenerator(const TChainGraph& graph, const TLabelRates& rates,
         }
     }
     g.ColumnStart[static_cast<std::size_t>(n)] = static_cast<qint32>(total);
-    g.RowIndex.resize(static_cast<std::size_t>(total));
-    g.Value.resize(static_cast<std::size_t>(total));
-    g.Diagonal.assign(static_cast<std::size_t>(n), 0.0);
+    // When every entry's rate reads no marking and has no multiplier, the
+    // rates of the labels are the elements' values (unless entries add up):
+    // their indexes are made at once, without keeping the values.
+    std::vector<quint8> labelIndex;
+    if (!dynamic && graph.EntryMultiplier.empty()) {
+        for (double rate : rates.Static) {
+            std::size_t at = 0;
+            while (at < g.Rates.size() && std::memcmp(&g.Rates[at], &rate, sizeof rate) != 0)
+                ++at;
+            if (at == g.Rates.size()) {
+                if (at == 256)
+                    break;
+                g.Rates.push_back(rate);
+            }
+            labelIndex.push_back(static_cast<quint8>(at));
+        }
+        if (labelIndex.size() != rates.Static.size()) {
+            labelIndex.clear();
+            std::vector<double>().swap(g.Rates);
+        }
+    }
+    bool indexed = !labelIndex.empty();
+    AssignLarge(g.RowIndex, static_cast<std::size_t>(total), 0);
+    if (indexed)
+        AssignLarge(g.RateIndex, static_cast<std::size_t>(total), quint8(0));
+    else
+        AssignLarge(g.Value, static_cast<std::size_t>(total), 0.0);
+    AssignLarge(g.Diagonal, static_cast<std::size_t>(n), 0.0);
     if (selfLoops)
-        g.SelfRate.assign(static_cast<std::size_t>(n), 0.0);
+        AssignLarge(g.SelfRate, static_cast<std::size_t>(n), 0.0);
 
     // Pass 2: the rates, placed column by column; a part's rows are ascending
     // and come after those of the parts before it.
     const std::vector<std::vector<qint32>> room = counts; // where each part's room in a column begins
     std::vector<char> merged(static_cast<std::size_t>(parts), 0);
     QString failure;
-    const bool filled = RunParallelRows(
-        n, parts, kPiece,
-        [&](qint64 begin, qint64 end, int part) {
-            if (!failure.isEmpty())
-                return;
-            std::vector<qint32>& cursor = counts[static_cast<std::size_t>(part)];
-            TPair* p = scratch[static_cast<std::size_t>(part)].data();
-            for (qint64 k = begin; k < end; ++k) {
-                const int i = static_cast<int>(k);
-                bool put = false;
-                int m = 0;
-                double outflow = 0;
-                for (qint64 e = graph.FirstEntry(i); e < graph.EndEntry(i); ++e) {
-                    const auto label =
-                        static_cast<std::size_t>(graph.EntryLabel[static_cast<std::size_t>(e)]);
-                    double rate;
-                    if (rates.Dynamic[label]) {
-                        if (!put) {
-                            rates.PutMarking(i);
-                            put = true;
+    const auto fill = [&] {
+        return RunParallelRows(
+            n, parts, kPiece,
+            [&](qint64 begin, qint64 end, int part) {
+                if (!failure.isEmpty())
+                    return;
+                std::vector<qint32>& cursor = counts[static_cast<std::size_t>(part)];
+                TPair* p = scratch[static_cast<std::size_t>(part)].data();
+                for (qint64 k = begin; k < end; ++k) {
+                    const int i = static_cast<int>(k);
+                    bool put = false;
+                    int m = 0;
+                    double outflow = 0;
+                    for (qint64 e = graph.FirstEntry(i); e < graph.EndEntry(i); ++e) {
+                        const auto label =
+                            static_cast<std::size_t>(graph.EntryLabel[static_cast<std::size_t>(e)]);
+                        double rate;
+                        if (rates.Dynamic[label]) {
+                            if (!put) {
+                                rates.PutMarking(i);
+                                put = true;
+                            }
+                            try {
+                                rate = rates.Rate(static_cast<int>(label), i);
+                            } catch (const std::exception& ex) {
+                                failure = QString::fromUtf8(ex.what());
+                                return;
+                            }
+                        } else {
+                            rate = rates.Static[label];
                         }
-                        try {
-                            rate = rates.Rate(static_cast<int>(label), i);
-                        } catch (const std::exception& ex) {
-                            failure = QString::fromUtf8(ex.what());
-                            return;
+                        rate *= graph.Multiplier(e);
+                        outflow += rate;
+                        p[m++] = {graph.EntryTarget[static_cast<std::size_t>(e)],
+                                  indexed ? labelIndex[label] : quint8(0), rate};
+                    }
+                    const int entries = m;
+                    m = mergeRow(p, m);
+                    if (m < entries)
+                        merged[static_cast<std::size_t>(part)] = 1;
+                    for (int a = 0; a < m; ++a) {
+                        if (p[a].Target == i) {
+                            g.SelfRate[static_cast<std::size_t>(i)] = p[a].Rate;
+                            continue;
                         }
-                    } else {
-                        rate = rates.Static[label];
+                        const qint32 at = cursor[static_cast<std::size_t>(p[a].Target)]++;
+                        g.RowIndex[static_cast<std::size_t>(at)] = i;
+                        if (indexed)
+                            g.RateIndex[static_cast<std::size_t>(at)] = p[a].Index;
+                        else
+                            g.Value[static_cast<std::size_t>(at)] = p[a].Rate;
                     }
-                    rate *= graph.Multiplier(e);
-                    outflow += rate;
-                    p[m++] = {graph.EntryTarget[static_cast<std::size_t>(e)], rate};
+                    g.Diagonal[static_cast<std::size_t>(i)] = -outflow;
                 }
-                const int entries = m;
-                m = mergeRow(p, m);
-                if (m < entries)
-                    merged[static_cast<std::size_t>(part)] = 1;
-                for (int a = 0; a < m; ++a) {
-                    if (p[a].Target == i) {
-                        g.SelfRate[static_cast<std::size_t>(i)] = p[a].Rate;
-                        continue;
-                    }
-                    const qint32 at = cursor[static_cast<std::size_t>(p[a].Target)]++;
-                    g.RowIndex[static_cast<std::size_t>(at)] = i;
-                    g.Value[static_cast<std::size_t>(at)] = p[a].Rate;
-                }
-                g.Diagonal[static_cast<std::size_t>(i)] = -outflow;
-            }
-        },
-        progress);
+            },
+            progress);
+    };
+    bool filled = fill();
+    if (filled && failure.isEmpty() && indexed &&
+        std::find(merged.begin(), merged.end(), 1) != merged.end()) {
+        // Entries added up to values that are no label's rate: placed again, with the values.
+        indexed = false;
+        std::vector<quint8>().swap(g.RateIndex);
+        std::vector<double>().swap(g.Rates);
+        AssignLarge(g.Value, static_cast<std::size_t>(total), 0.0);
+        counts = room;
+        filled = fill();
+    }
     if (!failure.isEmpty()) {
         g.Clear();
         return failure;
@@ -267,6 +312,7 @@ QString BuildSparseGenerator(const TChainGraph& graph, const TLabelRates& rates,
         g.RowIndex.resize(static_cast<std::size_t>(at));
         g.Value.resize(static_cast<std::size_t>(at));
     }
-    g.IndexRates();
+    if (!indexed)
+        g.IndexRates();
     return QString();
 }

@@ -28,11 +28,18 @@ struct TSparseGenerator
     // When the elements take at most 256 distinct values (rates that read no
     // marking take few), each element's value is also kept as its index in
     // `Rates`: an iteration then streams 5 bytes per element instead of 12.
-    // Both empty otherwise.
+    // Both empty otherwise. When every element is the rate of one entry that
+    // reads no marking, the indexes are made at once and `Value` stays empty.
     std::vector<double> Rates;
     std::vector<quint8> RateIndex;
 
     qint64 NonZeros() const { return static_cast<qint64>(RowIndex.size()); }
+    // The value of element k, however it is kept.
+    double ValueAt(qint64 k) const
+    {
+        const auto at = static_cast<std::size_t>(k);
+        return Value.empty() ? Rates[RateIndex[at]] : Value[at];
+    }
     // G[i][j] (0 outside the matrix).
     double Element(int i, int j) const;
     // The diagonal of the chain's balance: minus the rate leaving marking i.

@@ -17,6 +17,7 @@
 #include <unsupported/Eigen/IterativeSolvers>
 
 #include "model/progress.h"
+#include "performance/large_arrays.h"
 #include "performance/parallel_rows.h"
 #include "performance/sparse_generator.h"
 
@@ -73,7 +74,7 @@ void balance(const TSparseGenerator& g, const double* x, double* y)
                 double s = g.BalanceDiagonal(static_cast<int>(j)) * x[j];
                 const qint32 end = g.ColumnStart[static_cast<std::size_t>(j) + 1];
                 for (qint32 k = g.ColumnStart[static_cast<std::size_t>(j)]; k < end; ++k)
-                    s += g.Value[static_cast<std::size_t>(k)] * x[g.RowIndex[static_cast<std::size_t>(k)]];
+                    s += g.ValueAt(k) * x[g.RowIndex[static_cast<std::size_t>(k)]];
                 y[j] = s;
             }
         },
@@ -129,7 +130,7 @@ TRowMatrix balanceRows(const TSparseGenerator& g, int fixed)
                 diag = true;
             }
             inner[at] = i;
-            value[at++] = g.Value[static_cast<std::size_t>(k)];
+            value[at++] = g.ValueAt(k);
         }
         if (!diag) {
             inner[at] = j;
@@ -247,38 +248,39 @@ struct TSweepSums
 };
 
 // One (over-relaxed) Gauss-Seidel pass over the markings [begin, end), in
-// ascending or descending order. Values of markings in the range are read
-// from `cur` as they are updated, those outside it from `outside`. `rate(k)`
-// gives the value of element k.
+// ascending or descending order, writing the new values into `out`. Values
+// of markings the pass has updated are read from `out`, all others from
+// `old` (the values before the pass); `old` and `out` may be the same.
+// `rate(k)` gives the value of element k.
 template <class Rate>
-TSweepSums sweepRange(const TSparseGenerator& g, const Rate& rate, const double* inv, double* cur,
-                      const double* outside, qint64 begin, qint64 end, bool backward, double omega)
+TSweepSums sweepRange(const TSparseGenerator& g, const Rate& rate, const double* inv, const double* old,
+                      double* out, qint64 begin, qint64 end, bool backward, double omega)
 {
     const qint32* start = g.ColumnStart.data();
     const qint32* rows = g.RowIndex.data();
     TSweepSums sums;
-    const auto update = [&](qint64 j) {
+    const auto update = [&](qint64 j, qint64 doneFrom, qint64 doneTo) {
         double sum = 0;
         const qint32 stop = start[j + 1];
         for (qint32 k = start[j]; k < stop; ++k) {
             const qint32 i = rows[k];
-            sum += rate(k) * (i >= begin && i < end ? cur[i] : outside[i]);
+            sum += rate(k) * (i >= doneFrom && i < doneTo ? out[i] : old[i]);
         }
-        const double old = cur[j];
+        const double before = old[j];
         // Over-relaxed values are kept from going below 0, which no
         // probability does (and which keeps the bound below).
         const double next =
-            omega == 1.0 ? sum * inv[j] : std::max(0.0, (1 - omega) * old + omega * sum * inv[j]);
-        cur[j] = next;
-        sums.Change += std::fabs(next - old) / inv[j];
+            omega == 1.0 ? sum * inv[j] : std::max(0.0, (1 - omega) * before + omega * sum * inv[j]);
+        out[j] = next;
+        sums.Change += std::fabs(next - before) / inv[j];
         sums.Mass += std::fabs(next);
     };
     if (backward) {
         for (qint64 j = end - 1; j >= begin; --j)
-            update(j);
+            update(j, j + 1, end);
     } else {
         for (qint64 j = begin; j < end; ++j)
-            update(j);
+            update(j, begin, j);
     }
     return sums;
 }
@@ -289,7 +291,8 @@ bool seidelSweeps(const TSparseGenerator& g, const TSteadySettings& s, double om
                   std::vector<double>& x, IQRVProgress* progress, TSolveReport& r)
 {
     const int n = g.Size;
-    std::vector<double> inv(static_cast<std::size_t>(n));
+    std::vector<double> inv;
+    AssignLarge(inv, static_cast<std::size_t>(n), 0.0);
     for (int j = 0; j < n; ++j) {
         const double d = g.BalanceDiagonal(j);
         if (d == 0) {
@@ -298,7 +301,7 @@ bool seidelSweeps(const TSparseGenerator& g, const TSteadySettings& s, double om
         }
         inv[static_cast<std::size_t>(j)] = -1.0 / d;
     }
-    x.assign(static_cast<std::size_t>(n), 1.0 / n);
+    AssignLarge(x, static_cast<std::size_t>(n), 1.0 / n);
     const double outflow = maxOutflow(g);
     // After a sweep, every balance x' G_j is made of the changes of the values
     // read before they were updated, so that
@@ -312,21 +315,23 @@ bool seidelSweeps(const TSparseGenerator& g, const TSteadySettings& s, double om
     TPumpClock clock(progress);
     // On large chains each core sweeps its own range of markings in order,
     // reading the others' values of the previous sweep: a splitting that
-    // converges like Gauss-Seidel and takes every core.
+    // converges like Gauss-Seidel and takes every core. The new values go
+    // to a second vector, which then takes the place of the old one.
     const int parts = WorkerCount(g.NonZeros());
-    std::vector<double> previous(parts > 1 ? static_cast<std::size_t>(n) : 0);
+    std::vector<double> next;
+    AssignLarge(next, parts > 1 ? static_cast<std::size_t>(n) : 0, 0.0);
     std::vector<TSweepSums> partSums(static_cast<std::size_t>(parts));
-    const auto sweep = [&](qint64 b, qint64 e, const double* outside) {
-        if (g.RateIndex.empty()) {
+    const auto sweep = [&](qint64 b, qint64 e, double* out) {
+        if (!g.Value.empty()) {
             const double* values = g.Value.data();
             return sweepRange(
-                g, [values](qint32 k) { return values[k]; }, inv.data(), x.data(), outside, b, e, backward,
+                g, [values](qint32 k) { return values[k]; }, inv.data(), x.data(), out, b, e, backward,
                 omega);
         }
         const double* rates = g.Rates.data();
         const quint8* index = g.RateIndex.data();
         return sweepRange(
-            g, [rates, index](qint32 k) { return rates[index[k]]; }, inv.data(), x.data(), outside, b, e,
+            g, [rates, index](qint32 k) { return rates[index[k]]; }, inv.data(), x.data(), out, b, e,
             backward, omega);
     };
     const auto trueResidual = [&]() -> double {
@@ -341,13 +346,13 @@ bool seidelSweeps(const TSparseGenerator& g, const TSteadySettings& s, double om
         if (parts == 1) {
             partSums[0] = sweep(0, n, x.data());
         } else {
-            std::copy(x.begin(), x.end(), previous.begin());
             RunParallelRows(
                 n, parts, n,
                 [&](qint64 b, qint64 e, int part) {
-                    partSums[static_cast<std::size_t>(part)] = sweep(b, e, previous.data());
+                    partSums[static_cast<std::size_t>(part)] = sweep(b, e, next.data());
                 },
                 nullptr);
+            x.swap(next);
         }
         ++r.Sweeps;
         if (clock.Tick()) {
@@ -364,6 +369,7 @@ bool seidelSweeps(const TSparseGenerator& g, const TSteadySettings& s, double om
             // Keeps the values each time the bound has halved; gives up
             // over-relaxing when it grows or stops halving.
             if (std::isfinite(estimate) && estimate < 0.5 * bestEstimate) {
+                ReserveLarge(best, x.size());
                 best = x;
                 bestEstimate = estimate;
                 bestSweep = r.Sweeps;
@@ -413,7 +419,8 @@ double RelativeResidual(const TSparseGenerator& g, const std::vector<double>& x)
     const int n = g.Size;
     if (n == 0 || static_cast<int>(x.size()) != n)
         return 0;
-    std::vector<double> y(static_cast<std::size_t>(n));
+    std::vector<double> y;
+    AssignLarge(y, static_cast<std::size_t>(n), 0.0);
     balance(g, x.data(), y.data());
     double num = 0, norm = 0;
     for (int j = 0; j < n; ++j) {
@@ -438,7 +445,7 @@ bool SolveDenseGauss(const TSparseGenerator& g, std::vector<double>& x, IQRVProg
         A(row, row) = g.BalanceDiagonal(row);
         for (qint32 k = g.ColumnStart[static_cast<std::size_t>(row)];
              k < g.ColumnStart[static_cast<std::size_t>(row) + 1]; ++k)
-            A(row, g.RowIndex[static_cast<std::size_t>(k)]) = g.Value[static_cast<std::size_t>(k)];
+            A(row, g.RowIndex[static_cast<std::size_t>(k)]) = g.ValueAt(k);
     }
     for (int col = 0; col <= n; ++col)
         A(n - 1, col) = 1.0;
@@ -537,7 +544,7 @@ void transposedSystem(const TSparseGenerator& g, TLuJob& job)
                 diag = true;
             }
             job.Ai.push_back(i);
-            job.Ax.push_back(g.Value[static_cast<std::size_t>(k)]);
+            job.Ax.push_back(g.ValueAt(k));
         }
         if (!diag) {
             job.Ai.push_back(j);
@@ -690,7 +697,7 @@ bool SolveSeidelOnly(const TSparseGenerator& g, double precision, int iterations
                 put(i, g.BalanceDiagonal(i));
                 diag = true;
             }
-            put(j, g.Value[static_cast<std::size_t>(k)]);
+            put(j, g.ValueAt(k));
         }
         if (!diag)
             put(i, g.BalanceDiagonal(i));

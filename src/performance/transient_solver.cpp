@@ -163,16 +163,24 @@ bool TransientProbabilities(const TSparseGenerator& g, double lambda, int start,
                 const double* in = v.data();
                 double* out = next.data();
                 const qint32* rows = g.RowIndex.data();
-                const double* values = g.Value.data();
+                const double* values = g.Value.empty() ? nullptr : g.Value.data();
+                const double* rates = g.Rates.data();
+                const quint8* index = g.RateIndex.data();
                 const qint32* starts = g.ColumnStart.data();
-                for (qint64 b = begin; b < end; b += kBlock) {
-                    const qint64 e = std::min(end, b + kBlock);
+                const auto product = [&](auto value, qint64 b, qint64 e) {
                     for (qint64 j = b; j < e; ++j) {
                         double s = 0;
                         for (qint32 p = starts[j]; p < starts[j + 1]; ++p)
-                            s += in[rows[p]] * values[p];
+                            s += in[rows[p]] * value(p);
                         out[j] = in[j] * diagonal[static_cast<std::size_t>(j)] + s * scale;
                     }
+                };
+                for (qint64 b = begin; b < end; b += kBlock) {
+                    const qint64 e = std::min(end, b + kBlock);
+                    if (values)
+                        product([values](qint32 p) { return values[p]; }, b, e);
+                    else
+                        product([rates, index](qint32 p) { return rates[index[p]]; }, b, e);
                     for (const TTerm& t : terms) {
                         double* sum = t.Sum;
                         const double w = t.Weight;

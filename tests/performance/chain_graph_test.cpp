@@ -153,11 +153,17 @@ TEST(ChainGraph, LargeFileReadsInBlocksOnEveryCore)
     ASSERT_EQ(s.Result, grOk) << s.Message.toStdString();
     ASSERT_EQ(g.MarkingCount, n);
     EXPECT_EQ(g.Labels.size(), 6);
-    for (int k : {0, 1, 12345, 200000, n - 1}) {
-        EXPECT_EQ(g.TokenRow(k)[0], k % 7);
-        EXPECT_EQ(g.TokenRow(k)[1], k % 3);
+    for (int k : {0, 1, 12345, 200000, n - 1})
         EXPECT_EQ(g.LinksText(k),
                   QStringLiteral("t%1>M%2;tx>M%3;").arg(k % 5).arg((k + 1) % n).arg((k * 7) % n));
+    // Every marking, whichever block and half it was read in.
+    for (int k = 0; k < n; ++k) {
+        ASSERT_EQ(g.TokenRow(k)[0], k % 7) << k;
+        ASSERT_EQ(g.TokenRow(k)[1], k % 3) << k;
+        ASSERT_EQ(g.FirstEntry(k), 2 * static_cast<qint64>(k)) << k;
+        ASSERT_EQ(g.EntryTarget[2 * static_cast<std::size_t>(k)], (k + 1) % n) << k;
+        ASSERT_EQ(g.EntryTarget[2 * static_cast<std::size_t>(k) + 1], (k * 7) % n) << k;
+        ASSERT_EQ(g.Labels[g.EntryLabel[2 * static_cast<std::size_t>(k)]], QStringLiteral("t%1").arg(k % 5));
     }
 }
 

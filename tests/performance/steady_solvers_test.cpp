@@ -247,3 +247,77 @@ TEST(SteadySolvers, IterativeMethodOnFewDistinctRatesSplitOverCores)
     std::mt19937 rng(99);
     EXPECT_TRUE(RandomChain(rng, 500, 1500).RateIndex.empty());
 }
+
+namespace {
+
+// A full graph of a birth-death chain: "up" from k to k + 1, "down" back,
+// and, when `twin`, a second arrival "up2" beside every "up".
+TChainGraph birthDeathGraph(int n, bool twin)
+{
+    TChainGraph graph;
+    graph.MarkingCount = n;
+    graph.Labels << QStringLiteral("up") << QStringLiteral("down") << QStringLiteral("up2");
+    graph.EntryStart.push_back(0);
+    for (int k = 0; k < n; ++k) {
+        if (k + 1 < n) {
+            graph.EntryTarget.push_back(k + 1);
+            graph.EntryLabel.push_back(0);
+            if (twin) {
+                graph.EntryTarget.push_back(k + 1);
+                graph.EntryLabel.push_back(2);
+            }
+        }
+        if (k > 0) {
+            graph.EntryTarget.push_back(k - 1);
+            graph.EntryLabel.push_back(1);
+        }
+        graph.EntryStart.push_back(static_cast<qint64>(graph.EntryTarget.size()));
+    }
+    return graph;
+}
+
+} // namespace
+
+TEST(SparseGenerator, RatesOfFullGraphsAreIndexedWithoutValuesUnlessEntriesAddUp)
+{
+    // Large enough to be built and iterated on every core.
+    const int n = 30000;
+    TLabelRates rates;
+    rates.Static = {1.0, 0.25, 1.0};
+    rates.Dynamic = {0, 0, 0};
+    for (bool twin : {false, true}) {
+        TSparseGenerator g;
+        bool stopped = false;
+        ASSERT_TRUE(BuildSparseGenerator(birthDeathGraph(n, twin), rates, g, nullptr, stopped).isEmpty());
+        ASSERT_FALSE(g.RateIndex.empty());
+        // Without twins every element is one label's rate; with them the
+        // arrivals add up to 2, which no label has.
+        EXPECT_EQ(g.Value.empty(), !twin);
+        const double up = twin ? 2.0 : 1.0;
+        const double down = 0.25;
+        EXPECT_EQ(g.NonZeros(), 2 * (n - 1));
+        EXPECT_EQ(g.Element(0, 1), up);
+        EXPECT_EQ(g.Element(1, 0), down);
+        EXPECT_EQ(g.Element(7, 7), -(up + down));
+        EXPECT_EQ(g.Element(0, 2), 0.0);
+        for (int j = 0; j < n; ++j)
+            for (qint32 k = g.ColumnStart[static_cast<std::size_t>(j)];
+                 k < g.ColumnStart[static_cast<std::size_t>(j) + 1]; ++k)
+                ASSERT_EQ(g.ValueAt(k), g.RowIndex[static_cast<std::size_t>(k)] < j ? up : down) << j;
+        // pi_k ~ (up / down)^k, exactly by the factorisation, to the residual by the iteration.
+        for (TSteadyMethod method : {smGauss, smIterative}) {
+            TSteadySettings s;
+            s.Method = method;
+            std::vector<double> x;
+            TSolveReport r;
+            ASSERT_TRUE(SolveSteady(g, s, x, nullptr, r)) << r.Message.toStdString();
+            ASSERT_EQ(x.size(), static_cast<std::size_t>(n));
+            EXPECT_LE(r.Residual, 1e-10);
+            const double tolerance = method == smGauss ? 1e-14 : 1e-8;
+            const double q = down / up;
+            for (int m = 0; m < 40; ++m)
+                ASSERT_NEAR(x[static_cast<std::size_t>(n - 1 - m)], (1 - q) * std::pow(q, m), tolerance)
+                    << method << " " << m;
+        }
+    }
+}
