@@ -79,6 +79,10 @@ int runReach(const QStringList& args, TCliContext& ctx)
     engine.SetProgress(&progress);
     engine.SetNet(&net);
     engine.Settings = settings;
+    // The classical build writes its file itself, while it builds.
+    const bool buildWrites = toFile && output != QLatin1String("-") && !tensorial;
+    if (buildWrites)
+        engine.GraphFileName = output;
     const bool built = tensorial ? engine.BuildTensorial() : engine.BuildClassical();
     ctx.err.flush();
     if (!built) {
@@ -101,7 +105,7 @@ int runReach(const QStringList& args, TCliContext& ctx)
                 ctx.err << "Cannot write the graph to standard output\n";
                 return exitBadInput;
             }
-        } else {
+        } else if (!buildWrites) {
             const QString failure = engine.WriteGraphFile(output);
             if (!failure.isEmpty()) {
                 ctx.err << failure << "\n";

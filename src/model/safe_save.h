@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class QIODevice;
 
@@ -16,6 +17,34 @@ class QIODevice;
 // Returns an empty text on success, otherwise "Cannot write NAME: reason",
 // NAME being the file's name without its folder.
 QString SaveFileSafely(const QString& fileName, const std::function<bool(QIODevice&)>& write);
+
+// A file written over a while, with the same guarantee: Open makes the
+// temporary file, Device takes the bytes (at any position: the device seeks),
+// Commit syncs it and puts it in place of the target. Destroyed without a
+// successful Commit, it leaves the target as it was and nothing beside it.
+// The device may be written from another thread than the one that opened it,
+// as long as only one thread uses it at a time.
+class TSafeFile
+{
+public:
+    explicit TSafeFile(const QString& fileName);
+    ~TSafeFile();
+    TSafeFile(const TSafeFile&) = delete;
+    TSafeFile& operator=(const TSafeFile&) = delete;
+
+    // Empty on success, otherwise "Cannot write NAME: reason".
+    QString Open();
+    QIODevice& Device();
+    // Drops every byte written so far (the file is empty again).
+    bool Clear();
+    // `written`: the writer's own verdict. Empty on success, otherwise the message.
+    QString Commit(bool written = true);
+    void Cancel();
+
+private:
+    struct TState;
+    std::unique_ptr<TState> m_state;
+};
 
 // The same for content that is already in memory.
 QString SaveBytesSafely(const QString& fileName, const QByteArray& bytes);

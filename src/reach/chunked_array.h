@@ -51,6 +51,10 @@ public:
         (*this)[m_size++] = value;
     }
     void pop_back() { --m_size; }
+    // Room in the list of chunks for `n` values: until then appending moves
+    // no part of the array, so that another thread may read the values
+    // stored before.
+    void reserve(std::size_t n) { m_chunks.reserve((n + ChunkSize - 1) >> ChunkBits); }
     T& back() { return (*this)[m_size - 1]; }
 
     // Shrinks to `n` elements (growing is done by push_back) and frees unused chunks.
@@ -110,6 +114,9 @@ public:
         return row(m_rows);
     }
     void commit() { ++m_rows; }
+    // As TChunkedArray::reserve, for `n` rows.
+    void reserve(std::size_t n) { m_chunks.reserve(chunksFor(n)); }
+    std::size_t chunksFor(std::size_t n) const { return m_width == 0 ? 0 : (n + mask()) >> m_bits; }
     void truncate(std::size_t n)
     {
         if (n < m_rows)

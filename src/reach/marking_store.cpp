@@ -466,6 +466,7 @@ void TMarkList::Repack(const std::vector<int>& bits)
     layout.Assign(bits);
     TRowArenaOf<quint64> codes;
     codes.setWidth(layout.Words());
+    codes.reserve(m_reservedMarkings);
     std::vector<qint64> counts(static_cast<std::size_t>(PlaceCount()));
     for (int m = 0; m < Count(); ++m) {
         m_layout.Decode(Code(m), counts.data());
@@ -755,9 +756,8 @@ void TMarkList::AppendRatesText(std::string& out, int m) const
     }
 }
 
-std::size_t TMarkList::lineBound(int m, TRagMode mode) const
+std::size_t TMarkList::lineBound(std::size_t arcs, TRagMode mode) const
 {
-    const auto arcs = static_cast<std::size_t>(arcEnd(m) - arcBegin(m));
     std::size_t bytes = 1 + 11 + 4 +
                         static_cast<std::size_t>(PlaceCount()) * ((m_packed ? kCountBytes : kRealBytes) + 1) +
                         3 + arcs * (m_maxLabelBytes + 2 + 11 + 1) + 2;
@@ -766,7 +766,7 @@ std::size_t TMarkList::lineBound(int m, TRagMode mode) const
     return bytes;
 }
 
-char* TMarkList::writeLine(char* p, int m, TRagMode mode) const
+char* TMarkList::writeLine(char* p, int m, TRagMode mode, std::size_t begin, std::size_t end) const
 {
     *p++ = 'M';
     p = writeInt(p, m);
@@ -794,7 +794,6 @@ char* TMarkList::writeLine(char* p, int m, TRagMode mode) const
     }
     std::memcpy(p, "] [", 3);
     p += 3;
-    const std::size_t begin = arcBegin(m), end = arcEnd(m);
     const int transitions = TransitionCount();
     for (std::size_t a = begin; a < end; ++a) {
         const TLink& arc = m_links[a];
@@ -824,8 +823,9 @@ char* TMarkList::writeLine(char* p, int m, TRagMode mode) const
 void TMarkList::AppendLine(std::string& out, int m, TRagMode mode) const
 {
     const std::size_t at = out.size();
-    out.resize(at + lineBound(m, mode));
-    out.resize(static_cast<std::size_t>(writeLine(out.data() + at, m, mode) - out.data()));
+    const std::size_t begin = arcBegin(m), end = arcEnd(m);
+    out.resize(at + lineBound(end - begin, mode));
+    out.resize(static_cast<std::size_t>(writeLine(out.data() + at, m, mode, begin, end) - out.data()));
 }
 
 void TMarkList::AppendLines(std::string& out, int first, int end, TRagMode mode) const
@@ -833,20 +833,52 @@ void TMarkList::AppendLines(std::string& out, int first, int end, TRagMode mode)
     out.resize(WriteLines(out, out.size(), first, end, mode));
 }
 
-std::size_t TMarkList::WriteLines(std::string& out, std::size_t at, int first, int end, TRagMode mode) const
+template <class Arcs>
+std::size_t TMarkList::writeLines(std::string& out, std::size_t at, int first, int end, TRagMode mode,
+                                  Arcs arcs) const
 {
     // The text grows in large steps.
     std::size_t used = at;
     for (int m = first; m < end; ++m) {
-        const std::size_t bound = lineBound(m, mode);
+        const auto [begin, stop] = arcs(m);
+        const std::size_t bound = lineBound(stop - begin, mode);
         if (used + bound > out.size())
             out.resize(std::max(out.size() * 2, used + bound + 65536));
-        char* p = writeLine(out.data() + used, m, mode);
+        char* p = writeLine(out.data() + used, m, mode, begin, stop);
         *p++ = '\r';
         *p++ = '\n';
         used = static_cast<std::size_t>(p - out.data());
     }
     return used;
+}
+
+std::size_t TMarkList::WriteLines(std::string& out, std::size_t at, int first, int end, TRagMode mode) const
+{
+    return writeLines(out, at, first, end, mode,
+                      [this](int m) { return std::pair<std::size_t, std::size_t>(arcBegin(m), arcEnd(m)); });
+}
+
+std::size_t TMarkList::WriteFinishedLines(std::string& out, std::size_t at, int first, int end,
+                                          TRagMode mode) const
+{
+    // The arcs of a finished marking end where the next marking's begin,
+    // which is set once that marking has arcs or a later one has.
+    return writeLines(out, at, first, end, mode, [this](int m) {
+        const auto i = static_cast<std::size_t>(m);
+        return std::pair<std::size_t, std::size_t>(static_cast<std::size_t>(m_arcBegin[i]),
+                                                   static_cast<std::size_t>(m_arcBegin[i + 1]));
+    });
+}
+
+void TMarkList::Reserve(std::size_t markings, std::size_t arcs)
+{
+    m_reservedMarkings = markings;
+    m_reservedArcs = arcs;
+    m_codes.reserve(markings);
+    m_parent.reserve(markings);
+    m_flags.reserve(markings);
+    m_arcBegin.reserve(markings);
+    m_links.reserve(arcs);
 }
 
 QString TMarkList::GetValuesText(int m) const

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <functional>
 #include <limits>
 #include <string>
@@ -306,6 +307,25 @@ public:
     // anew; returns the position after the last line.
     std::size_t WriteLines(std::string& out, std::size_t at, int first, int end, TRagMode mode) const;
 
+    // ---- lines read while the build goes on ---------------------------------------
+    // Room in the store's lists for this many markings and arcs: until they
+    // are exceeded, adding markings and arcs moves nothing stored before, so
+    // another thread can write the lines of finished markings (Repack still
+    // moves every code, and Unpack every value).
+    void Reserve(std::size_t markings, std::size_t arcs);
+    // Whether that many more markings and arcs still fit the room reserved.
+    bool HasRoom(std::size_t markings, std::size_t arcs) const
+    {
+        return static_cast<std::size_t>(Count()) + markings <= m_reservedMarkings &&
+               m_links.size() + arcs <= m_reservedArcs;
+    }
+    // The markings before this one have all their arcs: no arc is added to them.
+    int FinishedMarkings() const { return std::max(m_lastSource, 0); }
+    // WriteLines for finished markings (end at most a FinishedMarkings() told
+    // before): reads only what adding markings and arcs within the reserved
+    // room leaves alone, so the build may go on meanwhile.
+    std::size_t WriteFinishedLines(std::string& out, std::size_t at, int first, int end, TRagMode mode) const;
+
     // ---- whole graph -------------------------------------------------------------------
     // Keeps the markings listed in `kept` (old indices, ascending), renumbered
     // in that order; `arcsOf` gives the new arcs of each kept marking (targets
@@ -356,10 +376,16 @@ private:
     std::vector<qint32> m_chainBytes; // the length of each chain's text
     std::size_t m_maxLabelBytes = 0;
     std::size_t labelBytes(int label) const;
-    // Writes the graph file line of marking m (without CR LF) at `p`, which
-    // has room for lineBound(m) bytes; returns the end.
-    char* writeLine(char* p, int m, TRagMode mode) const;
-    std::size_t lineBound(int m, TRagMode mode) const;
+    // Writes the graph file line of marking m (without CR LF), whose arcs are
+    // those from `begin` to `end`, at `p`, which has room for
+    // lineBound(end - begin) bytes; returns the end.
+    char* writeLine(char* p, int m, TRagMode mode, std::size_t begin, std::size_t end) const;
+    std::size_t lineBound(std::size_t arcs, TRagMode mode) const;
+    template <class Arcs>
+    std::size_t writeLines(std::string& out, std::size_t at, int first, int end, TRagMode mode,
+                           Arcs arcs) const;
+    std::size_t m_reservedMarkings = 0;
+    std::size_t m_reservedArcs = 0;
     std::unordered_map<quint64, qint32> m_chainIndex;
 
     TRowArena m_values;

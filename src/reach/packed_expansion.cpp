@@ -8,6 +8,7 @@
 
 #include "model/places.h"
 #include "reach/engine_rules.h"
+#include "reach/rag_file.h"
 #include "reach/reach_run.h"
 #include "reach/whole_net.h"
 
@@ -186,7 +187,13 @@ bool TReachEngine::makeSuccessors(int i, TSuccessors& next, bool mayWiden)
                     b = std::max(b, std::max(TPackLayout::BitsFor(v), std::min(TPackLayout::MaxBits, 2 * b)));
             }
         }
-        st.Repack(bits);
+        {
+            // The codes move: the graph file's writer waits meanwhile.
+            std::unique_lock<std::mutex> pause;
+            if (m_stream)
+                pause = m_stream->PauseReading();
+            st.Repack(bits);
+        }
         prepareDeltas();
         layout = &st.Layout();
         words = static_cast<std::size_t>(layout->Words());
@@ -251,6 +258,16 @@ void TReachEngine::expandPacked(int n, bool& result)
         ahead->Mark = -1;
         if (i + 1 < n)
             makeSuccessors(i + 1, *ahead, false);
+        if (m_stream) {
+            // The graph file's writer reads the lists while they grow within their room.
+            const std::size_t adds = current->Enabled.size();
+            if (!st.HasRoom(adds, adds))
+                m_stream->Abandon();
+            else if ((i & 1023) == 0)
+                m_stream->Publish();
+        }
         storeSuccessors(*current, result);
     }
+    if (m_stream)
+        m_stream->Publish();
 }

@@ -10,6 +10,7 @@
 #include "model/numbers.h"
 #include "model/places.h"
 #include "reach/engine_rules.h"
+#include "reach/rag_file.h"
 #include "reach/reach_run.h"
 #include "reach/whole_net.h"
 
@@ -433,6 +434,25 @@ void TReachEngine::finishRun()
     m_minChainSum.clear();
 }
 
+void TReachEngine::startStream()
+{
+    m_stream.reset();
+    TMarkList& st = *m_store;
+    if (GraphFileName.isEmpty() || GraphMode() != rmFull || !m_whole || !st.Packed())
+        return;
+    // Every expansion adds at most one marking and one arc per transition,
+    // and none starts at the limit: the store's lists get room for that
+    // many, unless their directories would grow large (the build then
+    // leaves the writer behind when the room runs out).
+    const auto transitions = static_cast<std::size_t>(std::max(1, st.TransitionCount()));
+    const auto markings = static_cast<std::size_t>(std::min<qint64>(st.Limit, qint64(1) << 26)) + transitions;
+    st.Reserve(markings, std::min(markings * transitions, std::size_t(1) << 32));
+    auto stream = std::make_unique<TRagStream>(st, GraphFileName);
+    // A file that cannot be made is told about when the graph is written.
+    if (stream->OpenError().isEmpty())
+        m_stream = std::move(stream);
+}
+
 bool TReachEngine::BuildClassical()
 {
     QElapsedTimer timer;
@@ -446,26 +466,31 @@ bool TReachEngine::BuildClassical()
     m_totalMarkings = 0;
     m_elapsedMs = 0;
 
+    m_stream.reset();
     QString failure;
     try {
         if (!PrepareBuild())
             return false;
         m_source->SetUpdating(true);
         m_store->Limit = Settings.Limit;
+        startStream();
         bool more = true;
         while (more) {
             more = ExpandPass();
             m_progress->Status(QString::number(m_store->Count()) + QLatin1String(ReachTexts::MarkingsFound));
         }
     } catch (const ERxParserError& e) {
+        m_stream.reset();
         failure = e.Message;
     } catch (const std::bad_alloc&) {
+        m_stream.reset();
         // The graph goes first, so that what follows has memory to work with.
         if (m_store)
             m_store->KeepInitialOnly();
         m_minChainSum.clear();
         failure = QString::fromLatin1(ReachTexts::NoMemory);
     } catch (const std::exception& e) {
+        m_stream.reset();
         failure = QString::fromLocal8Bit(e.what());
     }
 
@@ -481,6 +506,7 @@ bool TReachEngine::BuildClassical()
         failure = QString::fromLatin1(ReachTexts::NoMemory);
     }
     if (!failure.isEmpty()) {
+        m_stream.reset();
         m_source->SetUpdating(false);
         m_store.reset();
         m_progress->Message(failure);
@@ -490,6 +516,7 @@ bool TReachEngine::BuildClassical()
     }
     m_totalMarkings = m_store->Count();
     if (m_stopped) {
+        m_stream.reset();
         m_source->SetUpdating(false);
         m_progress->Status(QString::fromLatin1(ReachTexts::Aborted));
         m_progress->Progress(0);
@@ -501,7 +528,9 @@ bool TReachEngine::BuildClassical()
     m_source->SetUpdating(false);
     // A partly reduced graph is no graph of the net: it is not written.
     if (!GraphFileName.isEmpty() && m_removalComplete) {
-        const QString error = WriteGraphFile(GraphFileName);
+        const QString error =
+            m_stream ? m_stream->Finish(GraphMode(), LimitWarning()) : WriteGraphFile(GraphFileName);
+        m_stream.reset();
         if (!error.isEmpty()) {
             m_progress->Message(error);
             return false;

@@ -36,6 +36,7 @@ class TQRVObject;
 class IReachRun;
 class TCompiledRun;
 class TWholeNet;
+class TRagStream;
 
 // The settings of a build, with the defaults of the reachability window.
 struct TReachSettings
@@ -247,6 +248,11 @@ private:
     IQRVProgress* m_progress;
     std::unique_ptr<IQRVProgress> m_silent;
     std::unique_ptr<TMarkList> m_store;
+    // The graph file written while a build goes on (declared after the
+    // store, which it reads, so that it ends first).
+    std::unique_ptr<TRagStream> m_stream;
+    // Starts it when the build writes a graph file it can write so.
+    void startStream();
     std::unique_ptr<TCompiledRun> m_compiled;
     std::unique_ptr<IReachRun> m_live;
     // The compiled net on whole counts while markings are packed.
