@@ -10,6 +10,7 @@
 
 #include "cli/cli_command.h"
 #include "model/class_registry.h"
+#include "model/huge_page_heap.h"
 
 namespace {
 
@@ -44,6 +45,7 @@ void printHelp(QTextStream& out)
 
 int main(int argc, char** argv)
 {
+    UseHugePageHeap(argv);
     // Drawing and text measuring need a GUI application, but never a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
