@@ -22,13 +22,7 @@ struct TBuild
     TReachEngine Engine;
     bool Built = false;
     const TMarkList& store() const { return *Engine.Store(); }
-    QString file()
-    {
-        QBuffer buffer;
-        buffer.open(QIODevice::WriteOnly);
-        EXPECT_TRUE(Engine.WriteGraph(buffer));
-        return QString::fromLatin1(buffer.data());
-    }
+    QString file() { return QString::fromLatin1(GraphBytes(Engine)); }
 };
 
 std::unique_ptr<TBuild> build(const TTestNet& net, const std::function<void(TReachSettings&)>& adjust = {},

@@ -105,10 +105,7 @@ void expectSameStore(const TMarkList& a, const TMarkList& b)
 
 QString graphFile(const TReachEngine& engine)
 {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    EXPECT_TRUE(engine.WriteGraph(buffer));
-    return QString::fromLatin1(buffer.data());
+    return QString::fromLatin1(GraphBytes(engine));
 }
 
 } // namespace

@@ -19,14 +19,6 @@
 
 namespace {
 
-QByteArray graphBytes(const TReachEngine& engine)
-{
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    EXPECT_TRUE(engine.WriteGraph(buffer));
-    return buffer.data();
-}
-
 // Builds the net twice, packed and on doubles; both must write the same file.
 QByteArray buildBoth(const TTestNet& net, const std::function<void(TReachSettings&)>& adjust,
                      bool expectPacked)
@@ -39,7 +31,7 @@ QByteArray buildBoth(const TTestNet& net, const std::function<void(TReachSetting
         engine.Settings.PackMarkings = packed == 1;
         EXPECT_TRUE(engine.BuildClassical());
         EXPECT_EQ(engine.UsedPackedMarkings(), packed == 1 && expectPacked);
-        files[packed] = graphBytes(engine);
+        files[packed] = GraphBytes(engine);
     }
     EXPECT_EQ(files[0], files[1]);
     return files[1];
@@ -206,7 +198,7 @@ TEST(PackedBuild, TheGraphFileIsTheSameWhateverTheChunksAndThreads)
         expected += "\r\n";
     }
     expected += "\r\n";
-    EXPECT_EQ(graphBytes(engine).toStdString(), expected);
+    EXPECT_EQ(GraphBytes(engine).toStdString(), expected);
 
     // A device that fails halfway: the writers stop, the write fails.
     TFullDevice full(static_cast<qint64>(expected.size() / 2));

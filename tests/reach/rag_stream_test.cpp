@@ -17,14 +17,6 @@
 
 namespace {
 
-QByteArray graphBytes(const TReachEngine& engine)
-{
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    EXPECT_TRUE(engine.WriteGraph(buffer));
-    return buffer.data();
-}
-
 // `counters` places counting from 0 to `top` and back, one by one.
 TTestNet counters(int count, int top)
 {
@@ -62,7 +54,7 @@ QByteArray buildWritten(const TTestNet& net, const std::function<void(TReachSett
     engine.GraphFileName = fileName;
     EXPECT_TRUE(engine.BuildClassical());
     const QByteArray file = ReadFileBytes(fileName);
-    EXPECT_EQ(file, graphBytes(engine));
+    EXPECT_EQ(file, GraphBytes(engine));
     return file;
 }
 
@@ -129,7 +121,7 @@ TEST(RagStream, LinesGoOutEarlyOnlyWhenTheHeaderComesOutAsForeseen)
     st.Reserve(1000, 100000);
     QTemporaryDir dir;
     const QString name = dir.filePath("graph.rag");
-    const QByteArray expected = graphBytes(engine);
+    const QByteArray expected = GraphBytes(engine);
     for (const bool warning : {false, true}) {
         TRagStream stream(st, name);
         ASSERT_EQ(stream.OpenError(), "");
@@ -162,31 +154,31 @@ TEST(RagStream, AStoppedBuildOrAFullDiskKeepsThePreviousFile)
     const QByteArray previous = "; the graph of an earlier build\r\n";
     const TTestNet net = counters(5, 5);
 
-    for (const long pumps : {10L, 3000L, 7000L}) {
-        ASSERT_TRUE(WriteFileBytes(name, previous));
-        TRecordingProgress progress;
-        progress.StopAfterPumps = pumps;
-        TReachEngine engine;
+    // A build of the net that writes its graph to `name` over `previous`.
+    const auto failedBuild = [&](TReachEngine& engine, TRecordingProgress& progress) {
+        EXPECT_TRUE(WriteFileBytes(name, previous));
         engine.SetProgress(&progress);
         engine.SetCompiledNet(net.compile());
         engine.Settings.Limit = 9999;
         engine.GraphFileName = name;
         EXPECT_FALSE(engine.BuildClassical());
+    };
+
+    for (const long pumps : {10L, 3000L, 7000L}) {
+        TRecordingProgress progress;
+        progress.StopAfterPumps = pumps;
+        TReachEngine engine;
+        failedBuild(engine, progress);
         EXPECT_TRUE(engine.Stopped());
         EXPECT_EQ(ReadFileBytes(name), previous) << pumps;
     }
 
     // The lines written early need room beyond the first 100 KB.
     for (const qint64 room : {0, 1000, 100000}) {
-        ASSERT_TRUE(WriteFileBytes(name, previous));
         TFullDisk full(room);
         TRecordingProgress progress;
         TReachEngine engine;
-        engine.SetProgress(&progress);
-        engine.SetCompiledNet(net.compile());
-        engine.Settings.Limit = 9999;
-        engine.GraphFileName = name;
-        EXPECT_FALSE(engine.BuildClassical());
+        failedBuild(engine, progress);
         EXPECT_EQ(progress.Messages, QStringList{"Cannot write current.rag: No space left on device"})
             << room;
         EXPECT_EQ(ReadFileBytes(name), previous) << room;

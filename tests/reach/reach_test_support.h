@@ -3,6 +3,10 @@
 // the enabling and firing rules, sharing no code with the engine.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -15,6 +19,7 @@
 #include "model/arcs.h"
 #include "model/progress.h"
 #include "reach/compiled_net.h"
+#include "reach/reach_engine.h"
 #include "test_support.h"
 
 // Records progress, status texts and messages; asks to stop after a number
@@ -139,3 +144,12 @@ TReferenceGraph ExploreReference(const TTestNet& net, const TReferenceSettings& 
 // Two different markings of `count` places, the first value 0, whose values
 // texts have the same CRC-32.
 bool FindCrcCollision(int count, std::vector<double>& first, std::vector<double>& second);
+
+// The graph file the engine writes of its last build.
+inline QByteArray GraphBytes(const TReachEngine& engine)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(engine.WriteGraph(buffer));
+    return buffer.data();
+}
