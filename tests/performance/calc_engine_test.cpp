@@ -29,6 +29,20 @@ TSweepArgument none()
     return TSweepArgument();
 }
 
+// p1 (`tokens` tokens) -> p2 by `forward` at rate 0.5 * tokens of p1, back by
+// `back` at rate tokens of p2: the count in p2 is binomial(tokens, 1/3).
+void closedPair(TPerfNet& n, int tokens, const QString& forward, const QString& back)
+{
+    auto* p1 = n.place("p1", tokens);
+    auto* p2 = n.place("p2", 0);
+    auto* t1 = n.timed(forward, "0.5 * p1_TOKENS");
+    auto* t2 = n.timed(back, "p2_TOKENS");
+    n.arc(p1, t1);
+    n.arc(t1, p2);
+    n.arc(p2, t2);
+    n.arc(t2, p1);
+}
+
 } // namespace
 
 TEST(CalcEngine, ValuesOfAnMM1KQueueMatchTheClosedForm)
@@ -88,14 +102,7 @@ TEST(CalcEngine, MarkingDependentRatesAndDuplicateNames)
     // p1 -> p2 at rate 0.5 * tokens of p1 (three independent tokens), p2 -> p1 at rate 1:
     // the count in p2 is binomial(3, 1/3).
     TPerfNet n;
-    auto* p1 = n.place("p1", 3);
-    auto* p2 = n.place("p2", 0);
-    auto* t1 = n.timed("T1", "0.5 * p1_TOKENS");
-    auto* t12 = n.timed("T12", "p2_TOKENS");
-    n.arc(p1, t1);
-    n.arc(t1, p2);
-    n.arc(p2, t12);
-    n.arc(t12, p1);
+    closedPair(n, 3, "T1", "T12");
     TCalcEngine engine(&n.Net);
     ASSERT_TRUE(n.load(engine));
     engine.AddItems(kind(vkTokens), "P*");
@@ -114,14 +121,7 @@ TEST(CalcEngine, MarkingDependentRatesByTheIterativeMethod)
     // With 100 tokens the rates take few values (kept as indexes), with 400 many.
     for (const int tokens : {100, 400}) {
         TPerfNet n;
-        auto* p1 = n.place("p1", tokens);
-        auto* p2 = n.place("p2", 0);
-        auto* t1 = n.timed("t1", "0.5 * p1_TOKENS");
-        auto* t2 = n.timed("t2", "p2_TOKENS");
-        n.arc(p1, t1);
-        n.arc(t1, p2);
-        n.arc(p2, t2);
-        n.arc(t2, p1);
+        closedPair(n, tokens, "t1", "t2");
         TCalcEngine engine(&n.Net);
         ASSERT_TRUE(n.load(engine));
         engine.Solver.Method = smIterative;
