@@ -9,6 +9,7 @@
 #include "model/safe_save.h"
 #include "model/transitions.h"
 #include "performance/calc_engine.h"
+#include "reach/large_memory.h"
 
 namespace {
 
@@ -197,7 +198,13 @@ int LoadCliGraph(TCalcEngine& engine, TQRVDesigner& net, const QString& graphFil
     reach.SetProgress(&progress);
     reach.SetNet(&net);
     reach.Settings = builder;
-    const bool built = reach.BuildClassical();
+    bool built = false;
+    {
+        // The build runs on one core; the other has the pages of the
+        // marking store and of the chain copied from it provided meanwhile.
+        TWarmAhead warm(1.5);
+        built = reach.BuildClassical();
+    }
     ctx.err.flush();
     if (!built) {
         if (reach.Stopped())

@@ -14,6 +14,7 @@
 #include "model/transitions.h"
 #include "performance/calc_engine.h"
 #include "performance/perf_listing.h"
+#include "reach/large_memory.h"
 
 namespace {
 
@@ -120,6 +121,9 @@ int runSteady(const QStringList& args, TCliContext& ctx)
     const qint64 readMs = clock.restart();
 
     TConsoleProgress progress;
+    // The pages of the graph, freed once it is copied, serve the generator and
+    // the solver.
+    TLargeMemoryScope keepPages;
     TCalcEngine engine(&net);
     engine.SetProgress(&progress);
     engine.Builder = builder;

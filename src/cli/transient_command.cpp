@@ -12,6 +12,7 @@
 #include "model/numbers.h"
 #include "performance/perf_listing.h"
 #include "performance/transient_engine.h"
+#include "reach/large_memory.h"
 
 namespace {
 
@@ -115,6 +116,9 @@ int runTransient(const QStringList& args, TCliContext& ctx)
     const qint64 readMs = clock.restart();
 
     TConsoleProgress progress;
+    // The pages of the graph, freed once it is copied, serve the generator and
+    // the solver.
+    TLargeMemoryScope keepPages;
     TTransEngine engine(&net);
     engine.SetProgress(&progress);
     engine.Builder = builder;

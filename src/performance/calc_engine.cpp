@@ -12,6 +12,7 @@
 #include "model/places.h"
 #include "model/progress.h"
 #include "model/transitions.h"
+#include "reach/large_memory.h"
 
 namespace {
 
@@ -686,7 +687,13 @@ bool TCalcEngine::RebuildGraph()
     reach.Settings.ResetInitialMarking = true;
     reach.GraphFileName = RebuildFile;
     const bool wasUpdating = m_net->Updating();
-    const bool built = reach.BuildClassical();
+    bool built = false;
+    {
+        // Unless the graph file is being written meanwhile, the other core has
+        // the pages of the store and of the chain provided while the build runs.
+        TWarmAhead warm(RebuildFile.isEmpty() ? 1.5 : 0.0);
+        built = reach.BuildClassical();
+    }
     m_net->SetUpdating(wasUpdating);
     if (!built || !reach.RemovalComplete()) {
         LastError = reach.Stopped() ? QString() : QString::fromLatin1(PerfTexts::RebuildFailed);
@@ -717,6 +724,8 @@ void TCalcEngine::StartResults(int n1, int n2)
 
 TSweepOutcome TCalcEngine::RunSweep(const TSweepArgument& arg1, const TSweepArgument& arg2)
 {
+    // Each point's graph, generator and solution reuse the pages of the last.
+    TLargeMemoryScope keepPages;
     TSweepOutcome outcome;
     StartResults(arg1.Count, arg2.Count);
     const double remembered1 = ReadArgument(arg1.Text);

@@ -590,7 +590,7 @@ bool finishGraph(TChainGraph& graph, TGraphReadStatus& status)
         for (double m : graph.EntryMultiplier)
             allOne = allOne && m == 1.0;
         if (allOne)
-            std::vector<double>().swap(graph.EntryMultiplier);
+            FreeVector(graph.EntryMultiplier);
     }
     return true;
 }
@@ -824,11 +824,11 @@ void TChainGraph::Clear()
 {
     PlaceNames.clear();
     MarkingCount = 0;
-    std::vector<qint32>().swap(Tokens);
-    std::vector<qint64>().swap(EntryStart);
-    std::vector<qint32>().swap(EntryTarget);
-    std::vector<qint32>().swap(EntryLabel);
-    std::vector<double>().swap(EntryMultiplier);
+    FreeVector(Tokens);
+    FreeVector(EntryStart);
+    FreeVector(EntryTarget);
+    FreeVector(EntryLabel);
+    FreeVector(EntryMultiplier);
     Labels.clear();
 }
 

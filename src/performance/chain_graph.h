@@ -13,19 +13,21 @@
 
 #include <vector>
 
+#include "reach/large_memory.h"
+
 class IQRVProgress;
 class TMarkList;
 
 struct TChainGraph
 {
     QStringList PlaceNames;
-    int MarkingCount = 0;           // markings read (the "Totally" line only announces them)
-    std::vector<qint32> Tokens;     // MarkingCount × PlaceCount, marking by marking
-    std::vector<qint64> EntryStart; // MarkingCount + 1
-    std::vector<qint32> EntryTarget;
-    std::vector<qint32> EntryLabel;
+    int MarkingCount = 0;            // markings read (the "Totally" line only announces them)
+    TLargeVector<qint32> Tokens;     // MarkingCount × PlaceCount, marking by marking
+    TLargeVector<qint64> EntryStart; // MarkingCount + 1
+    TLargeVector<qint32> EntryTarget;
+    TLargeVector<qint32> EntryLabel;
     // One per entry, or empty when every multiplier is 1 (a full graph).
-    std::vector<double> EntryMultiplier;
+    TLargeVector<double> EntryMultiplier;
     QStringList Labels;
 
     int PlaceCount() const { return static_cast<int>(PlaceNames.size()); }

@@ -22,7 +22,7 @@ void AdviseHugePages(const void* p, std::size_t bytes);
 void PrefaultPages(void* p, std::size_t bytes);
 
 // Reserves room for `count` elements (see above); the elements already held stay.
-template <class T> void ReserveLarge(std::vector<T>& v, std::size_t count)
+template <class T, class A> void ReserveLarge(std::vector<T, A>& v, std::size_t count)
 {
     if (count <= v.capacity())
         return;
@@ -31,15 +31,15 @@ template <class T> void ReserveLarge(std::vector<T>& v, std::size_t count)
 }
 
 // Provides the pages for `extra` more elements within the room `v` has.
-template <class T> void PrefaultTail(std::vector<T>& v, std::size_t extra)
+template <class T, class A> void PrefaultTail(std::vector<T, A>& v, std::size_t extra)
 {
     const std::size_t room = v.capacity() - v.size();
     PrefaultPages(v.data() + v.size(), (extra < room ? extra : room) * sizeof(T));
 }
 
 // `v` holds `count` elements, those past its former ones equal to `value`.
-template <class T>
-void ResizeLarge(std::vector<T>& v, std::size_t count, const std::type_identity_t<T>& value)
+template <class T, class A>
+void ResizeLarge(std::vector<T, A>& v, std::size_t count, const std::type_identity_t<T>& value)
 {
     if (count <= v.size()) {
         v.resize(count);
@@ -53,9 +53,15 @@ void ResizeLarge(std::vector<T>& v, std::size_t count, const std::type_identity_
 }
 
 // `v` holds `count` elements equal to `value`, in room reserved as above.
-template <class T>
-void AssignLarge(std::vector<T>& v, std::size_t count, const std::type_identity_t<T>& value)
+template <class T, class A>
+void AssignLarge(std::vector<T, A>& v, std::size_t count, const std::type_identity_t<T>& value)
 {
     v.clear();
     ResizeLarge(v, count, value);
+}
+
+// Gives the room of `v` back.
+template <class V> void FreeVector(V& v)
+{
+    V().swap(v);
 }

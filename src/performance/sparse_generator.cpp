@@ -60,13 +60,13 @@ double TSparseGenerator::Element(int i, int j) const
 void TSparseGenerator::Clear()
 {
     Size = 0;
-    std::vector<qint32>().swap(ColumnStart);
-    std::vector<qint32>().swap(RowIndex);
-    std::vector<double>().swap(Value);
-    std::vector<double>().swap(Diagonal);
-    std::vector<double>().swap(SelfRate);
-    std::vector<double>().swap(Rates);
-    std::vector<quint8>().swap(RateIndex);
+    FreeVector(ColumnStart);
+    FreeVector(RowIndex);
+    FreeVector(Value);
+    FreeVector(Diagonal);
+    FreeVector(SelfRate);
+    FreeVector(Rates);
+    FreeVector(RateIndex);
 }
 
 std::size_t TSparseGenerator::MemoryBytes() const
@@ -77,13 +77,13 @@ std::size_t TSparseGenerator::MemoryBytes() const
 
 void TSparseGenerator::IndexRates()
 {
-    std::vector<double>().swap(Rates);
-    std::vector<quint8>().swap(RateIndex);
+    FreeVector(Rates);
+    FreeVector(RateIndex);
     // The distinct values by their bits, in a small open-addressing table.
     constexpr std::size_t kSlots = 1024;
     std::vector<quint64> bits(kSlots);
     std::vector<qint16> slot(kSlots, -1);
-    std::vector<quint8> index;
+    TLargeVector<quint8> index;
     AssignLarge(index, Value.size(), quint8(0));
     quint64 lastBits = 0;
     quint8 last = 0;
@@ -97,7 +97,7 @@ void TSparseGenerator::IndexRates()
                 s = (s + 1) & (kSlots - 1);
             if (slot[s] < 0) {
                 if (Rates.size() == 256) {
-                    std::vector<double>().swap(Rates);
+                    FreeVector(Rates);
                     return;
                 }
                 bits[s] = b;
@@ -196,7 +196,7 @@ QString BuildSparseGenerator(const TChainGraph& graph, const TLabelRates& rates,
         }
         if (labelIndex.size() != rates.Static.size()) {
             labelIndex.clear();
-            std::vector<double>().swap(g.Rates);
+            FreeVector(g.Rates);
         }
     }
     bool indexed = !labelIndex.empty();
@@ -276,8 +276,8 @@ QString BuildSparseGenerator(const TChainGraph& graph, const TLabelRates& rates,
         std::find(merged.begin(), merged.end(), 1) != merged.end()) {
         // Entries added up to values that are no label's rate: placed again, with the values.
         indexed = false;
-        std::vector<quint8>().swap(g.RateIndex);
-        std::vector<double>().swap(g.Rates);
+        FreeVector(g.RateIndex);
+        FreeVector(g.Rates);
         AssignLarge(g.Value, static_cast<std::size_t>(total), 0.0);
         counts = room;
         filled = fill();

@@ -9,29 +9,31 @@
 #include <functional>
 #include <vector>
 
+#include "reach/large_memory.h"
+
 class IQRVProgress;
 struct TChainGraph;
 
 struct TSparseGenerator
 {
     int Size = 0;
-    std::vector<qint32> ColumnStart; // Size + 1
-    std::vector<qint32> RowIndex;
-    std::vector<double> Value;
+    TLargeVector<qint32> ColumnStart; // Size + 1
+    TLargeVector<qint32> RowIndex;
+    TLargeVector<double> Value;
     // G[i][i]: minus the rate of every entry of marking i, including entries
     // that lead back to marking i itself.
-    std::vector<double> Diagonal;
+    TLargeVector<double> Diagonal;
     // Per marking, the rate of its entries back to itself; empty when no
     // marking has such an entry. Such a firing leaves the state as it is, so
     // the balance of the chain leaves it out (BalanceDiagonal).
-    std::vector<double> SelfRate;
+    TLargeVector<double> SelfRate;
     // When the elements take at most 256 distinct values (rates that read no
     // marking take few), each element's value is also kept as its index in
     // `Rates`: an iteration then streams 5 bytes per element instead of 12.
     // Both empty otherwise. When every element is the rate of one entry that
     // reads no marking, the indexes are made at once and `Value` stays empty.
     std::vector<double> Rates;
-    std::vector<quint8> RateIndex;
+    TLargeVector<quint8> RateIndex;
 
     qint64 NonZeros() const { return static_cast<qint64>(RowIndex.size()); }
     // The value of element k, however it is kept.
