@@ -18,7 +18,7 @@ namespace {
 
 constexpr std::size_t kHugePage = std::size_t(2) << 20;
 constexpr std::size_t kWarmStep = std::size_t(8) << 20;
-constexpr std::size_t kLeastAhead = std::size_t(32) << 20;
+constexpr std::size_t kLeastAhead = std::size_t(16) << 20;
 
 std::size_t wholePages(std::size_t bytes)
 {
@@ -144,8 +144,9 @@ public:
 #ifdef MADV_POPULATE_WRITE
         std::unique_lock lock(m_mutex);
         while (!m_stopWarming) {
+            // Nothing ahead before the first block: small builds need none.
             const auto wanted = static_cast<std::size_t>(m_ratio * static_cast<double>(m_inUse));
-            const std::size_t ahead = std::min(m_cap, std::max(kLeastAhead, wanted));
+            const std::size_t ahead = m_inUse == 0 ? 0 : std::min(m_cap, std::max(kLeastAhead, wanted));
             const std::size_t target = std::min(m_size, wholePages(m_top + ahead));
             m_warm = std::max(m_warm, m_top);
             if (m_warm >= target) {

@@ -45,9 +45,9 @@ public:
     TLargeMemoryScope& operator=(const TLargeMemoryScope&) = delete;
 };
 
-// Keeps up to `ratio` times the bytes in use (at most a quarter of the
-// memory the system has available when it starts) provided ahead of the
-// blocks in use. Holds a TLargeMemoryScope, so that what it provided and
+// Keeps `ratio` times the bytes in use provided ahead of the blocks in use:
+// nothing while none is, at least 16 MB once one is, at most a quarter of the
+// memory the system had available when it started. Holds a TLargeMemoryScope, so that what it provided and
 // was not used yet stays for the next blocks after it ends.
 class TWarmAhead
 {
