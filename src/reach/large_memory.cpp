@@ -27,6 +27,26 @@ std::size_t wholePages(std::size_t bytes)
 
 #ifdef __linux__
 
+// `size` bytes of fresh memory (a whole number of huge pages) on a huge-page
+// boundary, advised to use huge pages; null when the system has none.
+char* mapAligned(std::size_t size, int flags)
+{
+    // Map a huge page more than asked, keep the aligned part.
+    void* mapped =
+        mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | flags, -1, 0);
+    if (mapped == MAP_FAILED)
+        return nullptr;
+    const auto start = reinterpret_cast<std::uintptr_t>(mapped);
+    const std::uintptr_t aligned = (start + kHugePage - 1) / kHugePage * kHugePage;
+    if (aligned > start)
+        munmap(mapped, aligned - start);
+    const std::uintptr_t end = start + size + kHugePage;
+    if (end > aligned + size)
+        munmap(reinterpret_cast<void*>(aligned + size), end - aligned - size);
+    madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE); // only advice
+    return reinterpret_cast<char*>(aligned);
+}
+
 // The range the large blocks come from: blocks are handed out at its top or
 // from the ranges given back, lowest address first.
 class TArena
@@ -194,19 +214,9 @@ private:
                                                                      static_cast<std::size_t>(pageSize)) /
                                  kHugePage * kHugePage;
         // Addresses only: nothing is committed until a page is touched.
-        void* mapped = mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE,
-                            MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-        if (mapped == MAP_FAILED)
+        m_base = mapAligned(size, MAP_NORESERVE);
+        if (!m_base)
             return false;
-        const auto start = reinterpret_cast<std::uintptr_t>(mapped);
-        const std::uintptr_t aligned = (start + kHugePage - 1) / kHugePage * kHugePage;
-        if (aligned > start)
-            munmap(mapped, aligned - start);
-        const std::uintptr_t end = start + size + kHugePage;
-        if (end > aligned + size)
-            munmap(reinterpret_cast<void*>(aligned + size), end - aligned - size);
-        madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE); // only advice
-        m_base = reinterpret_cast<char*>(aligned);
         m_size = size;
         m_failed = false;
         return true;
@@ -262,25 +272,6 @@ private:
     std::size_t m_cap = 0;
 };
 
-// A block of its own mapping, when the range cannot hold it.
-void* mapBlock(std::size_t size)
-{
-    // Map a huge page more than asked, keep the aligned part.
-    void* mapped =
-        mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (mapped == MAP_FAILED)
-        throw std::bad_alloc();
-    const auto start = reinterpret_cast<std::uintptr_t>(mapped);
-    const std::uintptr_t aligned = (start + kHugePage - 1) / kHugePage * kHugePage;
-    if (aligned > start)
-        munmap(mapped, aligned - start);
-    const std::uintptr_t end = start + size + kHugePage;
-    if (end > aligned + size)
-        munmap(reinterpret_cast<void*>(aligned + size), end - aligned - size);
-    madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
-    return reinterpret_cast<void*>(aligned);
-}
-
 void* takeLarge(std::size_t bytes, bool zeroed)
 {
     const std::size_t size = wholePages(bytes);
@@ -290,7 +281,10 @@ void* takeLarge(std::size_t bytes, bool zeroed)
             std::memset(block, 0, bytes);
         return block;
     }
-    return mapBlock(size);
+    // A mapping of its own when the range cannot hold it.
+    if (char* block = mapAligned(size, 0))
+        return block;
+    throw std::bad_alloc();
 }
 
 #endif
