@@ -11,6 +11,7 @@
 
 #ifdef __linux__
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
@@ -69,11 +70,16 @@ public:
             if (it->second.Size < size)
                 continue;
             const std::size_t offset = it->first;
-            const TFree rest{it->second.Size - size, it->second.Dirty};
-            dirty = rest.Dirty;
-            m_free.erase(it);
-            if (rest.Size > 0)
-                m_free.emplace(offset + size, rest);
+            dirty = it->second.Dirty;
+            if (it->second.Size == size) {
+                m_free.erase(it);
+            } else {
+                // The rest keeps the node: nothing is allocated here.
+                auto node = m_free.extract(it);
+                node.key() = offset + size;
+                node.mapped().Size -= size;
+                m_free.insert(std::move(node));
+            }
             m_inUse += size;
             return m_base + offset;
         }
@@ -99,7 +105,13 @@ public:
         const bool keep = m_scopes > 0;
         if (!keep)
             madvise(at, size, MADV_DONTNEED); // the pages go back and read as zero
-        insertFree(static_cast<std::size_t>(at - m_base), size, keep);
+        try {
+            insertFree(static_cast<std::size_t>(at - m_base), size, keep);
+        } catch (const std::bad_alloc&) {
+            // No memory to note the range: its pages go back, its addresses stay unused.
+            if (keep)
+                madvise(at, size, MADV_DONTNEED);
+        }
         lowerTop();
         return true;
     }
@@ -114,13 +126,21 @@ public:
         std::lock_guard lock(m_mutex);
         if (--m_scopes > 0)
             return;
-        // Everything kept goes back to the system and reads as zero again.
-        std::map<std::size_t, TFree> kept;
-        kept.swap(m_free);
-        for (const auto& [offset, range] : kept) {
+        // Everything kept goes back to the system and reads as zero again;
+        // ranges that meet are joined (allocating nothing).
+        for (auto& [offset, range] : m_free) {
             if (range.Dirty)
                 madvise(m_base + offset, range.Size, MADV_DONTNEED);
-            insertFree(offset, range.Size, false);
+            range.Dirty = false;
+        }
+        for (auto it = m_free.begin(); it != m_free.end();) {
+            const auto next = std::next(it);
+            if (next != m_free.end() && it->first + it->second.Size == next->first) {
+                it->second.Size += next->second.Size;
+                m_free.erase(next);
+            } else {
+                it = next;
+            }
         }
         if (m_warm > m_top)
             madvise(m_base + m_top, m_warm - m_top, MADV_DONTNEED);
@@ -187,6 +207,12 @@ public:
         m_warming = false;
 #endif
     }
+    // When the helper thread could not be started.
+    void AbandonWarming()
+    {
+        std::lock_guard lock(m_mutex);
+        m_warming = false;
+    }
     void EndWarming()
     {
         std::lock_guard lock(m_mutex);
@@ -210,9 +236,15 @@ private:
         const long pageSize = sysconf(_SC_PAGESIZE);
         if (pages <= 0 || pageSize <= 0)
             return false;
-        const std::size_t size = std::min(std::size_t(64) << 30, static_cast<std::size_t>(pages) *
-                                                                     static_cast<std::size_t>(pageSize)) /
-                                 kHugePage * kHugePage;
+        std::size_t size = std::min(std::size_t(64) << 30,
+                                    static_cast<std::size_t>(pages) * static_cast<std::size_t>(pageSize));
+        // Under a limit of address space the range takes a quarter of it at most.
+        rlimit limit{};
+        if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+            size = std::min(size, static_cast<std::size_t>(limit.rlim_cur / 4));
+        size = size / kHugePage * kHugePage;
+        if (size == 0)
+            return false;
         // Addresses only: nothing is committed until a page is touched.
         m_base = mapAligned(size, MAP_NORESERVE);
         if (!m_base)
@@ -223,22 +255,33 @@ private:
     }
 
     // Adds a free range, joined with its neighbours when they are alike.
+    // Allocates only when it joins none (and may then throw std::bad_alloc).
     void insertFree(std::size_t offset, std::size_t size, bool dirty)
     {
+        using TNode = std::map<std::size_t, TFree>::node_type;
+        TNode node;
         auto next = m_free.lower_bound(offset);
         if (next != m_free.begin()) {
             const auto before = std::prev(next);
             if (before->first + before->second.Size == offset && before->second.Dirty == dirty) {
                 offset = before->first;
                 size += before->second.Size;
-                m_free.erase(before);
+                node = m_free.extract(before);
             }
         }
         if (next != m_free.end() && offset + size == next->first && next->second.Dirty == dirty) {
             size += next->second.Size;
-            m_free.erase(next);
+            TNode joined = m_free.extract(next);
+            if (node.empty())
+                node = std::move(joined);
         }
-        m_free.emplace(offset, TFree{size, dirty});
+        if (node.empty()) {
+            m_free.emplace(offset, TFree{size, dirty});
+            return;
+        }
+        node.key() = offset;
+        node.mapped() = TFree{size, dirty};
+        m_free.insert(std::move(node));
     }
 
     // A free range at the top that reads as zero becomes part of the top.
@@ -356,8 +399,13 @@ TWarmAhead::TWarmAhead(double ratio)
     const long pageSize = sysconf(_SC_PAGESIZE);
     const std::size_t available =
         pages > 0 && pageSize > 0 ? static_cast<std::size_t>(pages) * static_cast<std::size_t>(pageSize) : 0;
-    if (ratio > 0 && available > 0 && TArena::Instance().BeginWarming(ratio, available / 4))
-        m_thread = std::thread([] { TArena::Instance().Warm(); });
+    if (ratio > 0 && available > 0 && TArena::Instance().BeginWarming(ratio, available / 4)) {
+        try {
+            m_thread = std::thread([] { TArena::Instance().Warm(); });
+        } catch (const std::exception&) {
+            TArena::Instance().AbandonWarming(); // nothing is provided ahead
+        }
+    }
 #else
     (void)ratio;
 #endif
