@@ -2,9 +2,10 @@
 //   quorvane_steady_bench [MAXN]     every phase of the command line's path
 //                                    (build, graph, generator, solution,
 //                                    values) for N = 1 ... MAXN (default 5)
-//   quorvane_steady_bench N K [OMEGA] the iterative candidate K (all: each
-//                                    candidate, then the sparse factorisations;
-//                                    0: the factorisations only) on N cards
+//   quorvane_steady_bench N K [OMEGA] the iterative candidate K (0: the
+//                                    default; all: each candidate, then the
+//                                    sparse factorisations; lu: the
+//                                    factorisations only) on N cards
 //   quorvane_steady_bench N FILE.pn2 writes the net
 //   quorvane_steady_bench FILE.rag   the time to read a graph file
 #include <QCoreApplication>
@@ -123,7 +124,8 @@ int main(int argc, char** argv)
         return 0;
     }
     const int cards = atoi(argv[1]);
-    const int only = qstrcmp(argv[2], "all") == 0 ? -1 : atoi(argv[2]);
+    // -1: every candidate and the factorisations; -2: the factorisations only.
+    const int only = qstrcmp(argv[2], "all") == 0 ? -1 : qstrcmp(argv[2], "lu") == 0 ? -2 : atoi(argv[2]);
     auto net = KanbanNet(cards);
     // "N FILE.pn2" writes the net for quorvane-cli steady and stops.
     if (argc > 2 && QString::fromLocal8Bit(argv[2]).endsWith(QLatin1String(".pn2"))) {
@@ -154,8 +156,8 @@ int main(int argc, char** argv)
                 static_cast<long long>(clock.restart()));
     const char* names[] = {"default",     "Gauss-Seidel", "SOR",      "BiCGSTAB+Jacobi", "BiCGSTAB+ILUT",
                            "BiCGSTAB+GS", "GMRES+ILUT",   "GMRES+GS", "backward G-S",    "backward SOR"};
-    for (int k = 1; k <= 9; ++k) {
-        if (only >= 0 && only != k)
+    for (int k = 0; k <= 9; ++k) {
+        if (only == -2 || (only >= 0 && only != k))
             continue;
         TSteadySettings s;
         s.Method = smIterative;
@@ -166,11 +168,13 @@ int main(int argc, char** argv)
         std::vector<double> x;
         TSolveReport r;
         clock.restart();
+        const qint64 cpu = processorMs();
         const bool ok = SolveSteady(g, s, x, nullptr, r);
-        std::printf("%-18s %s %5d iterations, residual %.3g, %lld ms %s\n", names[k], ok ? "ok  " : "FAIL",
-                    r.Sweeps, r.Residual, static_cast<long long>(clock.elapsed()), qPrintable(r.Message));
+        std::printf("%-18s %s %5d iterations, residual %.3g, %lld ms (processor %lld ms) %s\n", names[k],
+                    ok ? "ok  " : "FAIL", r.Sweeps, r.Residual, static_cast<long long>(clock.elapsed()),
+                    static_cast<long long>(processorMs() - cpu), qPrintable(r.Message));
     }
-    if (g.Size <= 500000 && only <= 0) {
+    if (g.Size <= 500000 && only < 0) {
         std::vector<double> x;
         TSolveReport r;
         clock.restart();

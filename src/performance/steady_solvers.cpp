@@ -240,26 +240,37 @@ bool runKrylov(Solver& solver, const TSparseGenerator& g, const TSteadySettings&
 }
 
 // What a sweep adds up besides the new values: sum |x_j' - x_j| |d_j| and
-// sum |x_j'| over its markings.
+// sum |x_j'| over its markings; when it keeps the changes for extrapolation
+// (see seidelSweeps), also sum w_j dc_j c_j and sum w_j dc_j^2 with the
+// change c_j = x_j' - x_j, its difference dc_j from the change of the sweep
+// before and the weight w_j = d_j^2.
 struct TSweepSums
 {
     double Change = 0;
     double Mass = 0;
+    double Cross = 0;
+    double Square = 0;
 };
 
 // One (over-relaxed) Gauss-Seidel pass over the markings [begin, end), in
 // ascending or descending order, writing the new values into `out`. Values
 // of markings the pass has updated are read from `out`, all others from
 // `old` (the values before the pass); `old` and `out` may be the same.
-// `rate(k)` gives the value of element k.
+// `rate(k)` gives the value of element k; `scale` holds 1 / |d_j| and |d_j|
+// side by side for every marking j. When `changes` is given, it holds the
+// changes of the sweep before and gets this sweep's.
 template <class Rate>
-TSweepSums sweepRange(const TSparseGenerator& g, const Rate& rate, const double* inv, const double* old,
-                      double* out, qint64 begin, qint64 end, bool backward, double omega)
+TSweepSums sweepRange(const TSparseGenerator& g, const Rate& rate, const double* scale, const double* old,
+                      double* out, double* changes, qint64 begin, qint64 end, bool backward, double omega)
 {
     const qint32* start = g.ColumnStart.data();
     const qint32* rows = g.RowIndex.data();
-    TSweepSums sums;
-    const auto update = [&](qint64 j, qint64 doneFrom, qint64 doneTo) {
+    double change = 0, mass = 0, cross = 0, square = 0;
+    const qint64 step = backward ? -1 : 1;
+    for (qint64 j = backward ? end - 1 : begin; backward ? j >= begin : j < end; j += step) {
+        // The markings updated so far: [begin, j) forwards, (j, end) backwards.
+        const qint64 doneFrom = backward ? j + 1 : begin;
+        const qint64 doneTo = backward ? end : j;
         double sum = 0;
         const qint32 stop = start[j + 1];
         for (qint32 k = start[j]; k < stop; ++k) {
@@ -267,41 +278,53 @@ TSweepSums sweepRange(const TSparseGenerator& g, const Rate& rate, const double*
             sum += rate(k) * (i >= doneFrom && i < doneTo ? out[i] : old[i]);
         }
         const double before = old[j];
+        const double inv = scale[2 * j], d = scale[2 * j + 1];
         // Over-relaxed values are kept from going below 0, which no
         // probability does (and which keeps the bound below).
         const double next =
-            omega == 1.0 ? sum * inv[j] : std::max(0.0, (1 - omega) * before + omega * sum * inv[j]);
+            omega == 1.0 ? sum * inv : std::max(0.0, (1 - omega) * before + omega * sum * inv);
         out[j] = next;
-        sums.Change += std::fabs(next - before) / inv[j];
-        sums.Mass += std::fabs(next);
-    };
-    if (backward) {
-        for (qint64 j = end - 1; j >= begin; --j)
-            update(j, j + 1, end);
-    } else {
-        for (qint64 j = begin; j < end; ++j)
-            update(j, begin, j);
+        const double c = next - before;
+        change += std::fabs(c) * d;
+        mass += std::fabs(next);
+        if (changes) {
+            const double dc = (c - changes[j]) * d;
+            changes[j] = c;
+            cross += dc * c * d;
+            square += dc * dc;
+        }
     }
-    return sums;
+    return {change, mass, cross, square};
 }
 
 // Gauss-Seidel sweeps, over-relaxed by `omega`. When the over-relaxed
 // iteration diverges, plain Gauss-Seidel goes on from the best values seen.
+//
+// With `extrapolate`, every other sweep's result g_k is combined with the
+// one before, g_{k-1}, which that sweep started from:
+//   x_{k+1} = g_k - gamma (g_k - g_{k-1}),
+// with gamma the one that makes the combined changes c_k - gamma (c_k -
+// c_{k-1}) least in the norm weighted by d_j^2 (c_k = g_k - x_k: one-step
+// Anderson mixing). On the fixed point of a sweep this removes much of its
+// slowest component, at the price of one streamed pass over two vectors;
+// the products it needs are summed by the sweeps themselves.
 bool seidelSweeps(const TSparseGenerator& g, const TSteadySettings& s, double omega, bool backward,
-                  std::vector<double>& x, IQRVProgress* progress, TSolveReport& r)
+                  bool extrapolate, std::vector<double>& x, IQRVProgress* progress, TSolveReport& r)
 {
     const int n = g.Size;
-    std::vector<double> inv;
-    AssignLarge(inv, static_cast<std::size_t>(n), 0.0);
+    const auto un = static_cast<std::size_t>(n);
+    std::vector<double> scale;
+    AssignLarge(scale, 2 * un, 0.0);
     for (int j = 0; j < n; ++j) {
         const double d = g.BalanceDiagonal(j);
         if (d == 0) {
             r.Message = QStringLiteral("Marking M%1 has no way out: the chain is absorbed there.").arg(j);
             return false;
         }
-        inv[static_cast<std::size_t>(j)] = -1.0 / d;
+        scale[2 * static_cast<std::size_t>(j)] = -1.0 / d;
+        scale[2 * static_cast<std::size_t>(j) + 1] = -d;
     }
-    AssignLarge(x, static_cast<std::size_t>(n), 1.0 / n);
+    AssignLarge(x, un, 1.0 / n);
     const double outflow = maxOutflow(g);
     // After a sweep, every balance x' G_j is made of the changes of the values
     // read before they were updated, so that
@@ -316,23 +339,51 @@ bool seidelSweeps(const TSparseGenerator& g, const TSteadySettings& s, double om
     // On large chains each core sweeps its own range of markings in order,
     // reading the others' values of the previous sweep: a splitting that
     // converges like Gauss-Seidel and takes every core. The new values go
-    // to a second vector, which then takes the place of the old one.
+    // to a second vector, which then takes the place of the old one (or,
+    // when extrapolating, is combined with the one before into it).
     const int parts = WorkerCount(g.NonZeros());
-    std::vector<double> next;
-    AssignLarge(next, parts > 1 ? static_cast<std::size_t>(n) : 0, 0.0);
+    std::vector<double> next, changes;
+    AssignLarge(next, parts > 1 || extrapolate ? un : 0, 0.0);
+    if (extrapolate) {
+        AssignLarge(changes, un, 0.0);
+    }
+    // Sweeps whose result is combined with the one before: from the third
+    // on (the first two give the first difference of changes), while the
+    // bound keeps falling.
+    int mixedFrom = 2;
+    double lastEstimate = INFINITY;
+    bool combined = false;
     std::vector<TSweepSums> partSums(static_cast<std::size_t>(parts));
     const auto sweep = [&](qint64 b, qint64 e, double* out) {
+        double* c = extrapolate ? changes.data() : nullptr;
         if (!g.Value.empty()) {
             const double* values = g.Value.data();
             return sweepRange(
-                g, [values](qint32 k) { return values[k]; }, inv.data(), x.data(), out, b, e, backward,
+                g, [values](qint32 k) { return values[k]; }, scale.data(), x.data(), out, c, b, e, backward,
                 omega);
         }
         const double* rates = g.Rates.data();
         const quint8* index = g.RateIndex.data();
         return sweepRange(
-            g, [rates, index](qint32 k) { return rates[index[k]]; }, inv.data(), x.data(), out, b, e,
+            g, [rates, index](qint32 k) { return rates[index[k]]; }, scale.data(), x.data(), out, c, b, e,
             backward, omega);
+    };
+    // x = max(0, next - gamma (next - x)), where x is the result of the
+    // sweep before (which was not combined).
+    const auto combine = [&](double gamma) {
+        if (gamma == 0) {
+            x.swap(next);
+            return;
+        }
+        const double* gk = next.data();
+        double* xs = x.data();
+        RunParallelRows(
+            n, parts, n,
+            [&](qint64 b, qint64 e, int) {
+                for (qint64 j = b; j < e; ++j)
+                    xs[j] = std::max(0.0, gk[j] - gamma * (gk[j] - xs[j]));
+            },
+            nullptr);
     };
     const auto trueResidual = [&]() -> double {
         if (!normalise(x))
@@ -340,10 +391,10 @@ bool seidelSweeps(const TSparseGenerator& g, const TSteadySettings& s, double om
         r.Residual = RelativeResidual(g, x);
         return r.Residual;
     };
-    int lastCheck = 0;
+    int lastCheck = 0, lastNormal = 0;
     double checkedBound = INFINITY;
     while (r.Sweeps < s.MaxSweeps) {
-        if (parts == 1) {
+        if (parts == 1 && !extrapolate) {
             partSums[0] = sweep(0, n, x.data());
         } else {
             RunParallelRows(
@@ -352,7 +403,6 @@ bool seidelSweeps(const TSparseGenerator& g, const TSteadySettings& s, double om
                     partSums[static_cast<std::size_t>(part)] = sweep(b, e, next.data());
                 },
                 nullptr);
-            x.swap(next);
         }
         ++r.Sweeps;
         if (clock.Tick()) {
@@ -363,8 +413,30 @@ bool seidelSweeps(const TSparseGenerator& g, const TSteadySettings& s, double om
         for (const TSweepSums& p : partSums) {
             sums.Change += p.Change;
             sums.Mass += p.Mass;
+            sums.Cross += p.Cross;
+            sums.Square += p.Square;
         }
         const double estimate = bound * sums.Change / (outflow * sums.Mass);
+        const bool check = estimate <= s.Tolerance ||
+                           (estimate <= 16 * s.Tolerance && estimate < 0.5 * checkedBound) ||
+                           r.Sweeps - lastCheck >= 64;
+        if (extrapolate) {
+            // The bound is the one of the sweep's own result: that is what
+            // a check tests. After a sweep whose bound more than doubled
+            // the next two start from their own results alone.
+            double gamma = 0;
+            if (!(estimate <= 2 * lastEstimate))
+                mixedFrom = r.Sweeps + 2;
+            else if (!check && r.Sweeps >= mixedFrom && !combined && sums.Square > 0)
+                gamma = std::clamp(sums.Cross / sums.Square, -8.0, 8.0);
+            lastEstimate = estimate;
+            if (!std::isfinite(gamma))
+                gamma = 0;
+            combine(gamma);
+            combined = gamma != 0;
+        } else if (parts > 1) {
+            x.swap(next);
+        }
         if (omega != 1.0) {
             // Keeps the values each time the bound has halved; gives up
             // over-relaxing when it grows or stops halving.
@@ -374,13 +446,23 @@ bool seidelSweeps(const TSparseGenerator& g, const TSteadySettings& s, double om
                 bestEstimate = estimate;
                 bestSweep = r.Sweeps;
             } else if (!std::isfinite(estimate) || estimate > 8 * bestEstimate || r.Sweeps - bestSweep > 64) {
-                if (best.empty())
-                    best.assign(static_cast<std::size_t>(n), 1.0 / n);
+                // Values of 0 are no start: a forward sweep can carry
+                // them round a cycle and take every value to 0.
+                if (best.empty() || !normalise(best) ||
+                    std::find(best.begin(), best.end(), 0.0) != best.end())
+                    best.assign(un, 1.0 / n);
                 x.swap(best);
                 std::vector<double>().swap(best);
                 omega = 1.0;
                 bound = 1.0;
                 lastCheck = r.Sweeps;
+                // Plain sweeps from here on, as without extrapolation.
+                if (extrapolate) {
+                    extrapolate = false;
+                    if (parts == 1)
+                        std::vector<double>().swap(next);
+                    std::vector<double>().swap(changes);
+                }
                 continue;
             }
         }
@@ -388,8 +470,7 @@ bool seidelSweeps(const TSparseGenerator& g, const TSteadySettings& s, double om
             r.Message = QStringLiteral("The iteration did not converge.");
             return false;
         }
-        if (estimate <= s.Tolerance || (estimate <= 16 * s.Tolerance && estimate < 0.5 * checkedBound) ||
-            r.Sweeps - lastCheck >= 64) {
+        if (check) {
             lastCheck = r.Sweeps;
             checkedBound = estimate;
             if (trueResidual() <= s.Tolerance)
@@ -398,9 +479,14 @@ bool seidelSweeps(const TSparseGenerator& g, const TSteadySettings& s, double om
                 r.Message = QStringLiteral("The iteration did not converge.");
                 return false;
             }
-        } else if (r.Sweeps % 16 == 0 && !normalise(x)) {
-            r.Message = QStringLiteral("The iteration did not converge.");
-            return false;
+        } else if (r.Sweeps - lastNormal >= 16 && (!extrapolate || combined)) {
+            // Keeps the sum near 1. Only right after a combination, so
+            // that the next one combines results of the same scale.
+            lastNormal = r.Sweeps;
+            if (!normalise(x)) {
+                r.Message = QStringLiteral("The iteration did not converge.");
+                return false;
+            }
         }
     }
     if (trueResidual() <= s.Tolerance)
@@ -806,23 +892,25 @@ bool SolveIterative(const TSparseGenerator& g, const TSteadySettings& s, std::ve
         return true;
     }
     // Forward Gauss-Seidel sweeps over-relaxed by 1.2 (guarded: plain
-    // Gauss-Seidel takes over when they diverge): fewest passes over the
-    // matrix on the chains measured (bench/steady_bench), and no equation to
-    // give up. Markings are numbered in the order the graph reached them, and
-    // sweeping in that order converges far faster than backwards.
+    // Gauss-Seidel takes over when they diverge), each started from the
+    // combination of the last two results that changes least: fewest passes
+    // over the matrix on the chains measured (bench/steady_bench), and no
+    // equation to give up. Markings are numbered in the order the graph
+    // reached them, and sweeping in that order converges far faster than
+    // backwards.
     if (s.Kind == ikDefault)
-        return seidelSweeps(g, s, 1.2, false, x, progress, r);
+        return seidelSweeps(g, s, 1.2, false, true, x, progress, r);
     const TIterativeKind kind = s.Kind;
     const int fixed = n - 1;
     switch (kind) {
     case ikGaussSeidel:
-        return seidelSweeps(g, s, 1.0, false, x, progress, r);
+        return seidelSweeps(g, s, 1.0, false, false, x, progress, r);
     case ikSor:
-        return seidelSweeps(g, s, s.Omega, false, x, progress, r);
+        return seidelSweeps(g, s, s.Omega, false, false, x, progress, r);
     case ikBackwardSeidel:
-        return seidelSweeps(g, s, 1.0, true, x, progress, r);
+        return seidelSweeps(g, s, 1.0, true, false, x, progress, r);
     case ikBackwardSor:
-        return seidelSweeps(g, s, s.Omega, true, x, progress, r);
+        return seidelSweeps(g, s, s.Omega, true, false, x, progress, r);
     case ikBiCgStabJacobi: {
         const TRowMatrix a = balanceRows(g, fixed);
         Eigen::BiCGSTAB<TRowMatrix, TPumpingPreconditioner<Eigen::DiagonalPreconditioner<double>>> solver(a);

@@ -21,7 +21,7 @@ enum TSteadyMethod { smGauss, smSeidel, smIterative };
 
 // The candidates of the iterative method (measured in the benchmark).
 enum TIterativeKind {
-    ikDefault,
+    ikDefault,        // forward sweeps over-relaxed by 1.2, extrapolated from the last two
     ikGaussSeidel,    // forward sweeps on the balance equations
     ikSor,            // the same, over-relaxed by Omega
     ikBiCgStabJacobi, // Krylov, diagonal preconditioner

@@ -321,3 +321,95 @@ TEST(SparseGenerator, RatesOfFullGraphsAreIndexedWithoutValuesUnlessEntriesAddUp
         }
     }
 }
+
+TEST(SteadySolvers, ExtrapolatedSweepsAgreeWithTheExactSolutionInNoMoreSweeps)
+{
+    // The default iteration starts each sweep from a combination of the last
+    // two sweeps' results. On random chains and on a birth-death chain with
+    // state-dependent rates it must reach the exact solution to the
+    // tolerance, and never take more than a few sweeps beyond plain
+    // over-relaxed sweeps.
+    std::mt19937 rng(515);
+    std::vector<TSparseGenerator> chains;
+    for (int n : {12, 150, 1500})
+        chains.push_back(RandomChain(rng, n, 3 * n));
+    std::vector<TRate> birthDeath;
+    for (int k = 0; k + 1 < 100; ++k) {
+        birthDeath.push_back({k, k + 1, 1.0 + 0.01 * k});
+        birthDeath.push_back({k + 1, k, 2.0 + 0.005 * k});
+    }
+    chains.push_back(GeneratorOf(100, birthDeath));
+    for (std::size_t c = 0; c < chains.size(); ++c) {
+        const TSparseGenerator& g = chains[c];
+        std::vector<double> exact;
+        TSolveReport e;
+        ASSERT_TRUE(SolveDenseGauss(g, exact, nullptr, e));
+        const double top = *std::max_element(exact.begin(), exact.end());
+        int sweeps[2] = {0, 0};
+        for (TIterativeKind kind : {ikDefault, ikSor}) {
+            TSteadySettings s;
+            s.Method = smIterative;
+            s.Kind = kind;
+            s.Omega = 1.2;
+            s.Tolerance = 1e-12;
+            std::vector<double> x;
+            TSolveReport r;
+            ASSERT_TRUE(SolveSteady(g, s, x, nullptr, r)) << c << " " << r.Message.toStdString();
+            EXPECT_LE(r.Residual, 1e-12);
+            for (std::size_t k = 0; k < exact.size(); ++k)
+                ASSERT_NEAR(x[k], exact[k], 1e-10 * top) << c << " " << kind << " " << k;
+            sweeps[kind == ikDefault ? 0 : 1] = r.Sweeps;
+        }
+        EXPECT_LE(sweeps[0], sweeps[1] + 3) << c;
+    }
+}
+
+TEST(SteadySolvers, ExtrapolationGivesWayWhenOverRelaxationFails)
+{
+    // Over-relaxed sweeps take every value of the first chain to 0 by the
+    // second sweep, and crawl on the second chain: the iteration drops the
+    // over-relaxation and the extrapolation where they fail, and converges
+    // to the exact solution in every kind; with too few sweeps it says so.
+    const std::vector<std::vector<TRate>> chains = {
+        {{0, 1, 0.1}, {1, 2, 1}, {2, 3, 100}, {3, 0, 0.1}, {2, 2, 1}, {2, 3, 1}, {0, 0, 1}, {3, 2, 1}},
+        {{0, 1, 100},
+         {1, 2, 0.1},
+         {2, 3, 100},
+         {3, 4, 10},
+         {4, 5, 0.1},
+         {5, 0, 100},
+         {5, 0, 1},
+         {5, 4, 1},
+         {5, 5, 1},
+         {0, 5, 1},
+         {1, 1, 0.01},
+         {2, 0, 0.01}}};
+    for (const std::vector<TRate>& rates : chains) {
+        int n = 0;
+        for (const TRate& t : rates)
+            n = std::max({n, t.From + 1, t.To + 1});
+        const TSparseGenerator g = GeneratorOf(n, rates);
+        std::vector<double> exact;
+        TSolveReport e;
+        ASSERT_TRUE(SolveDenseGauss(g, exact, nullptr, e));
+        TSteadySettings s;
+        s.Method = smIterative;
+        s.Tolerance = 1e-14;
+        std::vector<double> x;
+        TSolveReport r;
+        for (TIterativeKind kind : {ikSor, ikGaussSeidel}) {
+            s.Kind = kind;
+            TSolveReport q;
+            EXPECT_TRUE(SolveSteady(g, s, x, nullptr, q)) << kind << q.Message.toStdString();
+        }
+        s.Kind = ikDefault;
+        ASSERT_TRUE(SolveSteady(g, s, x, nullptr, r)) << r.Message.toStdString();
+        EXPECT_LE(r.Residual, 1e-14);
+        for (int k = 0; k < n; ++k)
+            EXPECT_NEAR(x[static_cast<std::size_t>(k)], exact[static_cast<std::size_t>(k)], 1e-10) << k;
+        s.MaxSweeps = 1;
+        TSolveReport few;
+        EXPECT_FALSE(SolveSteady(g, s, x, nullptr, few));
+        EXPECT_TRUE(few.Message.contains("after 1 iterations")) << few.Message.toStdString();
+    }
+}
