@@ -313,7 +313,7 @@ bool seidelSweeps(const TSparseGenerator& g, const TSteadySettings& s, double om
 {
     const int n = g.Size;
     const auto un = static_cast<std::size_t>(n);
-    std::vector<double> scale;
+    TLargeVector<double> scale;
     AssignLarge(scale, 2 * un, 0.0);
     for (int j = 0; j < n; ++j) {
         const double d = g.BalanceDiagonal(j);
@@ -342,7 +342,8 @@ bool seidelSweeps(const TSparseGenerator& g, const TSteadySettings& s, double om
     // to a second vector, which then takes the place of the old one (or,
     // when extrapolating, is combined with the one before into it).
     const int parts = WorkerCount(g.NonZeros());
-    std::vector<double> next, changes;
+    std::vector<double> next; // takes the place of x
+    TLargeVector<double> changes;
     AssignLarge(next, parts > 1 || extrapolate ? un : 0, 0.0);
     if (extrapolate) {
         AssignLarge(changes, un, 0.0);
@@ -452,7 +453,7 @@ bool seidelSweeps(const TSparseGenerator& g, const TSteadySettings& s, double om
                     std::find(best.begin(), best.end(), 0.0) != best.end())
                     best.assign(un, 1.0 / n);
                 x.swap(best);
-                std::vector<double>().swap(best);
+                FreeVector(best);
                 omega = 1.0;
                 bound = 1.0;
                 lastCheck = r.Sweeps;
@@ -460,8 +461,8 @@ bool seidelSweeps(const TSparseGenerator& g, const TSteadySettings& s, double om
                 if (extrapolate) {
                     extrapolate = false;
                     if (parts == 1)
-                        std::vector<double>().swap(next);
-                    std::vector<double>().swap(changes);
+                        FreeVector(next);
+                    FreeVector(changes);
                 }
                 continue;
             }
@@ -505,7 +506,7 @@ double RelativeResidual(const TSparseGenerator& g, const std::vector<double>& x)
     const int n = g.Size;
     if (n == 0 || static_cast<int>(x.size()) != n)
         return 0;
-    std::vector<double> y;
+    TLargeVector<double> y;
     AssignLarge(y, static_cast<std::size_t>(n), 0.0);
     balance(g, x.data(), y.data());
     double num = 0, norm = 0;
