@@ -202,7 +202,7 @@ int LoadCliGraph(TCalcEngine& engine, TQRVDesigner& net, const QString& graphFil
     {
         // The build runs on one core; the other has the pages of the
         // marking store and of the chain copied from it provided meanwhile.
-        TWarmAhead warm(1.5);
+        TWarmAhead warm(ChainPagesAhead);
         built = reach.BuildClassical();
     }
     ctx.err.flush();

@@ -691,7 +691,7 @@ bool TCalcEngine::RebuildGraph()
     {
         // Unless the graph file is being written meanwhile, the other core has
         // the pages of the store and of the chain provided while the build runs.
-        TWarmAhead warm(RebuildFile.isEmpty() ? 1.5 : 0.0);
+        TWarmAhead warm(RebuildFile.isEmpty() ? ChainPagesAhead : 0.0);
         built = reach.BuildClassical();
     }
     m_net->SetUpdating(wasUpdating);
