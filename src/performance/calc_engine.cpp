@@ -132,10 +132,9 @@ void TCalcEngine::PutMarking(int k)
 {
     if (k < 0 || k >= Markings.MarkingCount)
         return;
-    const qint32* row = Markings.TokenRow(k);
     for (int i = 0; i < PlaceNames.size(); ++i)
         if (auto* d = qobject_cast<TclsNodeDiscrete*>(PlaceNames[i].second))
-            d->SetTokensDirect(row[i]);
+            d->SetTokensDirect(Markings.Token(k, i));
 }
 
 bool TCalcEngine::HoldsUnsteadyMarkings() const
@@ -405,12 +404,14 @@ bool TCalcEngine::ComputeMeasures(int i, int j)
             return;
         const int places = PlaceCount();
         meanTokens.assign(static_cast<std::size_t>(places), 0.0);
-        for (int k = 0; k < n; ++k) {
-            const qint32* row = Markings.TokenRow(k);
-            const double p = pi[static_cast<std::size_t>(k)];
-            for (int q = 0; q < places; ++q)
-                meanTokens[static_cast<std::size_t>(q)] += p * row[q];
-        }
+        Markings.Tokens.Visit([&](const auto* tokens) {
+            for (int k = 0; k < n; ++k) {
+                const auto* row = tokens + static_cast<std::size_t>(k) * static_cast<std::size_t>(places);
+                const double p = pi[static_cast<std::size_t>(k)];
+                for (int q = 0; q < places; ++q)
+                    meanTokens[static_cast<std::size_t>(q)] += p * row[q];
+            }
+        });
     };
     const bool wasUpdating = m_net && m_net->Updating();
     if (m_net)
@@ -580,25 +581,27 @@ bool TCalcEngine::ComputeMeasures(int i, int j)
                 const bool conditionStatic = condition.IsStatic();
                 const bool always = conditionStatic && condition.Value_Actual() != 0;
                 double v = 0;
-                for (int k = 0; k < n; ++k) {
-                    if (!always) {
-                        if (conditionStatic)
-                            break;
-                        PutMarking(k);
-                        if (condition.Value_Actual() == 0)
-                            continue;
-                    }
-                    double weight = 1.0;
-                    if (kind == vkMacroCost) {
-                        if (costDynamic && always)
+                Markings.Tokens.Visit([&](const auto* tokens) {
+                    for (int k = 0; k < n; ++k) {
+                        if (!always) {
+                            if (conditionStatic)
+                                break;
                             PutMarking(k);
-                        const qint32* row = Markings.TokenRow(k);
-                        weight = 0;
-                        for (std::size_t q = 0; q < costs.size(); ++q)
-                            weight += row[q] * (costDynamic ? costs[q]->Value_Actual() : fixedCost[q]);
+                            if (condition.Value_Actual() == 0)
+                                continue;
+                        }
+                        double weight = 1.0;
+                        if (kind == vkMacroCost) {
+                            if (costDynamic && always)
+                                PutMarking(k);
+                            const auto* row = tokens + static_cast<std::size_t>(k) * costs.size();
+                            weight = 0;
+                            for (std::size_t q = 0; q < costs.size(); ++q)
+                                weight += row[q] * (costDynamic ? costs[q]->Value_Actual() : fixedCost[q]);
+                        }
+                        v += pi[static_cast<std::size_t>(k)] * weight;
                     }
-                    v += pi[static_cast<std::size_t>(k)] * weight;
-                }
+                });
                 store(e, v);
             }
         }
@@ -667,9 +670,13 @@ bool TCalcEngine::ApplyArgument(const QString& text, double value)
     for (int p = 0; p < PlaceNames.size(); ++p) {
         if (QStringLiteral("M(") + PlaceNames[p].first + QLatin1Char(')') != text)
             continue;
+        // Marking 0 of the graph holds the count (the largest one a graph
+        // holds when the value is beyond it), widening the counts when it
+        // does not fit their width.
         if (Markings.MarkingCount > 0)
-            Markings.Tokens[static_cast<std::size_t>(p)] =
-                static_cast<qint32>(std::max(0.0, std::round(value)));
+            Markings.Tokens.Set(
+                static_cast<std::size_t>(p),
+                static_cast<qint32>(std::min(std::round(std::max(0.0, value)), 2147483647.0)));
         PutMarking(0);
         return RebuildGraph();
     }

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <sys/mman.h>
 #include <thread>
+#include <type_traits>
 #include <unistd.h>
 
 #include "model/numbers.h"
@@ -457,10 +458,12 @@ public:
             return Append(first, firstLine, status) && Append(second, firstLine + first.Lines, status);
         mapLabels(first);
         mapLabels(second);
-        const std::size_t tokens = m_graph.Tokens.size();
+        const std::size_t tokens = m_graph.Tokens.Size();
         const std::size_t entries = m_graph.EntryTarget.size();
         const std::size_t markings = m_graph.EntryStart.size();
-        ResizeLarge(m_graph.Tokens, tokens + first.Tokens.size() + second.Tokens.size(), 0);
+        m_graph.Tokens.Widen(std::max(TTokenTable::BytesFor(first.Tokens.data(), first.Tokens.size()),
+                                      TTokenTable::BytesFor(second.Tokens.data(), second.Tokens.size())));
+        m_graph.Tokens.Resize(tokens + first.Tokens.size() + second.Tokens.size());
         ResizeLarge(m_graph.EntryTarget, entries + first.Targets.size() + second.Targets.size(), 0);
         ResizeLarge(m_graph.EntryLabel, entries + first.Targets.size() + second.Targets.size(), 0);
         ResizeLarge(m_graph.EntryStart, markings + first.EntryCount.size() + second.EntryCount.size(), 0);
@@ -483,10 +486,9 @@ public:
     bool Append(TPartial& p, qint64 firstLine, TGraphReadStatus& status)
     {
         mapLabels(p);
-        PrefaultTail(m_graph.Tokens, p.Tokens.size());
         PrefaultTail(m_graph.EntryTarget, p.Targets.size());
         PrefaultTail(m_graph.EntryLabel, p.Labels.size());
-        m_graph.Tokens.insert(m_graph.Tokens.end(), p.Tokens.begin(), p.Tokens.end());
+        m_graph.Tokens.Append(p.Tokens.data(), p.Tokens.size());
         qint64 at = m_graph.EntryStart.back();
         for (qint32 c : p.EntryCount) {
             at += c;
@@ -536,8 +538,7 @@ public:
     // Copies what a partial read to the given places of the graph's arrays.
     void copyInto(const TPartial& p, std::size_t tokens, std::size_t entries, std::size_t marking)
     {
-        std::copy(p.Tokens.begin(), p.Tokens.end(),
-                  m_graph.Tokens.begin() + static_cast<std::ptrdiff_t>(tokens));
+        m_graph.Tokens.CopyIn(tokens, p.Tokens.data(), p.Tokens.size());
         auto at = static_cast<qint64>(entries);
         for (qint32 c : p.EntryCount) {
             at += c;
@@ -555,8 +556,8 @@ public:
         ReserveLarge(m_graph.EntryTarget, static_cast<std::size_t>(entries));
         ReserveLarge(m_graph.EntryLabel, static_cast<std::size_t>(entries));
         ReserveLarge(m_graph.EntryStart, static_cast<std::size_t>(markings) + 1);
-        ReserveLarge(m_graph.Tokens,
-                     static_cast<std::size_t>(markings) * static_cast<std::size_t>(m_graph.PlaceCount()));
+        m_graph.Tokens.Reserve(static_cast<std::size_t>(markings) *
+                               static_cast<std::size_t>(m_graph.PlaceCount()));
     }
 
     qint64 Totally = -1;
@@ -824,7 +825,7 @@ void TChainGraph::Clear()
 {
     PlaceNames.clear();
     MarkingCount = 0;
-    FreeVector(Tokens);
+    Tokens.Clear();
     FreeVector(EntryStart);
     FreeVector(EntryTarget);
     FreeVector(EntryLabel);
@@ -834,7 +835,7 @@ void TChainGraph::Clear()
 
 std::size_t TChainGraph::MemoryBytes() const
 {
-    return Tokens.capacity() * 4 + EntryStart.capacity() * 8 + EntryTarget.capacity() * 4 +
+    return Tokens.MemoryBytes() + EntryStart.capacity() * 8 + EntryTarget.capacity() * 4 +
            EntryLabel.capacity() * 4 + EntryMultiplier.capacity() * 8;
 }
 
@@ -912,7 +913,14 @@ TGraphReadStatus ChainGraphFromStore(const TMarkList& store, bool reduced, TChai
             return failed();
         }
     }
-    ResizeLarge(graph.Tokens, static_cast<std::size_t>(n) * static_cast<std::size_t>(places), 0);
+    // Counts as wide as the store's fields; a store of unpacked values may
+    // hold any count, and its counts are narrowed once copied when they fit.
+    int tokenBytes = store.Packed() ? 1 : 4;
+    if (store.Packed())
+        for (int i = 0; i < places; ++i)
+            tokenBytes = std::max(tokenBytes, TTokenTable::BytesFor(store.Layout().Max(i)));
+    graph.Tokens.SetBytes(tokenBytes);
+    graph.Tokens.Resize(static_cast<std::size_t>(n) * static_cast<std::size_t>(places));
     ResizeLarge(graph.EntryStart, static_cast<std::size_t>(n) + 1, 0);
     graph.EntryStart[0] = 0;
     for (int m = 0; m < n; ++m)
@@ -932,6 +940,7 @@ TGraphReadStatus ChainGraphFromStore(const TMarkList& store, bool reduced, TChai
         std::vector<qint64> FirstUse; // per store label, -1 when unused
         int Failed = -1;              // the first refused marking
         QString Error;                // empty for a dead marking
+        quint32 CountBits = 0;        // the bits of every count copied
     };
     const int parts = WorkerCount(arcs);
     std::vector<TPart> partOf(static_cast<std::size_t>(parts));
@@ -941,46 +950,51 @@ TGraphReadStatus ChainGraphFromStore(const TMarkList& store, bool reduced, TChai
             TPart& out = partOf[static_cast<std::size_t>(part)];
             std::vector<double> values(static_cast<std::size_t>(places));
             const double* v = values.data();
-            for (int m = static_cast<int>(begin); m < end; ++m) {
-                store.CopyValues(m, values.data());
-                qint32* row =
-                    graph.Tokens.data() + static_cast<std::size_t>(m) * static_cast<std::size_t>(places);
-                for (int i = 0; i < places; ++i) {
-                    const double x = v[i];
-                    if (!(x >= 0 && x < 2147483647.0 && x == static_cast<double>(static_cast<qint32>(x))) ||
-                        x == OmegaValue) {
+            graph.Tokens.Visit([&](auto* tokens) {
+                using TCount = std::remove_reference_t<decltype(*tokens)>;
+                for (int m = static_cast<int>(begin); m < end; ++m) {
+                    store.CopyValues(m, values.data());
+                    TCount* row = tokens + static_cast<std::size_t>(m) * static_cast<std::size_t>(places);
+                    for (int i = 0; i < places; ++i) {
+                        const double x = v[i];
+                        if (!(x >= 0 && x < 2147483647.0 &&
+                              x == static_cast<double>(static_cast<qint32>(x))) ||
+                            x == OmegaValue) {
+                            out.Failed = m;
+                            out.Error =
+                                x == OmegaValue
+                                    ? QStringLiteral("A place holds an unbounded token count (w): the chain "
+                                                     "has infinitely many states and no steady state.")
+                                    : QStringLiteral("Marking M%1 holds %2 tokens in %3, which is not a "
+                                                     "whole number.")
+                                          .arg(m)
+                                          .arg(FormatGeneral(x), store.PlaceName(i));
+                            return;
+                        }
+                        // Within the width: the store's field holds it.
+                        row[i] = static_cast<TCount>(x);
+                        out.CountBits |= static_cast<quint32>(x);
+                    }
+                    const std::size_t last = store.EndArc(m);
+                    if (last == store.FirstArc(m) && !allowDead) {
                         out.Failed = m;
-                        out.Error =
-                            x == OmegaValue
-                                ? QStringLiteral("A place holds an unbounded token count (w): the chain has "
-                                                 "infinitely many states and no steady state.")
-                                : QStringLiteral("Marking M%1 holds %2 tokens in %3, which is not a whole "
-                                                 "number.")
-                                      .arg(m)
-                                      .arg(FormatGeneral(x), store.PlaceName(i));
                         return;
                     }
-                    row[i] = static_cast<qint32>(x);
+                    qint64 at = graph.EntryStart[static_cast<std::size_t>(m)];
+                    for (std::size_t a = store.FirstArc(m); a < last; ++a, ++at) {
+                        const TArc arc = store.ArcAt(a);
+                        const auto label = static_cast<std::size_t>(arc.Label);
+                        if (label >= out.FirstUse.size())
+                            out.FirstUse.resize(label + 1, -1);
+                        if (out.FirstUse[label] < 0)
+                            out.FirstUse[label] = at;
+                        graph.EntryTarget[static_cast<std::size_t>(at)] = arc.Target;
+                        graph.EntryLabel[static_cast<std::size_t>(at)] = arc.Label;
+                        if (reduced)
+                            graph.EntryMultiplier[static_cast<std::size_t>(at)] = arc.Weight;
+                    }
                 }
-                const std::size_t last = store.EndArc(m);
-                if (last == store.FirstArc(m) && !allowDead) {
-                    out.Failed = m;
-                    return;
-                }
-                qint64 at = graph.EntryStart[static_cast<std::size_t>(m)];
-                for (std::size_t a = store.FirstArc(m); a < last; ++a, ++at) {
-                    const TArc arc = store.ArcAt(a);
-                    const auto label = static_cast<std::size_t>(arc.Label);
-                    if (label >= out.FirstUse.size())
-                        out.FirstUse.resize(label + 1, -1);
-                    if (out.FirstUse[label] < 0)
-                        out.FirstUse[label] = at;
-                    graph.EntryTarget[static_cast<std::size_t>(at)] = arc.Target;
-                    graph.EntryLabel[static_cast<std::size_t>(at)] = arc.Label;
-                    if (reduced)
-                        graph.EntryMultiplier[static_cast<std::size_t>(at)] = arc.Weight;
-                }
-            }
+            });
         },
         nullptr);
     for (const TPart& part : partOf) {
@@ -995,6 +1009,10 @@ TGraphReadStatus ChainGraphFromStore(const TMarkList& store, bool reduced, TChai
         error = part.Error;
         return failed();
     }
+    quint32 countBits = 0;
+    for (const TPart& part : partOf)
+        countBits |= part.CountBits;
+    graph.Tokens.SetBytes(TTokenTable::BytesFor(countBits));
     // Store labels become graph labels in the order of their first use.
     std::vector<qint64> firstUse;
     for (const TPart& part : partOf) {

@@ -13,6 +13,7 @@
 
 #include <vector>
 
+#include "performance/token_table.h"
 #include "reach/large_memory.h"
 
 class IQRVProgress;
@@ -22,7 +23,7 @@ struct TChainGraph
 {
     QStringList PlaceNames;
     int MarkingCount = 0;            // markings read (the "Totally" line only announces them)
-    TLargeVector<qint32> Tokens;     // MarkingCount × PlaceCount, marking by marking
+    TTokenTable Tokens;              // MarkingCount × PlaceCount, marking by marking
     TLargeVector<qint64> EntryStart; // MarkingCount + 1
     TLargeVector<qint32> EntryTarget;
     TLargeVector<qint32> EntryLabel;
@@ -32,9 +33,11 @@ struct TChainGraph
 
     int PlaceCount() const { return static_cast<int>(PlaceNames.size()); }
     qint64 EntryCount() const { return static_cast<qint64>(EntryTarget.size()); }
-    const qint32* TokenRow(int k) const
+    // The count of place p in marking k.
+    qint32 Token(int k, int p) const
     {
-        return Tokens.data() + static_cast<std::size_t>(k) * static_cast<std::size_t>(PlaceCount());
+        return Tokens.At(static_cast<std::size_t>(k) * static_cast<std::size_t>(PlaceCount()) +
+                         static_cast<std::size_t>(p));
     }
     qint64 FirstEntry(int k) const { return EntryStart[static_cast<std::size_t>(k)]; }
     qint64 EndEntry(int k) const { return EntryStart[static_cast<std::size_t>(k) + 1]; }

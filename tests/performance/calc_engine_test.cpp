@@ -137,7 +137,7 @@ TEST(CalcEngine, MarkingDependentRatesByTheIterativeMethod)
         const int at = engine.Markings.PlaceNames.indexOf("p2");
         ASSERT_GE(at, 0);
         for (int k = 0; k < engine.MarkingCount(); ++k) {
-            const int c = engine.Markings.TokenRow(k)[at];
+            const int c = engine.Markings.Token(k, at);
             const double log = std::lgamma(tokens + 1.0) - std::lgamma(c + 1.0) -
                                std::lgamma(tokens - c + 1.0) + c * std::log(1.0 / 3) +
                                (tokens - c) * std::log(2.0 / 3);

@@ -36,7 +36,7 @@ TEST(ChainGraph, ReadsCommentsCountPlacesAndMarkingLines)
     ASSERT_EQ(s.Result, grOk) << s.Message.toStdString();
     EXPECT_EQ(g.PlaceNames, QStringList({"p1", "p2"}));
     ASSERT_EQ(g.MarkingCount, 3);
-    EXPECT_EQ(g.TokenRow(2)[1], 2);
+    EXPECT_EQ(g.Token(2, 1), 2);
     EXPECT_EQ(g.LinksText(0), "t1>M1;t2>M2;");
     EXPECT_EQ(g.LinksText(1), "t2,t5>M0;");
     // A line without multipliers reads 1 for each entry; a line with them its own.
@@ -158,8 +158,8 @@ TEST(ChainGraph, LargeFileReadsInBlocksOnEveryCore)
                   QStringLiteral("t%1>M%2;tx>M%3;").arg(k % 5).arg((k + 1) % n).arg((k * 7) % n));
     // Every marking, whichever block and half it was read in.
     for (int k = 0; k < n; ++k) {
-        ASSERT_EQ(g.TokenRow(k)[0], k % 7) << k;
-        ASSERT_EQ(g.TokenRow(k)[1], k % 3) << k;
+        ASSERT_EQ(g.Token(k, 0), k % 7) << k;
+        ASSERT_EQ(g.Token(k, 1), k % 3) << k;
         ASSERT_EQ(g.FirstEntry(k), 2 * static_cast<qint64>(k)) << k;
         ASSERT_EQ(g.EntryTarget[2 * static_cast<std::size_t>(k)], (k + 1) % n) << k;
         ASSERT_EQ(g.EntryTarget[2 * static_cast<std::size_t>(k) + 1], (k * 7) % n) << k;
@@ -198,7 +198,7 @@ TEST(ChainGraph, FileWithMixedLinesLongLabelsAndNoFinalLineEnd)
         EXPECT_EQ(g->RatesText(2), "1;");
         EXPECT_EQ(g->RatesText(3), "0.5;");
         EXPECT_EQ(g->RatesText(4), "1;1;");
-        EXPECT_EQ(g->TokenRow(4)[1], 1);
+        EXPECT_EQ(g->Token(4, 1), 1);
         EXPECT_EQ(g->Labels.size(), 4);
     }
     EXPECT_EQ(fromFile.EntryMultiplier, fromText.EntryMultiplier);
