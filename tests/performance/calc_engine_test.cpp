@@ -131,6 +131,7 @@ TEST(CalcEngine, MarkingDependentRatesByTheIterativeMethod)
         ASSERT_EQ(engine.RunSweep(none(), none()).Kind, TSweepOutcome::Completed)
             << engine.LastError.toStdString();
         EXPECT_EQ(engine.Generator.RateIndex.empty(), tokens > 100);
+        EXPECT_EQ(engine.Markings.Tokens.Bytes(), tokens > 255 ? 2 : 1);
         EXPECT_NEAR(valueOf(engine, kind(vkTokens) + "p2"), tokens / 3.0, 1e-9 * tokens);
         EXPECT_NEAR(valueOf(engine, kind(vkRate) + "t1"), tokens / 3.0, 1e-9 * tokens);
         // The probability of every count against the binomial distribution.
@@ -172,6 +173,40 @@ TEST(CalcEngine, PathEntriesTakeTheirFirstTransitionsRate)
     // pi = (2/3, 1/3): t1 fires in M0 at 2, t3 starts no entry.
     EXPECT_NEAR(valueOf(engine, kind(vkRate) + "t1"), 2.0 * 2 / 3, 1e-12);
     EXPECT_EQ(valueOf(engine, kind(vkRate) + "t3"), 0.0);
+}
+
+TEST(CalcEngine, CountsBeyondABytePartWayThroughAGraphFile)
+{
+    // A ring of four markings, each left at rate 1: every marking has
+    // probability 1/4. Counts of 300 and 70000 after smaller ones.
+    TPerfNet n;
+    auto* p1 = n.place("p1", 3);
+    auto* t1 = n.timed("t1", "1");
+    n.arc(p1, t1);
+    n.arc(t1, p1);
+    p1->Cost()->SetFormula("2");
+    TCalcEngine engine(&n.Net);
+    QTemporaryDir dir;
+    QFile f(dir.filePath("ring.rag"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(
+        "PositionsList: p1;\nM0 = [3] [t1>M1;\nM1 = [300] [t1>M2;\nM2 = [7] [t1>M3;\nM3 = [70000] [t1>M0;\n");
+    f.close();
+    ASSERT_TRUE(engine.ReadGraphFile(f.fileName())) << engine.LastError.toStdString();
+    EXPECT_EQ(engine.Markings.Token(1, 0), 300);
+    EXPECT_EQ(engine.Markings.Token(3, 0), 70000);
+    engine.AddItems(kind(vkTokens), "p1");
+    engine.AddItems(kind(vkCost), "p1");
+    engine.AddItems(kind(vkMacroProbability), "p1_TOKENS > 255");
+    engine.AddItems(kind(vkMacroCost), "p1_TOKENS > 255");
+    ASSERT_EQ(engine.RunSweep(none(), none()).Kind, TSweepOutcome::Completed)
+        << engine.LastError.toStdString();
+    const double mean = (3 + 300 + 7 + 70000) / 4.0;
+    EXPECT_NEAR(valueOf(engine, kind(vkTokens) + "p1"), mean, 1e-12 * mean);
+    EXPECT_NEAR(valueOf(engine, kind(vkCost) + "p1"), 2 * mean, 1e-12 * mean);
+    EXPECT_NEAR(valueOf(engine, kind(vkMacroProbability) + "p1_TOKENS > 255"), 0.5, 1e-12);
+    EXPECT_NEAR(valueOf(engine, kind(vkMacroCost) + "p1_TOKENS > 255"), 2 * (300 + 70000) / 4.0,
+                1e-12 * mean);
 }
 
 TEST(CalcEngine, RefusesGraphsItCannotAnalyse)
@@ -251,6 +286,35 @@ TEST(CalcEngine, SweepsOverARateAndOverAnInitialMarking)
     EXPECT_EQ(listing.value(9), "0,5000\t" + ListingNumber(engine.Result(0, 0, 0)) + "\t" +
                                     ListingNumber(engine.Result(0, 1, 0)) + "\t" +
                                     ListingNumber(engine.Result(0, 2, 0)));
+}
+
+TEST(CalcEngine, InitialMarkingArgumentBeyondTheWidthOfTheCounts)
+{
+    // Marking 0 of a graph of single-byte counts takes 300 and then 70000
+    // free places: the counts widen, and each graph is rebuilt from the
+    // whole count. Arrivals as fast as services: p1 holds 0 ... K customers
+    // alike, K / 2 on average.
+    TPerfNet n;
+    MM1KNet(n, 2, 1.0, 1.0);
+    TCalcEngine engine(&n.Net);
+    ASSERT_TRUE(n.load(engine));
+    EXPECT_EQ(engine.Markings.Tokens.Bytes(), 1);
+    engine.AddItems(kind(vkTokens), "p1");
+    TSweepArgument cards;
+    cards.Text = "M(p2)";
+    cards.Count = 2;
+    cards.Initial = 300;
+    cards.Step = 69700;
+    QTemporaryDir dir;
+    engine.RebuildFile = dir.filePath("current.rag");
+    engine.Builder.Limit = 100000;
+    const TSweepOutcome out = engine.RunSweep(none(), cards);
+    ASSERT_EQ(out.Kind, TSweepOutcome::Completed) << out.Message.toStdString();
+    EXPECT_NEAR(engine.Result(0, 0, 0), 150.0, 1e-9 * 150);
+    EXPECT_NEAR(engine.Result(0, 1, 0), 35000.0, 1e-9 * 35000);
+    // Back to two free places, in single bytes again.
+    EXPECT_EQ(engine.MarkingCount(), 3);
+    EXPECT_EQ(engine.Markings.Tokens.Bytes(), 1);
 }
 
 TEST(PerfListing, OneArgumentFormInGroupsOfFour)

@@ -118,6 +118,8 @@ TEST(ChainGraph, StoreAndItsFileReadTheSame)
     ASSERT_EQ(s.Result, grOk) << s.Message.toStdString();
     ASSERT_EQ(fromFile.MarkingCount, fromStore.MarkingCount);
     EXPECT_EQ(fromFile.Tokens, fromStore.Tokens);
+    EXPECT_EQ(fromFile.Tokens.Bytes(), 1);
+    EXPECT_EQ(fromStore.Tokens.Bytes(), 1);
     EXPECT_EQ(fromFile.EntryStart, fromStore.EntryStart);
     EXPECT_EQ(fromFile.EntryTarget, fromStore.EntryTarget);
     EXPECT_EQ(fromFile.EntryMultiplier, fromStore.EntryMultiplier);
@@ -128,18 +130,22 @@ TEST(ChainGraph, StoreAndItsFileReadTheSame)
 
 TEST(ChainGraph, LargeFileReadsInBlocksOnEveryCore)
 {
-    // Enough lines for several blocks and both halves of each.
+    // Enough lines for two blocks: the first read in halves on two threads,
+    // the second half by half. Single-byte counts up to M424999; a count of
+    // 300 in the second block's first half and one of 70000 in the last line
+    // widen every count read before them.
     QTemporaryDir dir;
     const QString name = dir.filePath("big.rag");
     QFile f(name);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    const int n = 400000;
+    const int n = 450000;
+    const auto count2 = [&](int k) { return k == n - 25000 ? 300 : k == n - 1 ? 70000 : k % 3; };
     f.write("; big\r\nTotally found markings number = " + QByteArray::number(n) +
             "\r\nPositionsList: p1;p2;\r\n");
     QByteArray chunk;
     for (int k = 0; k < n; ++k) {
         chunk += "M" + QByteArray::number(k) + " = [" + QByteArray::number(k % 7) + "," +
-                 QByteArray::number(k % 3) + "] [t" + QByteArray::number(k % 5) + ">M" +
+                 QByteArray::number(count2(k)) + "] [t" + QByteArray::number(k % 5) + ">M" +
                  QByteArray::number((k + 1) % n) + ";tx>M" + QByteArray::number((k * 7) % n) + ";\r\n";
         if (chunk.size() > (1 << 20)) {
             f.write(chunk);
@@ -152,6 +158,7 @@ TEST(ChainGraph, LargeFileReadsInBlocksOnEveryCore)
     const TGraphReadStatus s = ReadChainGraph(name, g);
     ASSERT_EQ(s.Result, grOk) << s.Message.toStdString();
     ASSERT_EQ(g.MarkingCount, n);
+    EXPECT_EQ(g.Tokens.Bytes(), 4);
     EXPECT_EQ(g.Labels.size(), 6);
     for (int k : {0, 1, 12345, 200000, n - 1})
         EXPECT_EQ(g.LinksText(k),
@@ -159,7 +166,7 @@ TEST(ChainGraph, LargeFileReadsInBlocksOnEveryCore)
     // Every marking, whichever block and half it was read in.
     for (int k = 0; k < n; ++k) {
         ASSERT_EQ(g.Token(k, 0), k % 7) << k;
-        ASSERT_EQ(g.Token(k, 1), k % 3) << k;
+        ASSERT_EQ(g.Token(k, 1), count2(k)) << k;
         ASSERT_EQ(g.FirstEntry(k), 2 * static_cast<qint64>(k)) << k;
         ASSERT_EQ(g.EntryTarget[2 * static_cast<std::size_t>(k)], (k + 1) % n) << k;
         ASSERT_EQ(g.EntryTarget[2 * static_cast<std::size_t>(k) + 1], (k * 7) % n) << k;
