@@ -76,6 +76,7 @@ bool TCalcEngine::adoptGraph(const TGraphReadStatus& status)
     Generator.Clear();
     MarkProbability.clear();
     PlaceNames.clear();
+    m_discrete.clear();
     if (status.Result != grOk) {
         LastError = status.Message;
         return false;
@@ -98,6 +99,7 @@ bool TCalcEngine::adoptGraph(const TGraphReadStatus& status)
             return false;
         }
         PlaceNames.append({name, place});
+        m_discrete.push_back(qobject_cast<TclsNodeDiscrete*>(place));
     }
     if (!prepareLabels()) {
         m_lastRead = grError;
@@ -132,9 +134,9 @@ void TCalcEngine::PutMarking(int k)
 {
     if (k < 0 || k >= Markings.MarkingCount)
         return;
-    for (int i = 0; i < PlaceNames.size(); ++i)
-        if (auto* d = qobject_cast<TclsNodeDiscrete*>(PlaceNames[i].second))
-            d->SetTokensDirect(Markings.Token(k, i));
+    for (std::size_t i = 0; i < m_discrete.size(); ++i)
+        if (TclsNodeDiscrete* d = m_discrete[i])
+            d->SetTokensDirect(Markings.Token(k, static_cast<int>(i)));
 }
 
 bool TCalcEngine::HoldsUnsteadyMarkings() const
@@ -482,31 +484,45 @@ bool TCalcEngine::ComputeMeasures(int i, int j)
         if (!byKind[vkFreq].empty()) {
             if (m_net)
                 m_net->RebuildArcLists();
+            // Every marking is written into the net once, for all the
+            // transitions asked for; each one's sum still runs over the
+            // markings in order.
+            struct TFrequency
+            {
+                int Item;
+                int Transition;
+                bool Dynamic;
+                double Fixed;
+                double Sum;
+            };
+            std::vector<TFrequency> frequencies;
             for (int e : byKind[vkFreq]) {
                 const int t = transIndex.value(NameKey(Items[e].ObjectName), -1);
                 if (t < 0) {
                     store(e, 0.0);
                     continue;
                 }
-                TclsTrans* trans = TransitionNames[t].second;
                 const bool dyn = isDynamic(t);
-                const double fixed = dyn ? 0.0 : rateOf(t);
-                double v = 0;
-                for (int k = 0; k < n; ++k) {
-                    PutMarking(k);
-                    if (!trans->Open())
+                frequencies.push_back({e, t, dyn, dyn ? 0.0 : rateOf(t), 0.0});
+            }
+            for (int k = 0; k < n && !frequencies.empty(); ++k) {
+                PutMarking(k);
+                const double d = Generator.Diagonal[static_cast<std::size_t>(k)];
+                for (TFrequency& f : frequencies) {
+                    if (!TransitionNames[f.Transition].second->Open())
                         continue;
-                    const double d = Generator.Diagonal[static_cast<std::size_t>(k)];
                     if (d == 0) {
                         LastError = failAt(
-                            Items[e].Description(), i, j,
+                            Items[f.Item].Description(), i, j,
                             QStringLiteral("marking M%1 has no way out (its diagonal element is 0)").arg(k));
                         return finish(false);
                     }
-                    v -= (dyn ? rateOf(t) : fixed) * pi[static_cast<std::size_t>(k)] / d;
+                    f.Sum -=
+                        (f.Dynamic ? rateOf(f.Transition) : f.Fixed) * pi[static_cast<std::size_t>(k)] / d;
                 }
-                store(e, v);
             }
+            for (const TFrequency& f : frequencies)
+                store(f.Item, f.Sum);
             PutMarking(0);
         }
         // 4. Inflow rates: the throughputs weighted by the arc weights into P.

@@ -24,6 +24,7 @@ class IQRVProgress;
 class TQRVDesigner;
 class TQRVFormula;
 class TclsNode;
+class TclsNodeDiscrete;
 class TclsTrans;
 class TclsTransTimed;
 
@@ -201,6 +202,9 @@ private:
     IQRVProgress* m_progress;
     std::unique_ptr<IQRVProgress> m_silent;
     std::vector<TLabelInfo> m_labels;
+    // Per place of PlaceNames: the place whose tokens PutMarking sets, or
+    // null when it has none to set.
+    std::vector<TclsNodeDiscrete*> m_discrete;
     TGraphReadResult m_lastRead = grOk;
     TSolveReport m_lastSolve;
 };

@@ -57,7 +57,9 @@ TEST(CalcEngine, ValuesOfAnMM1KQueueMatchTheClosedForm)
     qobject_cast<TclsNode*>(n.Net.FindObject("p1"))->Cost()->SetFormula("2.5");
     engine.AddItems(kind(vkTokens), "p1");
     engine.AddItems(kind(vkRate), "t2");
+    // Both frequencies come from one pass over the markings.
     engine.AddItems(kind(vkFreq), "t2");
+    engine.AddItems(kind(vkFreq), "t1");
     engine.AddItems(kind(vkStayTime), "p1");
     engine.AddItems(kind(vkCost), "p1");
     engine.AddItems(kind(vkMacroProbability), "p1_TOKENS >= 2");
@@ -65,7 +67,7 @@ TEST(CalcEngine, ValuesOfAnMM1KQueueMatchTheClosedForm)
     const TSweepOutcome out = engine.RunSweep(none(), none());
     ASSERT_EQ(out.Kind, TSweepOutcome::Completed) << out.Message.toStdString();
     const std::vector<double> pi = MM1KProbabilities(capacity, lambda, mu);
-    double mean = 0, high = 0, freq = 0, highCost = 0;
+    double mean = 0, high = 0, freq = 0, arrivals = 0, highCost = 0;
     for (int k = 0; k <= capacity; ++k) {
         mean += k * pi[static_cast<std::size_t>(k)];
         if (k >= 2) {
@@ -74,11 +76,14 @@ TEST(CalcEngine, ValuesOfAnMM1KQueueMatchTheClosedForm)
         }
         if (k > 0) // t2 enabled: the share of its rate in the outflow
             freq += pi[static_cast<std::size_t>(k)] * mu / ((k < capacity ? lambda : 0) + mu);
+        if (k < capacity) // t1 enabled
+            arrivals += pi[static_cast<std::size_t>(k)] * lambda / (lambda + (k > 0 ? mu : 0));
     }
     const double throughput = mu * (1 - pi[0]);
     EXPECT_NEAR(valueOf(engine, kind(vkTokens) + "p1"), mean, 1e-12);
     EXPECT_NEAR(valueOf(engine, kind(vkRate) + "t2"), throughput, 1e-12);
     EXPECT_NEAR(valueOf(engine, kind(vkFreq) + "t2"), freq, 1e-12);
+    EXPECT_NEAR(valueOf(engine, kind(vkFreq) + "t1"), arrivals, 1e-12);
     // The stay time needs the inflow and the throughput of t1, which stay unlisted.
     EXPECT_NEAR(valueOf(engine, kind(vkInflow) + "p1"), lambda * (1 - pi[static_cast<std::size_t>(capacity)]),
                 1e-12);
