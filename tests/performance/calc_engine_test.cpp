@@ -29,6 +29,26 @@ TSweepArgument none()
     return TSweepArgument();
 }
 
+// `count` points of argument `text` from `initial` on, `step` apart.
+TSweepArgument argument(const char* text, int count, double initial, double step)
+{
+    TSweepArgument a;
+    a.Text = text;
+    a.Count = count;
+    a.Initial = initial;
+    a.Step = step;
+    return a;
+}
+
+// Writes a graph file into `dir` and returns its name.
+QString writeGraph(const QTemporaryDir& dir, const char* text)
+{
+    QFile f(dir.filePath("graph.rag"));
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text);
+    return f.fileName();
+}
+
 // p1 (`tokens` tokens) -> p2 by `forward` at rate 0.5 * tokens of p1, back by
 // `back` at rate tokens of p2: the count in p2 is binomial(tokens, 1/3).
 void closedPair(TPerfNet& n, int tokens, const QString& forward, const QString& back)
@@ -163,12 +183,10 @@ TEST(CalcEngine, PathEntriesTakeTheirFirstTransitionsRate)
     TCalcEngine engine(&n.Net);
     // Read through a file, as the window does.
     QTemporaryDir dir;
-    QFile f(dir.filePath("current.rag"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(
-        "PositionsList: p1;p2;\nM0 = [1,0] [t1,t3>M1;t1,t4>M0;\\\\0.25;0.75;\nM1 = [0,1] [t4>M0;\\\\1;\n");
-    f.close();
-    ASSERT_TRUE(engine.ReadGraphFile(f.fileName())) << engine.LastError.toStdString();
+    ASSERT_TRUE(engine.ReadGraphFile(writeGraph(
+        dir,
+        "PositionsList: p1;p2;\nM0 = [1,0] [t1,t3>M1;t1,t4>M0;\\\\0.25;0.75;\nM1 = [0,1] [t4>M0;\\\\1;\n")))
+        << engine.LastError.toStdString();
     ASSERT_TRUE(engine.BuildGenerator());
     EXPECT_DOUBLE_EQ(engine.Generator.Element(0, 1), 2 * 0.25);
     EXPECT_DOUBLE_EQ(engine.Generator.Element(0, 0), -2.0); // the path back counts as a firing
@@ -192,12 +210,9 @@ TEST(CalcEngine, CountsBeyondABytePartWayThroughAGraphFile)
     p1->Cost()->SetFormula("2");
     TCalcEngine engine(&n.Net);
     QTemporaryDir dir;
-    QFile f(dir.filePath("ring.rag"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(
-        "PositionsList: p1;\nM0 = [3] [t1>M1;\nM1 = [300] [t1>M2;\nM2 = [7] [t1>M3;\nM3 = [70000] [t1>M0;\n");
-    f.close();
-    ASSERT_TRUE(engine.ReadGraphFile(f.fileName())) << engine.LastError.toStdString();
+    ASSERT_TRUE(engine.ReadGraphFile(writeGraph(dir, "PositionsList: p1;\nM0 = [3] [t1>M1;\nM1 = [300] "
+                                                     "[t1>M2;\nM2 = [7] [t1>M3;\nM3 = [70000] [t1>M0;\n")))
+        << engine.LastError.toStdString();
     EXPECT_EQ(engine.Markings.Token(1, 0), 300);
     EXPECT_EQ(engine.Markings.Token(3, 0), 70000);
     engine.AddItems(kind(vkTokens), "p1");
@@ -221,12 +236,7 @@ TEST(CalcEngine, RefusesGraphsItCannotAnalyse)
     n.timed("t1", "1");
     TCalcEngine engine(&n.Net);
     QTemporaryDir dir;
-    const auto write = [&](const char* text) {
-        QFile f(dir.filePath("g.rag"));
-        f.open(QIODevice::WriteOnly);
-        f.write(text);
-        return f.fileName();
-    };
+    const auto write = [&](const char* text) { return writeGraph(dir, text); };
     EXPECT_FALSE(engine.ReadGraphFile(write("PositionsList: p1;\nM0 = [1] [t1>M1;\nM1 = [0] [\n")));
     EXPECT_EQ(engine.LastError, GraphTexts::DeadMarkings);
     EXPECT_EQ(engine.LastReadResult(), grDeadMarking);
@@ -249,16 +259,8 @@ TEST(CalcEngine, SweepsOverARateAndOverAnInitialMarking)
     auto* t1 = qobject_cast<TclsTransTimed*>(n.Net.FindObject("t1"));
     t1->Rate()->SetFormula("RefV");
     t1->Rate()->SetValue_Reference(0.5);
-    TSweepArgument rate;
-    rate.Text = "Lm1";
-    rate.Count = 3;
-    rate.Initial = 0.5;
-    rate.Step = 0.25;
-    TSweepArgument cards;
-    cards.Text = "M(p2)";
-    cards.Count = 3;
-    cards.Initial = 1;
-    cards.Step = 1;
+    const TSweepArgument rate = argument("Lm1", 3, 0.5, 0.25);
+    const TSweepArgument cards = argument("M(p2)", 3, 1, 1);
     QTemporaryDir dir;
     engine.RebuildFile = dir.filePath("current.rag");
     int left = 0;
@@ -305,11 +307,7 @@ TEST(CalcEngine, InitialMarkingArgumentBeyondTheWidthOfTheCounts)
     ASSERT_TRUE(n.load(engine));
     EXPECT_EQ(engine.Markings.Tokens.Bytes(), 1);
     engine.AddItems(kind(vkTokens), "p1");
-    TSweepArgument cards;
-    cards.Text = "M(p2)";
-    cards.Count = 2;
-    cards.Initial = 300;
-    cards.Step = 69700;
+    const TSweepArgument cards = argument("M(p2)", 2, 300, 69700);
     QTemporaryDir dir;
     engine.RebuildFile = dir.filePath("current.rag");
     engine.Builder.Limit = 100000;
