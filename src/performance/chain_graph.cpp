@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -957,18 +958,26 @@ TGraphReadStatus ChainGraphFromStore(const TMarkList& store, bool reduced, TChai
                     TCount* row = tokens + static_cast<std::size_t>(m) * static_cast<std::size_t>(places);
                     for (int i = 0; i < places; ++i) {
                         const double x = v[i];
-                        if (!(x >= 0 && x < 2147483647.0 &&
+                        if (!(x >= 0 && x < 2147483648.0 &&
                               x == static_cast<double>(static_cast<qint32>(x))) ||
                             x == OmegaValue) {
                             out.Failed = m;
-                            out.Error =
-                                x == OmegaValue
-                                    ? QStringLiteral("A place holds an unbounded token count (w): the chain "
-                                                     "has infinitely many states and no steady state.")
-                                    : QStringLiteral("Marking M%1 holds %2 tokens in %3, which is not a "
-                                                     "whole number.")
-                                          .arg(m)
-                                          .arg(FormatGeneral(x), store.PlaceName(i));
+                            if (x == OmegaValue)
+                                out.Error = QStringLiteral("A place holds an unbounded token count (w): the "
+                                                           "chain has infinitely many states and no steady "
+                                                           "state.");
+                            else if (x >= 2147483648.0 && x == std::floor(x))
+                                out.Error =
+                                    QStringLiteral("Marking M%1 holds %2 tokens in %3: the performance "
+                                                   "analyses count at most 2147483647.")
+                                        .arg(m)
+                                        .arg(FormatGeneral(x), store.PlaceName(i));
+                            else
+                                out.Error =
+                                    QStringLiteral("Marking M%1 holds %2 tokens in %3, which is not a "
+                                                   "whole number.")
+                                        .arg(m)
+                                        .arg(FormatGeneral(x), store.PlaceName(i));
                             return;
                         }
                         // Within the width: the store's field holds it.

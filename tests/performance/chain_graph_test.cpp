@@ -215,3 +215,30 @@ TEST(ChainGraph, FileWithMixedLinesLongLabelsAndNoFinalLineEnd)
     EXPECT_EQ(missing.Result, grError);
     EXPECT_TRUE(missing.Message.startsWith("Cannot read")) << missing.Message.toStdString();
 }
+
+TEST(ChainGraph, StoreCountsUpToTheLargestWholeCount)
+{
+    // One marking: t1 takes a token from p1 and puts it back.
+    const auto graphOf = [](double tokens, TChainGraph& graph) {
+        TPerfNet n;
+        auto* p1 = n.place("p1", 0);
+        p1->SetTokensDirect(tokens);
+        auto* t1 = n.timed("t1", "1");
+        n.arc(p1, t1);
+        n.arc(t1, p1);
+        TReachEngine reach;
+        reach.SetNet(&n.Net);
+        EXPECT_TRUE(reach.BuildClassical());
+        return ChainGraphFromStore(*reach.Store(), false, graph);
+    };
+    TChainGraph largest;
+    const TGraphReadStatus fits = graphOf(2147483647.0, largest);
+    ASSERT_EQ(fits.Result, grOk) << fits.Message.toStdString();
+    EXPECT_EQ(largest.Tokens.At(0), 2147483647);
+    EXPECT_EQ(largest.Tokens.Bytes(), 4);
+    TChainGraph beyond;
+    const TGraphReadStatus refused = graphOf(3e9, beyond);
+    EXPECT_EQ(refused.Result, grError);
+    EXPECT_EQ(refused.Message,
+              "Marking M0 holds 3000000000 tokens in p1: the performance analyses count at most 2147483647.");
+}
