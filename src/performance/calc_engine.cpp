@@ -761,6 +761,12 @@ TSweepOutcome TCalcEngine::RunSweep(const TSweepArgument& arg1, const TSweepArgu
         outcome.Message = LastError;
     };
     bool stop = false;
+    // Over rates the chain stays the same from point to point, and the
+    // iterative method starts from what the points before it found (see
+    // extrapolateStart); the settings are left as they were.
+    const bool warm = Solver.WarmStart;
+    const bool iterative = Solver.Method == smIterative;
+    std::vector<double> lastButOne; // the solution of the point before the last, within a row
     double a2 = arg2.Initial;
     for (int j = 0; j < Arg2Count && !stop && outcome.Kind == TSweepOutcome::Completed; ++j) {
         if (!ApplyArgument(arg2.Text, a2)) {
@@ -777,6 +783,12 @@ TSweepOutcome TCalcEngine::RunSweep(const TSweepArgument& arg1, const TSweepArgu
                 fail(false);
                 break;
             }
+            const bool rebuilt = IsMarkingArgument(arg1.Text) || (i == 0 && IsMarkingArgument(arg2.Text));
+            Solver.WarmStart = iterative && (i > 0 || j > 0) && !rebuilt;
+            if (Solver.WarmStart && i >= 2 && !IsMarkingArgument(arg1.Text))
+                extrapolateStart(lastButOne);
+            else if (Solver.WarmStart && i == 1)
+                lastButOne = MarkProbability;
             if (!SolveSteadyState()) {
                 fail(true);
                 break;
@@ -808,10 +820,30 @@ TSweepOutcome TCalcEngine::RunSweep(const TSweepArgument& arg1, const TSweepArgu
     // so that nothing of the net is changed by the analysis.
     if (outcome.Kind == TSweepOutcome::Failed && !outcome.SolverFailed && outcome.Message.isEmpty())
         outcome.Kind = TSweepOutcome::Stopped;
+    Solver.WarmStart = warm;
     const QString failure = LastError;
     const bool restored = ApplyArgument(arg1.Text, remembered1) && ApplyArgument(arg2.Text, remembered2);
     m_net->SetUpdating(wasUpdating);
     return FinishSweep(outcome, failure, restored, stop);
+}
+
+void TCalcEngine::extrapolateStart(std::vector<double>& lastButOne)
+{
+    // The points of a row are equally spaced: the straight line through the
+    // last two solutions, pi + (pi - pi_before), is a closer start than pi
+    // alone when the probabilities move smoothly with the argument. Where
+    // it leaves no probability above 0, the last solution's value stands.
+    std::vector<double>& x = MarkProbability;
+    if (lastButOne.size() != x.size()) {
+        lastButOne = x;
+        return;
+    }
+    for (std::size_t k = 0; k < x.size(); ++k) {
+        const double last = x[k];
+        const double line = 2 * last - lastButOne[k];
+        lastButOne[k] = last;
+        x[k] = line > 0 ? line : last;
+    }
 }
 
 TSweepOutcome TCalcEngine::FinishSweep(TSweepOutcome outcome, const QString& failure, bool restored,

@@ -193,6 +193,10 @@ private:
         int Transition = -1; // in TransitionNames: the first transition of the path
     };
     bool adoptGraph(const TGraphReadStatus& status);
+    // Before a sweep's point i >= 2 of a row: the start of the iterative
+    // method from the last two solutions (MarkProbability and `lastButOne`,
+    // which then holds the last).
+    void extrapolateStart(std::vector<double>& lastButOne);
     bool prepareLabels();
     double rateOf(int transition) const;
     bool isDynamic(int transition) const;

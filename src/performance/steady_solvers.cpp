@@ -102,6 +102,17 @@ bool normalise(std::vector<double>& x)
     return true;
 }
 
+// True when x is a start for the sweeps: every value finite and above 0
+// (a value of 0 can be carried round a cycle by forward sweeps); x is then
+// scaled to sum 1.
+bool positiveStart(std::vector<double>& x)
+{
+    for (double v : x)
+        if (!(v > 0) || !std::isfinite(v))
+            return false;
+    return normalise(x);
+}
+
 // The balance equations as rows (row j: the rates into marking j and its
 // diagonal), with the row of marking `fixed` replaced by x_fixed = 1.
 TRowMatrix balanceRows(const TSparseGenerator& g, int fixed)
@@ -324,7 +335,8 @@ bool seidelSweeps(const TSparseGenerator& g, const TSteadySettings& s, double om
         scale[2 * static_cast<std::size_t>(j)] = -1.0 / d;
         scale[2 * static_cast<std::size_t>(j) + 1] = -d;
     }
-    AssignLarge(x, un, 1.0 / n);
+    if (!(s.WarmStart && x.size() == un && positiveStart(x)))
+        AssignLarge(x, un, 1.0 / n);
     const double outflow = maxOutflow(g);
     // After a sweep, every balance x' G_j is made of the changes of the values
     // read before they were updated, so that

@@ -42,6 +42,11 @@ struct TSteadySettings
     int MaxSweeps = 100000;      // iterations of the iterative method
     TIterativeKind Kind = ikDefault;
     double Omega = 1.2; // over-relaxation of the SOR kinds
+    // The sweeps of the iterative method start from the values already in
+    // x when they can (one per marking, every one finite and above 0)
+    // instead of from the uniform distribution: the points of a sweep over
+    // rates start from the solution of the point before.
+    bool WarmStart = false;
 };
 
 struct TSolveReport

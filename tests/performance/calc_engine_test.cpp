@@ -295,6 +295,45 @@ TEST(CalcEngine, SweepsOverARateAndOverAnInitialMarking)
                                     ListingNumber(engine.Result(0, 2, 0)));
 }
 
+TEST(CalcEngine, SweepOverRatesByTheIterativeMethodStartsFromThePointsBefore)
+{
+    // Arrivals from 0.25 to 2.25 against services at 1 and then 1.5, into a
+    // queue of 40 places: the probabilities of the long queues grow by
+    // orders of magnitude from point to point, so the straight line through
+    // two solutions falls below 0 for some markings.
+    const int capacity = 40;
+    TPerfNet n;
+    MM1KNet(n, capacity, 0.25, 1.0);
+    for (const char* name : {"t1", "t2"}) {
+        auto* t = qobject_cast<TclsTransTimed*>(n.Net.FindObject(name));
+        t->Rate()->SetFormula("RefV");
+        t->Rate()->SetValue_Reference(name[1] == '1' ? 0.25 : 1.0);
+    }
+    TCalcEngine engine(&n.Net);
+    ASSERT_TRUE(n.load(engine));
+    engine.AddItems(kind(vkTokens), "p1");
+    engine.Solver.Method = smIterative;
+    const TSweepOutcome out = engine.RunSweep(argument("Lm1", 5, 0.25, 0.5), argument("Lm2", 2, 1.0, 0.5));
+    ASSERT_EQ(out.Kind, TSweepOutcome::Completed) << out.Message.toStdString();
+    for (int j = 0; j < 2; ++j)
+        for (int i = 0; i < 5; ++i) {
+            const std::vector<double> pi = MM1KProbabilities(capacity, 0.25 + 0.5 * i, 1.0 + 0.5 * j);
+            double mean = 0;
+            for (int k = 0; k <= capacity; ++k)
+                mean += k * pi[static_cast<std::size_t>(k)];
+            EXPECT_NEAR(engine.Result(i, j, 0), mean, 1e-7 * mean) << i << "," << j;
+        }
+    EXPECT_FALSE(engine.Solver.WarmStart);
+    // The last point from the points before it took fewer sweeps than the
+    // same chain from the uniform start.
+    const int warmSweeps = engine.LastSolve().Sweeps;
+    const double warmMean = engine.Result(4, 1, 0);
+    ASSERT_TRUE(engine.SolveSteadyState());
+    EXPECT_LT(warmSweeps, engine.LastSolve().Sweeps);
+    ASSERT_TRUE(engine.ComputeMeasures(0, 0));
+    EXPECT_NEAR(engine.Result(0, 0, 0), warmMean, 1e-7 * warmMean);
+}
+
 TEST(CalcEngine, InitialMarkingArgumentBeyondTheWidthOfTheCounts)
 {
     // Marking 0 of a graph of single-byte counts takes 300 and then 70000
