@@ -96,7 +96,7 @@ bool TReachEngine::makeSuccessors(int i, TSuccessors& next, bool mayWiden)
     const TWholeNet& net = *m_whole;
     const int width = st.PlaceCount();
     const auto w = static_cast<std::size_t>(width);
-    const bool omega = Settings.UnboundedControl;
+    const bool omega = m_omega;
     const double* weights = sumWeights();
     constexpr double exactBelow = 4503599627370496.0;
     next.Mark = -1;
@@ -231,7 +231,7 @@ void TReachEngine::storeSuccessors(const TSuccessors& next, bool& result)
             result = true;
             std::copy(code, code + words, st.NewCode());
             x = st.AddNewCode(i, next.Keys[k]);
-            if (Settings.UnboundedControl)
+            if (m_omega)
                 recordChainSum(i, next.Sums[k], next.Exact[k]);
         }
         ++st.FireCounts[static_cast<std::size_t>(t)];

@@ -140,6 +140,7 @@ bool TReachEngine::PrepareBuild()
     m_conflicts = BuildConflicts(prepared.ConflictInputs);
     m_enabledAt.assign(static_cast<std::size_t>(m_store->TransitionCount()), -1);
     m_sumWeights.clear();
+    m_omega = Settings.UnboundedControl;
     if (prepared.Compiled) {
         m_compiledNet = prepared.Compiled;
         m_compiled = std::make_unique<TCompiledRun>(*m_compiledNet, m_store->FireCounts);
@@ -166,6 +167,7 @@ bool TReachEngine::PrepareBuild()
             m_counts.assign(initial.size(), 0);
             prepareDeltas();
         }
+        m_omega = Settings.UnboundedControl && !(m_whole && keepsSumOfCounts());
     } else {
         m_live = std::move(prepared.Live);
     }
@@ -192,9 +194,40 @@ void TReachEngine::addInitialMarking()
     recordNewMarking(first, -1);
 }
 
+bool TReachEngine::keepsSumOfCounts() const
+{
+    // When every firing adds fixed amounts whose sum under positive whole
+    // weights is 0, every reachable marking has the weighted sum of the
+    // initial one. Below 99999 no count reaches the 99999 that firings leave
+    // as they are, and no marking can cover another without being equal to
+    // it: no place ever becomes ω, and the sums need not be kept.
+    const std::vector<double>& weights = m_sumWeights;
+    const std::vector<qint64>& initial = m_whole->Initial();
+    if (weights.size() != initial.size())
+        return false;
+    double sum = 0;
+    for (std::size_t p = 0; p < initial.size(); ++p) {
+        if (!(weights[p] >= 1) || weights[p] != std::floor(weights[p]))
+            return false;
+        sum += weights[p] * static_cast<double>(initial[p]);
+    }
+    if (!(sum < 99999))
+        return false;
+    for (int t = 0; t < m_whole->TransitionCount(); ++t) {
+        if (!m_whole->Linear(t))
+            return false;
+        double change = 0;
+        for (const TWholeNet::TChange* c = m_whole->ChangesBegin(t); c != m_whole->ChangesEnd(t); ++c)
+            change += weights[static_cast<std::size_t>(c->Place)] * static_cast<double>(c->Amount);
+        if (change != 0)
+            return false;
+    }
+    return true;
+}
+
 void TReachEngine::recordNewMarking(int mark, int parent)
 {
-    if (!Settings.UnboundedControl)
+    if (!m_omega)
         return;
     double sum = 0;
     bool exact = false;
@@ -321,7 +354,7 @@ template <class Run> bool TReachEngine::expandPassWith(Run& r, int n, bool resul
 {
     TMarkList& st = *m_store;
     const int width = st.PlaceCount();
-    const bool omega = Settings.UnboundedControl;
+    const bool omega = m_omega;
     const bool balance = Settings.BalanceCalculation;
     const int contin = st.ContinuousCount();
     const double* weights = sumWeights();

@@ -278,6 +278,10 @@ private:
     std::vector<double> m_sumWeights; // a positive place invariant, when found
     bool m_exactSums = true;
     const double* sumWeights() const { return m_sumWeights.empty() ? nullptr : m_sumWeights.data(); }
+    // Whether the build watches for ω: when asked to, unless the packed
+    // net provably keeps every count bounded (see keepsSumOfCounts).
+    bool m_omega = true;
+    bool keepsSumOfCounts() const;
 
     // Successors of the marking being expanded, before they are looked up.
     std::vector<double> m_batch;

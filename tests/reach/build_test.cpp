@@ -145,6 +145,32 @@ TEST(ReachBuild, OmegaUsesTheFirstCoveredAncestorOnly)
     expectSameGraph(b->store(), r, n);
 }
 
+TEST(ReachBuild, OmegaWhereTheCapOnCountsBreaksAPlaceInvariant)
+{
+    // p1 -> t1 -> p2 keeps p1 + p2, but p1 starts at 100000, which firings
+    // leave as it is: p2 grows without bound all the same and becomes w.
+    // Below the cap the same net keeps its sum and needs no w.
+    for (const double start : {100000.0, 3.0}) {
+        TTestNet n;
+        const int p1 = n.place("p1", start), p2 = n.place("p2", 0);
+        const int t1 = n.trans("t1");
+        n.in(t1, p1);
+        n.out(t1, p2);
+        auto b = build(n);
+        SCOPED_TRACE(start);
+        ASSERT_TRUE(b->Built);
+        EXPECT_FALSE(b->Engine.LimitReached());
+        if (start > 99999) {
+            ASSERT_EQ(b->store().Count(), 2);
+            EXPECT_EQ(b->store().GetValuesText(1), "100000,w");
+        } else {
+            ASSERT_EQ(b->store().Count(), 4);
+            EXPECT_EQ(b->store().GetValuesText(3), "0,3");
+        }
+        expectSameGraph(b->store(), ExploreReference(n, {}), n);
+    }
+}
+
 TEST(ReachBuild, PriorityModeKeepsTheHighestClassAndPriority)
 {
     TTestNet n;
