@@ -599,7 +599,7 @@ double TMarkList::StoredWeight(double weight)
     return c.Stored;
 }
 
-void TMarkList::AddEdge(int source, int target, int label, double weight)
+void TMarkList::addEdge(int source, int target, int label, double weight)
 {
     if (source < m_lastSource || source >= Count())
         throw std::logic_error("arcs are added marking by marking");

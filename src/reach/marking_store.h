@@ -272,7 +272,14 @@ public:
     // ---- arcs ----------------------------------------------------------------------
     // Appends an arc to the arcs of `source`. Arcs are added marking by
     // marking: `source` may not be smaller than that of the previous arc.
-    void AddEdge(int source, int target, int label, double weight);
+    void AddEdge(int source, int target, int label, double weight)
+    {
+        // Most arcs: one more of the same marking, in a graph whose weights are all 1.
+        if (source == m_lastSource && weight == 1.0 && m_weights.empty())
+            m_links.push_back(TLink{target, label});
+        else
+            addEdge(source, target, label, weight);
+    }
     qint64 ArcCount() const { return static_cast<qint64>(m_links.size()); }
     int ArcCount(int m) const { return static_cast<int>(arcEnd(m) - arcBegin(m)); }
     TArc Arc(int m, int k) const { return ArcAt(arcBegin(m) + static_cast<std::size_t>(k)); }
@@ -366,6 +373,7 @@ private:
     using TLinks = TChunkedArray<TLink, 18>;
     using TWeights = TChunkedArray<double, 18>;
     static void appendArc(TLinks& links, TWeights& weights, const TArc& arc);
+    void addEdge(int source, int target, int label, double weight);
     double weightAt(std::size_t position) const { return m_weights.empty() ? 1.0 : m_weights[position]; }
 
     QStringList m_placeNames;
