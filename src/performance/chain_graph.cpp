@@ -951,12 +951,17 @@ TGraphReadStatus ChainGraphFromStore(const TMarkList& store, bool reduced, TChai
             TPart& out = partOf[static_cast<std::size_t>(part)];
             std::vector<double> values(static_cast<std::size_t>(places));
             const double* v = values.data();
+            // Kept in locals: the counts' single bytes may alias anything.
+            const int width = places;
+            quint32 countBits = 0;
+            qint32* targets = graph.EntryTarget.data();
+            qint32* labels = graph.EntryLabel.data();
             graph.Tokens.Visit([&](auto* tokens) {
                 using TCount = std::remove_reference_t<decltype(*tokens)>;
                 for (int m = static_cast<int>(begin); m < end; ++m) {
                     store.CopyValues(m, values.data());
-                    TCount* row = tokens + static_cast<std::size_t>(m) * static_cast<std::size_t>(places);
-                    for (int i = 0; i < places; ++i) {
+                    TCount* row = tokens + static_cast<std::size_t>(m) * static_cast<std::size_t>(width);
+                    for (int i = 0; i < width; ++i) {
                         const double x = v[i];
                         if (!(x >= 0 && x < 2147483648.0 &&
                               x == static_cast<double>(static_cast<qint32>(x))) ||
@@ -982,7 +987,7 @@ TGraphReadStatus ChainGraphFromStore(const TMarkList& store, bool reduced, TChai
                         }
                         // Within the width: the store's field holds it.
                         row[i] = static_cast<TCount>(x);
-                        out.CountBits |= static_cast<quint32>(x);
+                        countBits |= static_cast<quint32>(x);
                     }
                     const std::size_t last = store.EndArc(m);
                     if (last == store.FirstArc(m) && !allowDead) {
@@ -997,13 +1002,14 @@ TGraphReadStatus ChainGraphFromStore(const TMarkList& store, bool reduced, TChai
                             out.FirstUse.resize(label + 1, -1);
                         if (out.FirstUse[label] < 0)
                             out.FirstUse[label] = at;
-                        graph.EntryTarget[static_cast<std::size_t>(at)] = arc.Target;
-                        graph.EntryLabel[static_cast<std::size_t>(at)] = arc.Label;
+                        targets[at] = arc.Target;
+                        labels[at] = arc.Label;
                         if (reduced)
                             graph.EntryMultiplier[static_cast<std::size_t>(at)] = arc.Weight;
                     }
                 }
             });
+            out.CountBits = countBits;
         },
         nullptr);
     for (const TPart& part : partOf) {

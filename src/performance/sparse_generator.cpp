@@ -18,10 +18,21 @@ struct TPair
     double Rate;
 };
 
-// Sorts a marking's entries by target (few entries: insertion sort) and adds
-// up those with the same target. Returns the number of distinct targets.
+// Adds up a marking's entries with the same target, in their order, and
+// returns the number of distinct targets. Entries to distinct targets (most
+// rows) stay as they are: each goes to a column of its own, so their order
+// does not matter. Otherwise they are sorted by target (few entries:
+// insertion sort) first.
 int mergeRow(TPair* p, int count)
 {
+    if (count <= 32) {
+        bool repeated = false;
+        for (int a = 1; a < count; ++a)
+            for (int b = 0; b < a; ++b)
+                repeated |= p[a].Target == p[b].Target;
+        if (!repeated)
+            return count;
+    }
     for (int a = 1; a < count; ++a) {
         const TPair v = p[a];
         int b = a - 1;
@@ -220,8 +231,15 @@ QString BuildSparseGenerator(const TChainGraph& graph, const TLabelRates& rates,
             [&](qint64 begin, qint64 end, int part) {
                 if (!failure.isEmpty())
                     return;
-                std::vector<qint32>& cursor = counts[static_cast<std::size_t>(part)];
+                // In locals: the rate indexes' single bytes may alias anything.
+                qint32* cursor = counts[static_cast<std::size_t>(part)].data();
                 TPair* p = scratch[static_cast<std::size_t>(part)].data();
+                qint32* rowIndex = g.RowIndex.data();
+                quint8* rateIndex = g.RateIndex.data();
+                double* value = g.Value.data();
+                double* diagonal = g.Diagonal.data();
+                double* selfRate = g.SelfRate.data();
+                const bool byIndex = indexed;
                 for (qint64 k = begin; k < end; ++k) {
                     const int i = static_cast<int>(k);
                     bool put = false;
@@ -248,7 +266,7 @@ QString BuildSparseGenerator(const TChainGraph& graph, const TLabelRates& rates,
                         rate *= graph.Multiplier(e);
                         outflow += rate;
                         p[m++] = {graph.EntryTarget[static_cast<std::size_t>(e)],
-                                  indexed ? labelIndex[label] : quint8(0), rate};
+                                  byIndex ? labelIndex[label] : quint8(0), rate};
                     }
                     const int entries = m;
                     m = mergeRow(p, m);
@@ -256,17 +274,17 @@ QString BuildSparseGenerator(const TChainGraph& graph, const TLabelRates& rates,
                         merged[static_cast<std::size_t>(part)] = 1;
                     for (int a = 0; a < m; ++a) {
                         if (p[a].Target == i) {
-                            g.SelfRate[static_cast<std::size_t>(i)] = p[a].Rate;
+                            selfRate[i] = p[a].Rate;
                             continue;
                         }
-                        const qint32 at = cursor[static_cast<std::size_t>(p[a].Target)]++;
-                        g.RowIndex[static_cast<std::size_t>(at)] = i;
-                        if (indexed)
-                            g.RateIndex[static_cast<std::size_t>(at)] = p[a].Index;
+                        const qint32 at = cursor[p[a].Target]++;
+                        rowIndex[at] = i;
+                        if (byIndex)
+                            rateIndex[at] = p[a].Index;
                         else
-                            g.Value[static_cast<std::size_t>(at)] = p[a].Rate;
+                            value[at] = p[a].Rate;
                     }
-                    g.Diagonal[static_cast<std::size_t>(i)] = -outflow;
+                    diagonal[i] = -outflow;
                 }
             },
             progress);
