@@ -221,10 +221,13 @@ void TReachEngine::storeSuccessors(const TSuccessors& next, bool& result)
     m_lastTransition = count == 0 ? -1 : next.Enabled.back();
     if (count == 0)
         m_noDeadMarking = false;
+    bool timed = false;
+    for (std::size_t k = 0; k < count; ++k)
+        timed = timed || net.Class(next.Enabled[k]) == tcTimed;
+    if (timed)
+        st.SetTangible(i, true);
     for (std::size_t k = 0; k < count; ++k) {
         const int t = next.Enabled[k];
-        if (net.Class(t) == tcTimed)
-            st.SetTangible(i, true);
         const quint64* code = next.Codes.data() + k * words;
         int x = st.FindCode(code, next.Keys[k]);
         if (x < 0) {
