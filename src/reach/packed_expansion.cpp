@@ -49,6 +49,8 @@ void TReachEngine::prepareDeltas()
     const int transitions = m_whole->TransitionCount();
     m_deltaCodes.assign(static_cast<std::size_t>(transitions) * words, 0);
     m_deltaSums.assign(static_cast<std::size_t>(transitions), 0.0);
+    // The largest rise of each place by a linear firing.
+    std::vector<qint64> rise(static_cast<std::size_t>(layout.Places()), 0);
     const double* weights = sumWeights();
     for (int t = 0; t < transitions; ++t) {
         if (!m_whole->Linear(t))
@@ -60,7 +62,14 @@ void TReachEngine::prepareDeltas()
             // nothing from its neighbours while the result fits the field.
             delta[layout.Word(c->Place)] += static_cast<quint64>(c->Amount) << layout.Shift(c->Place);
             sum += (weights ? weights[c->Place] : 1.0) * static_cast<double>(c->Amount);
+            qint64& r = rise[static_cast<std::size_t>(c->Place)];
+            r = std::max(r, c->Amount);
         }
+    }
+    m_roomyBelow.resize(rise.size());
+    for (std::size_t p = 0; p < rise.size(); ++p) {
+        const auto max = static_cast<qint64>(std::min<quint64>(layout.Max(static_cast<int>(p)), 99998));
+        m_roomyBelow[p] = max - rise[p];
     }
 }
 
@@ -128,10 +137,16 @@ bool TReachEngine::makeSuccessors(int i, TSuccessors& next, bool mayWiden)
     const double parentSum = omega ? wholeSum(m_counts.data(), width, weights, parentExact) : 0.0;
     const double chain = omega ? m_minChainSum[static_cast<std::size_t>(i)] : 0.0;
     bool fits = true;
+    // When every count is low enough for the largest rise of its place, no
+    // linear firing leaves a field or reaches 99999: its changes need no test.
+    bool roomy = true;
+    for (int p = 0; p < width; ++p)
+        roomy &= m_counts[static_cast<std::size_t>(p)] <= m_roomyBelow[static_cast<std::size_t>(p)];
     for (std::size_t k = 0; k < count; ++k) {
         const int t = next.Enabled[k];
         bool linear = net.Linear(t);
-        for (const TWholeNet::TChange* c = net.ChangesBegin(t); linear && c != net.ChangesEnd(t); ++c) {
+        for (const TWholeNet::TChange* c = net.ChangesBegin(t); linear && !roomy && c != net.ChangesEnd(t);
+             ++c) {
             const qint64 x = m_counts[static_cast<std::size_t>(c->Place)];
             const qint64 y = x + c->Amount;
             linear = x < 99999 && y < 99999 && static_cast<quint64>(y) <= layout->Max(c->Place);

@@ -261,6 +261,9 @@ private:
     TSuccessors m_successors[2];
     std::vector<quint64> m_deltaCodes; // per transition, Words() words
     std::vector<double> m_deltaSums;   // per transition
+    // Per place, the largest count from which every linear firing leaves it
+    // within its field and below 99999 (-1: none).
+    std::vector<qint64> m_roomyBelow;
     // The last marking expanded on packed markings and the last transition
     // fired there (-1: none), which tell what the places hold at the end.
     int m_lastExpanded = -1;
