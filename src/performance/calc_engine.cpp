@@ -785,7 +785,7 @@ TSweepOutcome TCalcEngine::RunSweep(const TSweepArgument& arg1, const TSweepArgu
             }
             const bool rebuilt = IsMarkingArgument(arg1.Text) || (i == 0 && IsMarkingArgument(arg2.Text));
             Solver.WarmStart = iterative && (i > 0 || j > 0) && !rebuilt;
-            if (Solver.WarmStart && i >= 2 && !IsMarkingArgument(arg1.Text))
+            if (Solver.WarmStart && i >= 2)
                 extrapolateStart(lastButOne);
             else if (Solver.WarmStart && i == 1)
                 lastButOne = MarkProbability;

@@ -47,13 +47,7 @@ void TTokenTable::SetBytes(int bytes)
 {
     if (bytes == m_bytes)
         return;
-    const auto into = [&](auto& to) { withCounts([&](auto& from) { convert(from, to); }); };
-    if (bytes == 1)
-        into(m_counts1);
-    else if (bytes == 2)
-        into(m_counts2);
-    else
-        into(m_counts4);
+    withArray(bytes, [&](auto& to) { withCounts([&](auto& from) { convert(from, to); }); });
     m_bytes = bytes;
 }
 

@@ -84,16 +84,18 @@ public:
     }
 
 private:
-    // Calls `f` with the array of the width held.
-    template <class F> void withCounts(F&& f)
+    // Calls `f` with the array of counts `bytes` wide.
+    template <class F> void withArray(int bytes, F&& f)
     {
-        if (m_bytes == 1)
+        if (bytes == 1)
             f(m_counts1);
-        else if (m_bytes == 2)
+        else if (bytes == 2)
             f(m_counts2);
         else
             f(m_counts4);
     }
+    // Calls `f` with the array of the width held.
+    template <class F> void withCounts(F&& f) { withArray(m_bytes, f); }
 
     int m_bytes = 1;
     // Only the array of the width held holds anything.

@@ -262,7 +262,7 @@ private:
     std::vector<quint64> m_deltaCodes; // per transition, Words() words
     std::vector<double> m_deltaSums;   // per transition
     // Per place, the largest count from which every linear firing leaves it
-    // within its field and below 99999 (-1: none).
+    // within its field and below 99999 (below 0: none).
     std::vector<qint64> m_roomyBelow;
     // The last marking expanded on packed markings and the last transition
     // fired there (-1: none), which tell what the places hold at the end.
