@@ -1,8 +1,10 @@
 // The program's heap on huge pages. Nets of tens of thousands of elements
-// and chains of millions of markings fill hundreds of megabytes of fresh
-// heap; with pages of 2 MB instead of 4 KB that costs a few hundred page
-// faults instead of a hundred thousand, which on virtual machines is often
-// a third of the whole run.
+// fill hundreds of megabytes of fresh heap with small objects read at random;
+// with pages of 2 MB instead of 4 KB that costs a few hundred page faults
+// instead of a hundred thousand, and far fewer misses of the processor's
+// address translation. The large arrays of an analysis, filled once and read
+// mostly in order, stay on ordinary pages (see large_arrays.h and
+// large_memory.h).
 #pragma once
 
 // The C library takes this setting only from the environment at start, so

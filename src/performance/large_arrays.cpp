@@ -7,20 +7,20 @@
 
 namespace {
 
-constexpr std::uintptr_t kHuge = std::uintptr_t(2) << 20;
+// The system provides pages in whole chunks of 2 MB here, one share per core.
+constexpr std::uintptr_t kChunk = std::uintptr_t(2) << 20;
 
 } // namespace
 
-void AdviseHugePages(const void* p, std::size_t bytes)
+void AdviseOrdinaryPages(const void* p, std::size_t bytes)
 {
-#ifdef MADV_HUGEPAGE
-    if (bytes < 2 * kHuge)
+#ifdef MADV_NOHUGEPAGE
+    if (bytes < 2 * kChunk)
         return;
-    const auto begin = (reinterpret_cast<std::uintptr_t>(p) + kHuge - 1) & ~(kHuge - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(p) + bytes) & ~(kHuge - 1);
+    const auto begin = (reinterpret_cast<std::uintptr_t>(p) + kChunk - 1) & ~(kChunk - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(p) + bytes) & ~(kChunk - 1);
     if (end > begin)
-        madvise(reinterpret_cast<void*>(begin), end - begin,
-                MADV_HUGEPAGE); // only advice: failure is harmless
+        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_NOHUGEPAGE); // only advice
 #else
     (void)p;
     (void)bytes;
@@ -30,15 +30,15 @@ void AdviseHugePages(const void* p, std::size_t bytes)
 void PrefaultPages(void* p, std::size_t bytes)
 {
 #ifdef MADV_POPULATE_WRITE
-    if (bytes < 4 * kHuge)
+    if (bytes < 4 * kChunk)
         return;
-    // Whole 2 MB pages only: the pages at the ends may hold elements.
-    const auto begin = (reinterpret_cast<std::uintptr_t>(p) + kHuge - 1) & ~(kHuge - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(p) + bytes) & ~(kHuge - 1);
+    // Whole chunks only: the pages at the ends may hold elements.
+    const auto begin = (reinterpret_cast<std::uintptr_t>(p) + kChunk - 1) & ~(kChunk - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(p) + bytes) & ~(kChunk - 1);
     if (end <= begin)
         return;
     const auto cores = static_cast<std::uintptr_t>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
-    const std::uintptr_t share = ((end - begin) / cores + kHuge - 1) & ~(kHuge - 1);
+    const std::uintptr_t share = ((end - begin) / cores + kChunk - 1) & ~(kChunk - 1);
     const auto populate = [](std::uintptr_t from, std::uintptr_t to) {
         if (to > from)
             madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE); // only advice

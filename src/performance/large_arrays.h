@@ -1,10 +1,7 @@
 // Room for the large arrays of a chain (millions of markings, tens of
-// millions of entries). The room is reserved without being touched and,
-// where the system offers it, backed by huge pages: filling and sweeping
-// such arrays then costs one page fault per 2 MB instead of per 4 KB, and
-// far fewer misses of the processor's address translation. The system's
-// zeroing of fresh pages, slow where memory is first touched, is shared
-// out over the cores before the elements are written.
+// millions of entries). The room is reserved without being touched; the
+// system's zeroing of fresh pages, slow where memory is first touched, is
+// shared out over the cores before the elements are written.
 #pragma once
 
 #include <algorithm>
@@ -12,9 +9,13 @@
 #include <type_traits>
 #include <vector>
 
-// Asks for huge pages over the whole 2 MB pages within [p, p + bytes).
-// Nothing happens for small arrays or where the system does not offer them.
-void AdviseHugePages(const void* p, std::size_t bytes);
+// Keeps the whole 2 MB pages within [p, p + bytes) on ordinary pages, even
+// where the heap asks for huge ones: on virtual machines whose host takes
+// back the memory a guest frees, a huge page touched for the first time costs
+// about five times as much per byte as ordinary pages do, and these arrays
+// are filled once and then read in order far more than at random. Nothing
+// happens for small arrays.
+void AdviseOrdinaryPages(const void* p, std::size_t bytes);
 
 // Has the system provide the pages of [p, p + bytes), which the caller owns
 // but holds nothing in yet, on every core. Only advice: nothing happens for
@@ -27,7 +28,7 @@ template <class T, class A> void ReserveLarge(std::vector<T, A>& v, std::size_t 
     if (count <= v.capacity())
         return;
     v.reserve(count);
-    AdviseHugePages(v.data(), v.capacity() * sizeof(T));
+    AdviseOrdinaryPages(v.data(), v.capacity() * sizeof(T));
 }
 
 // Provides the pages for `extra` more elements within the room `v` has.

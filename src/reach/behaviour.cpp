@@ -32,7 +32,7 @@ namespace {
 bool strongComponents(const TMarkList& st, IQRVProgress& progress, TBlock<int>& component,
                       std::vector<char>& leaves)
 {
-    // Large graphs are walked at random: their arrays come in huge pages.
+    // Large graphs: their arrays come from the large blocks.
     const int n = st.Count();
     component = MakeBlock<int>(static_cast<std::size_t>(n)); // zeroed: not visited
     int* const rindex = component.get();

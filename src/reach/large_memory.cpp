@@ -17,34 +17,37 @@
 
 namespace {
 
-constexpr std::size_t kHugePage = std::size_t(2) << 20;
+// Large blocks are whole units of 2 MB.
+constexpr std::size_t kUnit = std::size_t(2) << 20;
 constexpr std::size_t kWarmStep = std::size_t(8) << 20;
 constexpr std::size_t kLeastAhead = std::size_t(16) << 20;
 
 std::size_t wholePages(std::size_t bytes)
 {
-    return (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    return (bytes + kUnit - 1) / kUnit * kUnit;
 }
 
 #ifdef __linux__
 
-// `size` bytes of fresh memory (a whole number of huge pages) on a huge-page
-// boundary, advised to use huge pages; null when the system has none.
+// `size` bytes of fresh memory (a whole number of units) on a unit
+// boundary; null when the system has none. The pages stay the system's
+// ordinary ones: on virtual machines whose host takes back the memory a guest
+// frees, a huge page touched for the first time costs about five times as
+// much per byte as ordinary pages do.
 char* mapAligned(std::size_t size, int flags)
 {
-    // Map a huge page more than asked, keep the aligned part.
+    // Map a unit more than asked, keep the aligned part.
     void* mapped =
-        mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | flags, -1, 0);
+        mmap(nullptr, size + kUnit, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | flags, -1, 0);
     if (mapped == MAP_FAILED)
         return nullptr;
     const auto start = reinterpret_cast<std::uintptr_t>(mapped);
-    const std::uintptr_t aligned = (start + kHugePage - 1) / kHugePage * kHugePage;
+    const std::uintptr_t aligned = (start + kUnit - 1) / kUnit * kUnit;
     if (aligned > start)
         munmap(mapped, aligned - start);
-    const std::uintptr_t end = start + size + kHugePage;
+    const std::uintptr_t end = start + size + kUnit;
     if (end > aligned + size)
         munmap(reinterpret_cast<void*>(aligned + size), end - aligned - size);
-    madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE); // only advice
     return reinterpret_cast<char*>(aligned);
 }
 
@@ -59,7 +62,7 @@ public:
         return *arena;
     }
 
-    // A block of `size` bytes (whole huge pages), or null when the range
+    // A block of `size` bytes (whole units), or null when the range
     // cannot hold it. `dirty` tells whether it may hold old values.
     void* Take(std::size_t size, bool& dirty)
     {
@@ -242,7 +245,7 @@ private:
         rlimit limit{};
         if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
             size = std::min(size, static_cast<std::size_t>(limit.rlim_cur / 4));
-        size = size / kHugePage * kHugePage;
+        size = size / kUnit * kUnit;
         if (size == 0)
             return false;
         // Addresses only: nothing is committed until a page is touched.
@@ -337,7 +340,7 @@ void* takeLarge(std::size_t bytes, bool zeroed)
 void* AllocateBlock(std::size_t bytes)
 {
 #ifdef __linux__
-    if (bytes >= kHugePage)
+    if (bytes >= kUnit)
         return takeLarge(bytes, true);
 #endif
     void* block = ::operator new(bytes);
@@ -348,7 +351,7 @@ void* AllocateBlock(std::size_t bytes)
 void* AllocateRoom(std::size_t bytes)
 {
 #ifdef __linux__
-    if (bytes >= kHugePage)
+    if (bytes >= kUnit)
         return takeLarge(bytes, false);
 #endif
     return ::operator new(bytes);
@@ -359,7 +362,7 @@ void FreeBlock(void* block, std::size_t bytes) noexcept
     if (!block)
         return;
 #ifdef __linux__
-    if (bytes >= kHugePage) {
+    if (bytes >= kUnit) {
         const std::size_t size = wholePages(bytes);
         if (!TArena::Instance().Give(block, size))
             munmap(block, size);

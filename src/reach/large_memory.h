@@ -1,8 +1,6 @@
 // Memory for the large arrays of a reachability graph and of the chain built
 // from it. Blocks of 2 MB and more come from one range of addresses reserved
-// at the first such request, in huge pages where the system offers them: far
-// fewer page faults while they fill, and fewer address-translation misses
-// when they are read at random. Smaller blocks come from the heap.
+// at the first such request; smaller blocks come from the heap.
 //
 // A page the process touches for the first time must be found and zeroed by
 // the system, which on virtual machines often costs more than filling it.
