@@ -25,7 +25,6 @@
 #include "model/arcs.h"
 #include "model/class_registry.h"
 #include "model/designer.h"
-#include "model/huge_page_heap.h"
 #include "model/places.h"
 #include "model/transitions.h"
 #include "netfile/net_file.h"
@@ -159,9 +158,8 @@ double drawNet(const QString& fileName, QSize view)
 
 } // namespace
 
-int main(int, char** argv)
+int main()
 {
-    UseHugePageHeap(argv); // as the program does
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir dir;
     for (const int n : {10000, 50000}) {

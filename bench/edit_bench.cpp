@@ -15,7 +15,6 @@
 #include "model/class_registry.h"
 #include "model/designer.h"
 #include "model/edits.h"
-#include "model/huge_page_heap.h"
 #include "model/net_fragment.h"
 #include "model/places.h"
 
@@ -73,7 +72,6 @@ QPointF centre(const TQRVObject* o)
 
 int main(int argc, char** argv)
 {
-    UseHugePageHeap(argv); // as the program does
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");

@@ -21,7 +21,6 @@
 #include <cstring>
 
 #include "model/class_registry.h"
-#include "model/huge_page_heap.h"
 #include "model/places.h"
 #include "netfile/net_file.h"
 #include "reach/reach_engine.h"
@@ -239,7 +238,6 @@ void reportPreparation()
 
 int main(int argc, char** argv)
 {
-    UseHugePageHeap(argv); // as the program does
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);

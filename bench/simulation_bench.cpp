@@ -16,7 +16,6 @@
 #include "formula/formula.h"
 #include "model/class_registry.h"
 #include "model/designer.h"
-#include "model/huge_page_heap.h"
 #include "model/name_label.h"
 #include "model/places.h"
 #include "model/text.h"
@@ -71,7 +70,6 @@ bool buildKanban(TQRVDesigner& d, int n)
 
 int main(int argc, char** argv)
 {
-    UseHugePageHeap(argv); // as the program does
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     RegisterStandardClasses();

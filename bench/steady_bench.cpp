@@ -20,7 +20,6 @@
 
 #include "formula/formula.h"
 #include "kanban_net.h"
-#include "model/huge_page_heap.h"
 #include "model/transitions.h"
 #include "netfile/net_file.h"
 #include "performance/calc_engine.h"
@@ -113,7 +112,6 @@ void phases(int cards)
 
 int main(int argc, char** argv)
 {
-    UseHugePageHeap(argv); // as the program does
     QCoreApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     QElapsedTimer clock;

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <sys/resource.h>
 
-#include "model/huge_page_heap.h"
 #include "model/progress.h"
 #include "structural/invariants.h"
 
@@ -126,9 +125,8 @@ void measure(const char* name, const TNetStructure& net)
 
 } // namespace
 
-int main(int, char** argv)
+int main()
 {
-    UseHugePageHeap(argv); // as the program does
     for (int n : {50, 100, 200, 400})
         measure(qPrintable(QStringLiteral("ring %1").arg(n)), ring(n));
     for (int n : {10, 40, 100})

@@ -19,7 +19,6 @@
 
 #include "model/arcs.h"
 #include "model/designer.h"
-#include "model/huge_page_heap.h"
 #include "model/places.h"
 #include "model/transitions.h"
 #include "reach/reach_engine.h"
@@ -151,7 +150,6 @@ bool measure(const char* mode, int places, int tokens, TFigures& f)
 
 int main(int argc, char** argv)
 {
-    UseHugePageHeap(argv); // as the program does
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);

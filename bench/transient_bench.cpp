@@ -14,7 +14,6 @@
 #include <ctime>
 
 #include "kanban_net.h"
-#include "model/huge_page_heap.h"
 #include "performance/transient_engine.h"
 #include "reach/reach_engine.h"
 
@@ -36,7 +35,6 @@ long residentMegabytes(const char* field)
 
 int main(int argc, char** argv)
 {
-    UseHugePageHeap(argv); // as the program does
     QCoreApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const int cards = argc > 1 ? std::atoi(argv[1]) : 4;

@@ -13,7 +13,6 @@
 #include "app/main_window.h"
 #include "model/class_registry.h"
 #include "model/designer.h"
-#include "model/huge_page_heap.h"
 
 namespace {
 
@@ -39,7 +38,6 @@ void showSplash()
 
 int main(int argc, char** argv)
 {
-    UseHugePageHeap(argv);
     // The element classes and the net container come first.
     RegisterStandardClasses();
     TQRVDesigner netDesigner;

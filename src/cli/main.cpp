@@ -10,7 +10,6 @@
 
 #include "cli/cli_command.h"
 #include "model/class_registry.h"
-#include "model/huge_page_heap.h"
 
 namespace {
 
@@ -45,7 +44,6 @@ void printHelp(QTextStream& out)
 
 int main(int argc, char** argv)
 {
-    UseHugePageHeap(argv);
     // Drawing and text measuring need a GUI application, but never a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -12,21 +12,6 @@ constexpr std::uintptr_t kChunk = std::uintptr_t(2) << 20;
 
 } // namespace
 
-void AdviseOrdinaryPages(const void* p, std::size_t bytes)
-{
-#ifdef MADV_NOHUGEPAGE
-    if (bytes < 2 * kChunk)
-        return;
-    const auto begin = (reinterpret_cast<std::uintptr_t>(p) + kChunk - 1) & ~(kChunk - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(p) + bytes) & ~(kChunk - 1);
-    if (end > begin)
-        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_NOHUGEPAGE); // only advice
-#else
-    (void)p;
-    (void)bytes;
-#endif
-}
-
 void PrefaultPages(void* p, std::size_t bytes)
 {
 #ifdef MADV_POPULATE_WRITE

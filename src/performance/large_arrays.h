@@ -9,14 +9,6 @@
 #include <type_traits>
 #include <vector>
 
-// Keeps the whole 2 MB pages within [p, p + bytes) on ordinary pages, even
-// where the heap asks for huge ones: on virtual machines whose host takes
-// back the memory a guest frees, a huge page touched for the first time costs
-// about five times as much per byte as ordinary pages do, and these arrays
-// are filled once and then read in order far more than at random. Nothing
-// happens for small arrays.
-void AdviseOrdinaryPages(const void* p, std::size_t bytes);
-
 // Has the system provide the pages of [p, p + bytes), which the caller owns
 // but holds nothing in yet, on every core. Only advice: nothing happens for
 // small ranges or where the system does not offer it.
@@ -28,7 +20,6 @@ template <class T, class A> void ReserveLarge(std::vector<T, A>& v, std::size_t 
     if (count <= v.capacity())
         return;
     v.reserve(count);
-    AdviseOrdinaryPages(v.data(), v.capacity() * sizeof(T));
 }
 
 // Provides the pages for `extra` more elements within the room `v` has.

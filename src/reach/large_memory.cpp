@@ -30,10 +30,10 @@ std::size_t wholePages(std::size_t bytes)
 #ifdef __linux__
 
 // `size` bytes of fresh memory (a whole number of units) on a unit
-// boundary; null when the system has none. The pages stay the system's
-// ordinary ones: on virtual machines whose host takes back the memory a guest
-// frees, a huge page touched for the first time costs about five times as
-// much per byte as ordinary pages do.
+// boundary; null when the system has none. The program asks for no huge
+// pages: on virtual machines whose host takes back the memory a guest frees,
+// a huge page touched for the first time costs about five times as much per
+// byte as ordinary pages do.
 char* mapAligned(std::size_t size, int flags)
 {
     // Map a unit more than asked, keep the aligned part.
