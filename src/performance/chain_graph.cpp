@@ -554,9 +554,9 @@ public:
 
     void Reserve(qint64 entries, qint64 markings)
     {
-        ReserveLarge(m_graph.EntryTarget, static_cast<std::size_t>(entries));
-        ReserveLarge(m_graph.EntryLabel, static_cast<std::size_t>(entries));
-        ReserveLarge(m_graph.EntryStart, static_cast<std::size_t>(markings) + 1);
+        m_graph.EntryTarget.reserve(static_cast<std::size_t>(entries));
+        m_graph.EntryLabel.reserve(static_cast<std::size_t>(entries));
+        m_graph.EntryStart.reserve(static_cast<std::size_t>(markings) + 1);
         m_graph.Tokens.Reserve(static_cast<std::size_t>(markings) *
                                static_cast<std::size_t>(m_graph.PlaceCount()));
     }

@@ -14,14 +14,6 @@
 // small ranges or where the system does not offer it.
 void PrefaultPages(void* p, std::size_t bytes);
 
-// Reserves room for `count` elements (see above); the elements already held stay.
-template <class T, class A> void ReserveLarge(std::vector<T, A>& v, std::size_t count)
-{
-    if (count <= v.capacity())
-        return;
-    v.reserve(count);
-}
-
 // Provides the pages for `extra` more elements within the room `v` has.
 template <class T, class A> void PrefaultTail(std::vector<T, A>& v, std::size_t extra)
 {
@@ -39,12 +31,12 @@ void ResizeLarge(std::vector<T, A>& v, std::size_t count, const std::type_identi
     }
     // Growing again and again, the room doubles at least.
     if (count > v.capacity())
-        ReserveLarge(v, v.empty() ? count : std::max(count, 2 * v.capacity()));
+        v.reserve(v.empty() ? count : std::max(count, 2 * v.capacity()));
     PrefaultTail(v, count - v.size());
     v.resize(count, value);
 }
 
-// `v` holds `count` elements equal to `value`, in room reserved as above.
+// `v` holds `count` elements equal to `value`, in room grown as above.
 template <class T, class A>
 void AssignLarge(std::vector<T, A>& v, std::size_t count, const std::type_identity_t<T>& value)
 {

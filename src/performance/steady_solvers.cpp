@@ -454,7 +454,7 @@ bool seidelSweeps(const TSparseGenerator& g, const TSteadySettings& s, double om
             // Keeps the values each time the bound has halved; gives up
             // over-relaxing when it grows or stops halving.
             if (std::isfinite(estimate) && estimate < 0.5 * bestEstimate) {
-                ReserveLarge(best, x.size());
+                best.reserve(x.size());
                 best = x;
                 bestEstimate = estimate;
                 bestSweep = r.Sweeps;

@@ -13,7 +13,7 @@ template <class From, class To> void convert(From& from, To& to)
 {
     using T = typename To::value_type;
     to.clear();
-    ReserveLarge(to, std::max(from.capacity(), from.size()));
+    to.reserve(std::max(from.capacity(), from.size()));
     PrefaultTail(to, from.size());
     to.resize(from.size());
     std::transform(from.begin(), from.end(), to.begin(), [](auto v) { return static_cast<T>(v); });
@@ -53,7 +53,7 @@ void TTokenTable::SetBytes(int bytes)
 
 void TTokenTable::Reserve(std::size_t count)
 {
-    withCounts([&](auto& v) { ReserveLarge(v, count); });
+    withCounts([&](auto& v) { v.reserve(count); });
 }
 
 void TTokenTable::Resize(std::size_t count)

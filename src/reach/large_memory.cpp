@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <condition_variable>
-#include <cstdint>
 #include <cstring>
 #include <iterator>
 #include <map>
@@ -22,33 +21,21 @@ constexpr std::size_t kUnit = std::size_t(2) << 20;
 constexpr std::size_t kWarmStep = std::size_t(8) << 20;
 constexpr std::size_t kLeastAhead = std::size_t(16) << 20;
 
-std::size_t wholePages(std::size_t bytes)
+std::size_t wholeUnits(std::size_t bytes)
 {
     return (bytes + kUnit - 1) / kUnit * kUnit;
 }
 
 #ifdef __linux__
 
-// `size` bytes of fresh memory (a whole number of units) on a unit
-// boundary; null when the system has none. The program asks for no huge
-// pages: on virtual machines whose host takes back the memory a guest frees,
-// a huge page touched for the first time costs about five times as much per
-// byte as ordinary pages do.
-char* mapAligned(std::size_t size, int flags)
+// `size` bytes of fresh memory; null when the system has none. The program
+// asks for no huge pages: on virtual machines whose host takes back the
+// memory a guest frees, a huge page touched for the first time costs about
+// five times as much per byte as ordinary pages do.
+char* mapFresh(std::size_t size, int flags)
 {
-    // Map a unit more than asked, keep the aligned part.
-    void* mapped =
-        mmap(nullptr, size + kUnit, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | flags, -1, 0);
-    if (mapped == MAP_FAILED)
-        return nullptr;
-    const auto start = reinterpret_cast<std::uintptr_t>(mapped);
-    const std::uintptr_t aligned = (start + kUnit - 1) / kUnit * kUnit;
-    if (aligned > start)
-        munmap(mapped, aligned - start);
-    const std::uintptr_t end = start + size + kUnit;
-    if (end > aligned + size)
-        munmap(reinterpret_cast<void*>(aligned + size), end - aligned - size);
-    return reinterpret_cast<char*>(aligned);
+    void* mapped = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | flags, -1, 0);
+    return mapped == MAP_FAILED ? nullptr : static_cast<char*>(mapped);
 }
 
 // The range the large blocks come from: blocks are handed out at its top or
@@ -190,7 +177,7 @@ public:
             // Nothing ahead before the first block: small builds need none.
             const auto wanted = static_cast<std::size_t>(m_ratio * static_cast<double>(m_inUse));
             const std::size_t ahead = m_inUse == 0 ? 0 : std::min(m_cap, std::max(kLeastAhead, wanted));
-            const std::size_t target = std::min(m_size, wholePages(m_top + ahead));
+            const std::size_t target = std::min(m_size, wholeUnits(m_top + ahead));
             m_warm = std::max(m_warm, m_top);
             if (m_warm >= target) {
                 m_wake.wait(lock);
@@ -249,7 +236,7 @@ private:
         if (size == 0)
             return false;
         // Addresses only: nothing is committed until a page is touched.
-        m_base = mapAligned(size, MAP_NORESERVE);
+        m_base = mapFresh(size, MAP_NORESERVE);
         if (!m_base)
             return false;
         m_size = size;
@@ -320,7 +307,7 @@ private:
 
 void* takeLarge(std::size_t bytes, bool zeroed)
 {
-    const std::size_t size = wholePages(bytes);
+    const std::size_t size = wholeUnits(bytes);
     bool dirty = false;
     if (void* block = TArena::Instance().Take(size, dirty)) {
         if (dirty && zeroed)
@@ -328,7 +315,7 @@ void* takeLarge(std::size_t bytes, bool zeroed)
         return block;
     }
     // A mapping of its own when the range cannot hold it.
-    if (char* block = mapAligned(size, 0))
+    if (char* block = mapFresh(size, 0))
         return block;
     throw std::bad_alloc();
 }
@@ -363,7 +350,7 @@ void FreeBlock(void* block, std::size_t bytes) noexcept
         return;
 #ifdef __linux__
     if (bytes >= kUnit) {
-        const std::size_t size = wholePages(bytes);
+        const std::size_t size = wholeUnits(bytes);
         if (!TArena::Instance().Give(block, size))
             munmap(block, size);
         return;
